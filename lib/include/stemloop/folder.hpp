@@ -1,0 +1,61 @@
+// Minimum-free-energy folding. A Folder owns its workspace and may be reused for many
+// sequences; two Folders in two threads never share mutable state.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stemloop/model.hpp"
+
+namespace stemloop {
+
+struct FoldOptions {
+  int dangles = 1;            // 0..3; any other value behaves as 1
+  bool noLonelyPairs = false;
+  bool no_closingGU = false;
+  bool tetra_loop = true;
+  char backtrack_type = 'F';  // 'F' whole sequence, 'C' 1 paired with n, 'M' multiloop piece
+  int threads = 1;            // threads the fill of one long sequence may use
+};
+
+struct FoldResult {
+  std::string structure;                  // dot-bracket, one character per base
+  int energy = 0;                         // 0.01 kcal/mol, selected by backtrack_type
+  float kcal = 0.0f;                      // energy / 100 in single precision
+  std::vector<std::pair<int, int>> pairs; // in the order the trace found them
+  int constraint_items = 0;               // positions marked '|'
+  int constraint_met = 0;                 // of those, the ones paired in the structure
+  bool constraints_unmet() const { return constraint_met < constraint_items; }
+};
+
+class Workspace;
+
+class Folder {
+ public:
+  Folder();
+  ~Folder();
+  Folder(Folder&&) noexcept;
+  Folder& operator=(Folder&&) noexcept;
+
+  // Folds `sequence`. With a non-null `constraint`, its characters constrain positions
+  // 1..n ('(' ')' force a pair, '<' '>' 'x' forbid, '|' must pair); positions past its
+  // end are unconstrained. Throws Error on unbalanced constraint brackets, on a trace
+  // that cannot be completed, and on sequences longer than 32767 bases.
+  FoldResult fold(const Model& model, const FoldOptions& options, const std::string& sequence,
+                  const char* constraint = nullptr);
+
+  // Tables of the last fold, for inspection (1-based positions, ENERGY_INF when unset).
+  int c(int i, int j) const;
+  int fML(int i, int j) const;
+  int f5(int j) const;
+
+  // Bytes the workspace for a sequence of n bases needs.
+  static size_t workspace_bytes(int n);
+
+ private:
+  std::unique_ptr<Workspace> ws_;
+};
+
+}  // namespace stemloop

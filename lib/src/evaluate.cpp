@@ -1,0 +1,296 @@
+// Energy of a given structure: exterior loop, helices, hairpins, interior loops and
+// multiloops, walked with an explicit stack so nesting depth costs no call stack.
+#include "stemloop/evaluate.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "stemloop/constants.h"
+#include "stemloop/energy_par.h"
+#include "stemloop/error.hpp"
+#include "stemloop/loops.hpp"
+
+namespace stemloop {
+
+const char* loop_kind_name(LoopKind kind) {
+  switch (kind) {
+    case LoopKind::Exterior: return "exterior";
+    case LoopKind::Hairpin: return "hairpin";
+    case LoopKind::Stack: return "stack";
+    case LoopKind::Bulge: return "bulge";
+    case LoopKind::Interior: return "interior";
+    case LoopKind::Multiloop: return "multiloop";
+  }
+  return "unknown";
+}
+
+namespace {
+
+class Walker {
+ public:
+  Walker(const Model& model, const EvalOptions& options, const char* sequence,
+         const short* table, const short* S, const short* S1, bool with_loops)
+      : P_(model.params),
+        pm_(model.pairs),
+        opt_(options),
+        seq_(sequence),
+        pt_(table),
+        S_(S),
+        S1_(S1),
+        n_(S[0]),
+        with_loops_(with_loops) {}
+
+  Evaluation run() {
+    int exterior = exterior_loop();
+    result_.energy += exterior;
+    if (with_loops_) {
+      result_.loops.insert(result_.loops.begin(),
+                           LoopContribution{LoopKind::Exterior, 0, 0, 0, 0, exterior});
+    }
+    return std::move(result_);
+  }
+
+ private:
+  int type_of(int x, int y) const { return pm_.pair[S_[x]][S_[y]]; }
+
+  void record(LoopKind kind, int i, int j, int p, int q, int energy) {
+    result_.energy += energy;
+    if (with_loops_) result_.loops.push_back(LoopContribution{kind, i, j, p, q, energy});
+  }
+
+  void warn(int i, int j) {
+    result_.warnings.push_back(PairWarning{i, j, seq_[i - 1], seq_[j - 1]});
+  }
+
+  // Exterior loop: terminal penalties and dangles of the exterior pairs; the loops
+  // inside each exterior pair are added to the result as they are walked.
+  int exterior_loop() {
+    const bool as_ml_piece = opt_.backtrack_type == 'M';
+    int E = 0, last = 0, d3 = 0;
+    for (int i = 1; i <= n_;) {
+      if (pt_[i] == 0) {
+        if (as_ml_piece) E += P_.MLbase;
+        i++;
+        continue;
+      }
+      const int j = pt_[i];
+      const int raw = type_of(i, j);
+      int t = raw;
+      if (t == 0) {
+        t = 7;
+        E += TerminalAU;
+      } else if (t > 2) {
+        E += TerminalAU;
+      }
+      if (opt_.dangles != 0) {
+        if (i > 1 && (pt_[i - 1] == 0 || opt_.dangles == 2)) {
+          int x = P_.dangle5[t][S1_[i - 1]];
+          if (last == i - 1 && opt_.dangles != 2) x -= d3;
+          E += std::min(x, 0);
+        }
+        if (j < n_ && (pt_[j + 1] == 0 || opt_.dangles == 2)) {
+          d3 = P_.dangle3[t][S1_[j + 1]];
+          E += d3;
+          last = j + 1;
+        }
+      }
+      enclosed_loops(i);
+      if (as_ml_piece) E += P_.MLintern[raw];
+      i = j + 1;
+    }
+    return E;
+  }
+
+  // Every loop enclosed by the pair (i, pt[i]): down each helix iteratively, one pending
+  // entry per multiloop branch; branches are visited in sequence order.
+  void enclosed_loops(int start) {
+    std::vector<int> pending{start};
+    while (!pending.empty()) {
+      int i = pending.back();
+      pending.pop_back();
+      int j = pt_[i];
+      int t = type_of(i, j);
+      if (t == 0) {
+        warn(i, j);
+        t = 7;
+      }
+      int p = i, q = j;
+      while (p < q) {
+        do p++; while (pt_[p] == 0);
+        do q--; while (pt_[q] == 0);
+        if (pt_[q] != p || q < p) break;
+        int t2 = type_of(q, p);
+        if (t2 == 0) {
+          warn(p, q);
+          t2 = 7;
+        }
+        const int left = p - i - 1, right = j - q - 1;
+        int e = LoopEnergy(P_, left, right, t, t2, S1_[i + 1], S1_[j - 1], S1_[p - 1],
+                           S1_[q + 1]);
+        LoopKind kind = (left == 0 && right == 0) ? LoopKind::Stack
+                        : (left == 0 || right == 0) ? LoopKind::Bulge
+                                                    : LoopKind::Interior;
+        record(kind, i, j, p, q, e);
+        i = p;
+        j = q;
+        t = pm_.rtype[t2];
+      }
+      if (q < p) {
+        record(LoopKind::Hairpin, i, j, 0, 0,
+               HairpinE(P_, i, j, t, seq_, S1_, opt_.tetra_loop));
+        continue;
+      }
+      record(LoopKind::Multiloop, i, j, 0, 0, multiloop(i));
+      std::vector<int> branches;
+      for (int b = p; b < j;) {
+        branches.push_back(b);
+        b = pt_[b] + 1;
+        while (b < j && pt_[b] == 0) b++;
+      }
+      pending.insert(pending.end(), branches.rbegin(), branches.rend());
+    }
+  }
+
+  struct Stem {
+    int five, three, type;
+  };
+
+  // Multiloop closed by (i, pt[i]), seen as a cycle of stems; stem 0 is the closing pair
+  // read from inside. Mode 3 walks the cycle twice to consider every coaxial stack.
+  int multiloop(int i) {
+    const int j = pt_[i];
+    std::vector<Stem> stems;
+    std::vector<int> gap;  // gap[m]: unpaired bases before stem m
+    auto stem_type = [&](int x, int y) {
+      int t = type_of(x, y);
+      return t == 0 ? 7 : t;
+    };
+    stems.push_back(Stem{j, i, stem_type(j, i)});
+    gap.push_back(0);
+    int u = 0, prev_three = i;
+    for (int p = i + 1; p < j;) {
+      if (pt_[p] == 0) {
+        p++;
+        continue;
+      }
+      stems.push_back(Stem{p, pt_[p], stem_type(p, pt_[p])});
+      gap.push_back(p - prev_three - 1);
+      u += p - prev_three - 1;
+      prev_three = pt_[p];
+      p = pt_[p] + 1;
+    }
+    gap[0] = j - prev_three - 1;
+    u += gap[0];
+
+    int best = pass(stems, gap, 0);
+    if (opt_.dangles == 3) best = std::min(best, pass(stems, gap, 1));
+
+    int unpaired;
+    if (opt_.logML && u > 6)
+      unpaired = 6 * P_.MLbase + static_cast<int>(P_.lxc * std::log(u / 6.0));
+    else
+      unpaired = u * P_.MLbase;
+    return best + P_.MLclosing + unpaired;
+  }
+
+  int pass(const std::vector<Stem>& stems, const std::vector<int>& gap, size_t start) const {
+    const size_t k1 = stems.size();
+    const int* MLintern = P_.MLintern;
+    int E = 0, A = ENERGY_INF, T = stems[start].type, D = 0;
+    if (opt_.dangles == 3) {
+      const int x = stems[start].five;
+      D = P_.dangle5[T][S1_[x - 1]];
+      // Position 0 holds the length, not a partner: treat it as unpaired.
+      if (x - 2 >= 1 && pt_[x - 2] != 0) {
+        const int y = pt_[x - 2];
+        if (D > P_.dangle3[type_of(y, x - 2)][S1_[x - 1]]) D = 0;
+      }
+    }
+    size_t from = start;
+    for (size_t step = 0; step < k1; step++) {
+      const size_t to = (from + 1) % k1;
+      const Stem& next = stems[to];
+      const int t = next.type, g = gap[to];
+      const int d5 = P_.dangle5[t][S1_[next.five - 1]];
+      const int d3 = P_.dangle3[T][S1_[stems[from].three + 1]];
+      E += MLintern[t];
+      A += MLintern[t];
+      switch (opt_.dangles) {
+        case 0:
+          break;
+        case 2:
+          E += d5 + d3;
+          break;
+        case 3:
+          if (g == 0) {
+            const int coaxial = E + P_.stack[pm_.rtype[T]][pm_.rtype[t]] - D - MLintern[t] -
+                                MLintern[T] + 2 * MLintern[1];
+            E = std::min(E, A);
+            D = 0;
+            A = coaxial;
+          } else if (g == 1) {
+            const int m = std::min(d5, d3);
+            E += m;
+            D = m - d3;
+            if (E > A + d5) {
+              E = A + d5;
+              D = d5;
+            }
+            A = ENERGY_INF;
+          } else {
+            E += d5 + d3;
+            if (E > A + d5) E = A + d5;
+            D = d5;
+            A = ENERGY_INF;
+          }
+          break;
+        default:
+          if (g == 1) E += std::min(d5, d3);
+          if (g >= 2) E += d5 + d3;
+          break;
+      }
+      if (opt_.dangles != 0) T = t;
+      from = to;
+    }
+    return E;
+  }
+
+  const EnergyParams& P_;
+  const PairMatrix& pm_;
+  const EvalOptions& opt_;
+  const char* seq_;
+  const short* pt_;
+  const short* S_;
+  const short* S1_;
+  const int n_;
+  const bool with_loops_;
+  Evaluation result_;
+};
+
+}  // namespace
+
+Evaluation evaluate_structure(const Model& model, const EvalOptions& options,
+                              const char* sequence, const short* table, const short* S,
+                              const short* S1, bool with_loops) {
+  check_pair_table(table);
+  if (table[0] != S[0] || S1[0] != S[0])
+    throw Error("energy_of_struct_pt: pair table and sequence have unequal length");
+  if (std::strlen(sequence) < static_cast<size_t>(S[0]))
+    throw Error("energy_of_struct_pt: sequence text shorter than its encoding");
+  if (S[0] < 1) return Evaluation{};
+  return Walker(model, options, sequence, table, S, S1, with_loops).run();
+}
+
+Evaluation evaluate_structure(const Model& model, const EvalOptions& options,
+                              const std::string& sequence, const std::string& structure,
+                              bool with_loops) {
+  if (structure.size() != sequence.size())
+    throw Error("energy_of_struct: string and structure have unequal length");
+  EncodedSequence enc = encode_sequence(sequence, model.pairs);
+  PairTable table = make_pair_table(structure);
+  return evaluate_structure(model, options, sequence.c_str(), table.data(), enc.S.data(),
+                            enc.S1.data(), with_loops);
+}
+
+}  // namespace stemloop

@@ -1,0 +1,83 @@
+// The folding workspace: triangular tables addressed by indx[j] + i, and the per-row
+// arrays of the fill. Internal to the library.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "stemloop/alphabet.hpp"
+#include "stemloop/constants.h"
+
+namespace stemloop {
+
+class Workspace {
+ public:
+  // Sizes every array for sequences of up to n bases.
+  void reserve(int n);
+  int capacity() const { return capacity_; }
+
+  size_t cell(int i, int j) const { return indx[static_cast<size_t>(j)] + static_cast<size_t>(i); }
+
+  int capacity_ = 0;
+  std::vector<size_t> indx;     // indx[j] = j(j-1)/2
+  std::vector<int> c;           // i paired with j
+  std::vector<int> fML;         // multiloop piece
+  std::vector<int8_t> ptype;    // allowed pair type of (i, j), 0 = may not pair
+  std::vector<int> f5;          // exterior loop of the prefix [1, j]
+  std::vector<int> BP;          // -1 at positions that must pair
+  EncodedSequence seq;          // the sequence being folded
+};
+
+// Pair types of the sequence under the lonely-pair rule and a constraint string (or
+// null). Throws Error("unbalanced brackets in constraints") for a ')' without its '(' and
+// Error("unbalanced brackets in constraint string") for a '(' left open.
+void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
+                 const char* constraint);
+
+}  // namespace stemloop
+
+#include "stemloop/energy_par.h"
+#include "stemloop/energy_params.hpp"
+#include "stemloop/folder.hpp"
+
+namespace stemloop {
+
+// Everything the fill and the trace read for one fold, with the notation of the
+// recursions: t(i,j) pair types, s(k) aliased codes, D5/D3 dangles, AU terminal penalty.
+struct FoldContext {
+  const EnergyParams& P;
+  const PairMatrix& pm;
+  Workspace& ws;
+  const char* sequence;
+  int n;
+  int dangles;        // 0..3 (other values were mapped to 1)
+  bool odd_dangles;   // modes 1 and 3
+  bool no_lonely_pairs;
+  bool no_closing_gu;
+  bool tetra_loop;
+
+  int t(int i, int j) const { return ws.ptype[ws.cell(i, j)]; }
+  int& c(int i, int j) const { return ws.c[ws.cell(i, j)]; }
+  int& fML(int i, int j) const { return ws.fML[ws.cell(i, j)]; }
+  int s(int k) const { return ws.seq.S1[static_cast<size_t>(k)]; }
+  int D5(int type, int k) const { return P.dangle5[type][s(k)]; }
+  int D3(int type, int k) const { return P.dangle3[type][s(k)]; }
+  static int AU(int type) { return type > 2 ? TerminalAU : 0; }
+  // Constraint bonus of the pair (i, j): one CONSTRAINT_BONUS per end that must pair.
+  int bonus(int i, int j) const {
+    return (ws.BP[static_cast<size_t>(i)] == -1 ? -CONSTRAINT_BONUS : 0) +
+           (ws.BP[static_cast<size_t>(j)] == -1 ? -CONSTRAINT_BONUS : 0);
+  }
+  // G-U and U-G pairs without a bonus may not close loops under no_closingGU.
+  bool barred(int type, int b) const { return no_closing_gu && (type == 3 || type == 4) && b == 0; }
+};
+
+// Fills c, fML and f5 for the sequence in ctx.ws.
+void fill_tables(const FoldContext& ctx);
+
+// Retraces one optimal structure into `pairs`, in the order the pairs are found.
+// Throws Error when no alternative reproduces the traced energy.
+void trace_structure(const FoldContext& ctx, char backtrack_type,
+                     std::vector<std::pair<int, int>>& pairs);
+
+}  // namespace stemloop

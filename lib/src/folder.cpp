@@ -1,0 +1,71 @@
+// Folder: prepares a sequence, runs the fill and the trace, and reports the result.
+#include "stemloop/folder.hpp"
+
+#include <algorithm>
+
+#include "fold_workspace.hpp"
+#include "stemloop/error.hpp"
+
+namespace stemloop {
+
+Folder::Folder() : ws_(std::make_unique<Workspace>()) {}
+Folder::~Folder() = default;
+Folder::Folder(Folder&&) noexcept = default;
+Folder& Folder::operator=(Folder&&) noexcept = default;
+
+size_t Folder::workspace_bytes(int n) {
+  const size_t size = static_cast<size_t>(n);
+  const size_t cells = size * (size + 1) / 2 + 2;
+  return cells * (2 * sizeof(int) + sizeof(int8_t)) + size * (sizeof(size_t) + 8 * sizeof(int));
+}
+
+int Folder::c(int i, int j) const { return ws_->c[ws_->cell(i, j)]; }
+int Folder::fML(int i, int j) const { return ws_->fML[ws_->cell(i, j)]; }
+int Folder::f5(int j) const { return ws_->f5[static_cast<size_t>(j)]; }
+
+FoldResult Folder::fold(const Model& model, const FoldOptions& options,
+                        const std::string& sequence, const char* constraint) {
+  Workspace& ws = *ws_;
+  ws.seq = encode_sequence(sequence, model.pairs);
+  const int n = ws.seq.length();
+  ws.reserve(std::max(n, 1));
+  ws.BP.assign(static_cast<size_t>(n) + 2, 0);
+  make_ptypes(ws, model.pairs.pair, options.noLonelyPairs, constraint);
+
+  // Dangle modes outside 0..3 behave as mode 1 throughout, fill and trace alike.
+  const int dangles = (options.dangles >= 0 && options.dangles <= 3) ? options.dangles : 1;
+  const FoldContext ctx{model.params,         model.pairs,           ws,
+                        sequence.c_str(),     n,                     dangles,
+                        dangles % 2 == 1,     options.noLonelyPairs, options.no_closingGU,
+                        options.tetra_loop};
+  fill_tables(ctx);
+
+  const char type = options.backtrack_type;
+  FoldResult result;
+  int start_value = 0;
+  if (type == 'C' || type == 'M') {
+    // A start value that is no real energy leaves nothing to trace.
+    start_value = n < 5 ? ENERGY_INF : (type == 'C' ? ctx.c(1, n) : ctx.fML(1, n));
+    if (start_value >= ENERGY_INF) throw Error("backtracking failed in repeat");
+  }
+  trace_structure(ctx, type, result.pairs);
+
+  result.structure.assign(static_cast<size_t>(n), '.');
+  for (const auto& [i, j] : result.pairs) {
+    result.structure[static_cast<size_t>(i - 1)] = '(';
+    result.structure[static_cast<size_t>(j - 1)] = ')';
+  }
+  for (int k = 1; k <= n; k++) {
+    if (ws.BP[static_cast<size_t>(k)] != -1) continue;
+    result.constraint_items++;
+    if (result.structure[static_cast<size_t>(k - 1)] != '.') result.constraint_met++;
+  }
+  // Each paired marked position earned one bonus in the fill; take them back out.
+  ws.f5[static_cast<size_t>(n)] += CONSTRAINT_BONUS * result.constraint_met;
+
+  result.energy = (type == 'C' || type == 'M') ? start_value : ws.f5[static_cast<size_t>(n)];
+  result.kcal = energy_to_kcal(result.energy);
+  return result;
+}
+
+}  // namespace stemloop

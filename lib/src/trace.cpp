@@ -1,0 +1,233 @@
+// Backtracking: retrace one optimal structure through f5, fML and c. The order of the
+// tests decides which of several equal-energy structures is produced; keep it.
+#include <algorithm>
+
+#include "fold_workspace.hpp"
+#include "stemloop/error.hpp"
+#include "stemloop/loops.hpp"
+
+namespace stemloop {
+namespace {
+
+enum Segment : int { kExterior = 0, kPiece = 1, kPair = 2 };
+
+struct Pending {
+  int i, j, ml;
+};
+
+class Tracer {
+ public:
+  Tracer(const FoldContext& x, std::vector<std::pair<int, int>>& pairs)
+      : x_(x), P_(x.P), pairs_(pairs) {}
+
+  void run(int ml) {
+    stack_.push_back(Pending{1, x_.n, ml});
+    while (!stack_.empty()) {
+      const Pending seg = stack_.back();
+      stack_.pop_back();
+      if (seg.ml == kPair) {
+        pair_trace(seg.i, seg.j);
+        continue;
+      }
+      const int i = seg.i, j = seg.j;
+      if (j < i + 4) continue;
+      const int v = seg.ml == kExterior ? x_.ws.f5[j] : x_.fML(i, j);
+      const int v_unpaired =
+          seg.ml == kExterior ? x_.ws.f5[j - 1] : x_.fML(i, j - 1) + P_.MLbase;
+      if (v == v_unpaired) {  // base j unpaired
+        stack_.push_back(Pending{i, j - 1, seg.ml});
+        continue;
+      }
+      if (seg.ml == kExterior)
+        exterior_step(j, v);
+      else
+        piece_step(i, j, v);
+    }
+  }
+
+ private:
+  void exterior_step(int j, int v) {
+    const std::vector<int>& f5 = x_.ws.f5;
+    const int n = x_.n;
+    for (int k = j - 4; k >= 1; k--) {
+      int pi = 0, pj = 0, rest = 0;
+      if (x_.odd_dangles) {
+        if (int t = x_.t(k, j - 1)) {
+          const int e = x_.c(k, j - 1) + x_.D3(t, j) + FoldContext::AU(t);
+          if (v == f5[k - 1] + e) pi = k, pj = j - 1, rest = k - 1;                      // T1
+          if (k > 1 && v == f5[k - 2] + e + x_.D5(t, k - 1)) pi = k, pj = j - 1, rest = k - 2;  // T2
+        }
+      }
+      if (int t = x_.t(k, j)) {
+        const int e = x_.c(k, j) + FoldContext::AU(t);
+        int e3 = e;
+        if (x_.dangles == 2) {
+          if (k > 1) e3 += x_.D5(t, k - 1);
+          if (j < n) e3 += x_.D3(t, j + 1);
+        }
+        if (v == f5[k - 1] + e3) pi = k, pj = j, rest = k - 1;  // T3
+        if (x_.odd_dangles && k > 1 && v == f5[k - 2] + e + x_.D5(t, k - 1))
+          pi = k, pj = j, rest = k - 2;  // T4
+      }
+      if (pi != 0) {
+        stack_.push_back(Pending{1, rest, kExterior});
+        pair_trace(pi, pj);
+        return;
+      }
+    }
+    throw Error("backtrack failed in f5");
+  }
+
+  void piece_step(int i, int j, int v) {
+    const int n = x_.n;
+    if (v == x_.fML(i + 1, j) + P_.MLbase) {  // base i unpaired
+      stack_.push_back(Pending{i + 1, j, kPiece});
+      return;
+    }
+
+    // one branch, possibly with dangling neighbours inside the piece
+    const int t = x_.t(i, j);
+    int a0 = x_.c(i, j) + P_.MLintern[t];
+    if (x_.dangles == 2) {
+      if (i > 1) a0 += x_.D5(t, i - 1);
+      if (j < n) a0 += x_.D3(t, j + 1);
+    }
+    int a1 = ENERGY_INF, a2 = ENERGY_INF, a3 = ENERGY_INF;
+    if (x_.odd_dangles) {
+      const int t1 = x_.t(i + 1, j), t2 = x_.t(i, j - 1), t3 = x_.t(i + 1, j - 1);
+      a1 = x_.c(i + 1, j) + x_.D5(t1, i) + P_.MLintern[t1] + P_.MLbase;
+      a2 = x_.c(i, j - 1) + x_.D3(t2, j) + P_.MLintern[t2] + P_.MLbase;
+      a3 = x_.c(i + 1, j - 1) + x_.D5(t3, i) + x_.D3(t3, j) + P_.MLintern[t3] + 2 * P_.MLbase;
+    }
+    if (v == a1) return pair_trace(i + 1, j);
+    if (v == a2) return pair_trace(i, j - 1);
+    if (v == a3) return pair_trace(i + 1, j - 1);
+    if (v == a0) return pair_trace(i, j);
+
+    // two pieces
+    for (int k = i + 4; k <= j - 5; k++) {
+      if (v == x_.fML(i, k) + x_.fML(k + 1, j)) {
+        stack_.push_back(Pending{i, k, kPiece});
+        stack_.push_back(Pending{k + 1, j, kPiece});
+        return;
+      }
+    }
+    // two coaxially stacked branches
+    if (x_.dangles == 3) {
+      for (int k = i + 4; k <= j - 5; k++) {
+        const int u1 = x_.pm.rtype[x_.t(i, k)], u2 = x_.pm.rtype[x_.t(k + 1, j)];
+        if (u1 == 0 || u2 == 0) continue;
+        if (v == x_.c(i, k) + x_.c(k + 1, j) + P_.stack[u1][u2] + 2 * P_.MLintern[1]) {
+          stack_.push_back(Pending{i, k, kPair});
+          stack_.push_back(Pending{k + 1, j, kPair});
+          return;
+        }
+      }
+    }
+    throw Error("backtrack failed in fML");
+  }
+
+  // Records (i, j) and follows the loop it closes: down helices and interior loops
+  // iteratively, multiloop parts onto the segment stack.
+  void pair_trace(int i, int j) {
+    pairs_.emplace_back(i, j);
+    int g = x_.c(i, j);
+    for (;;) {
+      const int t = x_.t(i, j);
+      const int b = x_.bonus(i, j);
+      if (x_.no_lonely_pairs && g == x_.c(i, j)) {  // stacks on (i+1, j-1)
+        g -= b + P_.stack[t][x_.pm.rtype[x_.t(i + 1, j - 1)]];
+        i++;
+        j--;
+        pairs_.emplace_back(i, j);
+        continue;
+      }
+      const bool barred = x_.barred(t, b);
+      if (barred && g == FORBIDDEN_HAIRPIN) return;
+      if (!barred &&
+          g == HairpinE(P_, i, j, t, x_.sequence, x_.ws.seq.S1.data(), x_.tetra_loop) + b)
+        return;
+      if (interior_step(i, j, t, b, barred, g)) continue;
+      multiloop_step(i, j, t, b, barred, g);
+      return;
+    }
+  }
+
+  // Interior loops, smallest left gap first and for each the smallest right gap first.
+  // On a match moves (i, j) to the inner pair and resets the target to its c.
+  bool interior_step(int& i, int& j, int t, int b, bool barred, int& g) {
+    const int p_max = std::min(j - 5, i + MAX_INTERIOR + 1);
+    for (int p = i + 1; p <= p_max; p++) {
+      const int q_min = std::max(p + 4, p + j - i - MAX_INTERIOR - 2);
+      for (int q = j - 1; q >= q_min; q--) {
+        const int t2 = x_.t(p, q);
+        if (t2 == 0) continue;
+        const int u = x_.pm.rtype[t2];
+        if (x_.no_closing_gu && (barred || u == 3 || u == 4) && !(p == i + 1 && q == j - 1))
+          continue;
+        const int L = LoopEnergy(P_, p - i - 1, j - q - 1, t, u, x_.s(i + 1), x_.s(j - 1),
+                                 x_.s(p - 1), x_.s(q + 1));
+        if (g == L + x_.c(p, q) + b) {
+          pairs_.emplace_back(p, q);
+          i = p;
+          j = q;
+          g = x_.c(p, q);
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  void multiloop_step(int i, int j, int t, int b, bool barred, int g) {
+    const int tt = x_.pm.rtype[t];
+    const int base = P_.MLclosing + b + P_.MLintern[t];
+    const int x5 = x_.D5(tt, j - 1), x3 = x_.D3(tt, i + 1);
+    const int coax = 2 * P_.MLintern[1] + P_.MLclosing + b;
+    for (int k = i + 5; k <= j - 6; k++) {
+      if (!barred) {
+        if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + base +
+                     (x_.dangles == 2 ? x5 + x3 : 0))
+          return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
+        if (x_.odd_dangles) {
+          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + P_.MLbase)
+            return push_parts(i + 2, k, kPiece, k + 1, j - 1, kPiece);
+          if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 2) + base + x5 + P_.MLbase)
+            return push_parts(i + 1, k, kPiece, k + 1, j - 2, kPiece);
+          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 2) + base + x3 + x5 + 2 * P_.MLbase)
+            return push_parts(i + 2, k, kPiece, k + 1, j - 2, kPiece);
+        }
+      }
+      if (x_.dangles == 3) {
+        const int u1 = x_.pm.rtype[x_.t(i + 1, k)];
+        if (u1 != 0 && g == x_.c(i + 1, k) + P_.stack[t][u1] + x_.fML(k + 1, j - 1) + coax)
+          return push_parts(i + 1, k, kPair, k + 1, j - 1, kPiece);
+        const int u2 = x_.pm.rtype[x_.t(k + 1, j - 1)];
+        if (u2 != 0 && g == x_.c(k + 1, j - 1) + P_.stack[t][u2] + x_.fML(i + 1, k) + coax)
+          return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPair);
+      }
+    }
+    throw Error("backtracking failed in repeat");
+  }
+
+  // The 5' part goes first, so the 3' part is traced first.
+  void push_parts(int i1, int j1, int ml1, int i2, int j2, int ml2) {
+    stack_.push_back(Pending{i1, j1, ml1});
+    stack_.push_back(Pending{i2, j2, ml2});
+  }
+
+  const FoldContext& x_;
+  const EnergyParams& P_;
+  std::vector<std::pair<int, int>>& pairs_;
+  std::vector<Pending> stack_;
+};
+
+}  // namespace
+
+void trace_structure(const FoldContext& ctx, char backtrack_type,
+                     std::vector<std::pair<int, int>>& pairs) {
+  const int ml = backtrack_type == 'M' ? kPiece : backtrack_type == 'C' ? kPair : kExterior;
+  Tracer(ctx, pairs).run(ml);
+}
+
+}  // namespace stemloop
