@@ -1,6 +1,14 @@
 // The minimum-free-energy fill: c (i paired with j), fML (multiloop pieces) and f5
 // (exterior loop), row by row from the 3' end.
+//
+// Every table value equals the term-by-term recursion; the speed comes from regrouping
+// sums. A generic interior loop costs  size/asymmetry(l, r) + mismatch of the outer pair
+// + (mismatch of the inner pair + c(p, q)): the last bracket is computed once per inner
+// pair into a band of the 32 most recent rows, so the search over (l, r) is a plain
+// add-and-min over contiguous memory. Integer sums are exact in any grouping.
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 
 #include "fold_workspace.hpp"
 #include "stemloop/loops.hpp"
@@ -8,15 +16,42 @@
 namespace stemloop {
 namespace {
 
-struct Rows {
-  explicit Rows(int n)
+constexpr int kBand = MAX_INTERIOR + 2;  // rows p = i+1 .. i+31 are read by row i
+
+// min over k of a[k] + b[k], k = 0..count-1; the compiler vectorises it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+#endif
+int min_sum(const int* a, const int* b, int count) {
+  int best = std::numeric_limits<int>::max();
+  for (int k = 0; k < count; k++) best = std::min(best, a[k] + b[k]);
+  return best;
+}
+
+// Per-fill constants and rolling rows.
+struct FillState {
+  FillState(const FoldContext& x, int n)
       : cc(static_cast<size_t>(n) + 2, ENERGY_INF),
         cc1(cc),
         Fmi(static_cast<size_t>(n) + 1, ENERGY_INF),
         DMLi(Fmi),
         DMLi1(Fmi),
-        DMLi2(Fmi) {}
-  // The finished row becomes the row of left end i + 1.
+        DMLi2(Fmi),
+        inner_mm(static_cast<size_t>(kBand) * (static_cast<size_t>(n) + 2), ENERGY_INF),
+        inner_au(inner_mm),
+        row_width(static_cast<size_t>(n) + 2) {
+    const EnergyParams& P = x.P;
+    // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
+    // side and r = 30 - l - k on the 3' side, laid out so that k grows with q.
+    for (int l = 0; l <= MAX_INTERIOR; l++) {
+      for (int r = 0; r + l <= MAX_INTERIOR; r++) {
+        const int k = MAX_INTERIOR - l - r;
+        loop_cost[l][k] = P.internal_loop[l + r] +
+                          std::min(MAX_NINIO, std::abs(l - r) * P.F_ninio[2]);
+      }
+    }
+  }
+
   void next_row() {
     std::swap(DMLi2, DMLi1);
     std::swap(DMLi1, DMLi);
@@ -25,49 +60,140 @@ struct Rows {
     std::fill(Fmi.begin(), Fmi.end(), ENERGY_INF);
     std::fill(cc.begin(), cc.end(), ENERGY_INF);
   }
-  std::vector<int> cc, cc1;            // c without the lonely-pair rule, rows i and i + 1
-  std::vector<int> Fmi;                // fML(i, j) of the current row
-  std::vector<int> DMLi, DMLi1, DMLi2; // best two-piece split, rows i, i + 1, i + 2
+
+  int* mm_row(int p) { return &inner_mm[static_cast<size_t>(p % kBand) * row_width]; }
+  int* au_row(int p) { return &inner_au[static_cast<size_t>(p % kBand) * row_width]; }
+
+  std::vector<int> cc, cc1;             // c without the lonely-pair rule, rows i and i + 1
+  std::vector<int> Fmi;                 // fML(i, j) of the current row
+  std::vector<int> DMLi, DMLi1, DMLi2;  // best two-piece split, rows i, i + 1, i + 2
+  // Inner-pair terms of the last kBand rows, [p % kBand][q]: c(p, q) plus the inner
+  // mismatch (generic loops) or plus the inner terminal penalty (bulges); ENERGY_INF
+  // where (p, q) may not be the inner pair of such a loop.
+  std::vector<int> inner_mm, inner_au;
+  size_t row_width;
+  int loop_cost[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
 };
 
-void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
+// Inner-pair terms of row p, once its c values are final.
+void store_inner_terms(const FoldContext& x, FillState& st, int p) {
+  int* mm = st.mm_row(p);
+  int* au = st.au_row(p);
+  std::fill(mm, mm + st.row_width, ENERGY_INF);
+  std::fill(au, au + st.row_width, ENERGY_INF);
+  if (p < 2) return;  // never an inner pair
+  for (int q = p + 4; q < x.n; q++) {
+    const int t2 = x.t(p, q);
+    if (t2 == 0) continue;
+    const int u = x.pm.rtype[t2];
+    if (x.no_closing_gu && (u == 3 || u == 4)) continue;  // only as a direct stack
+    const int c = x.c(p, q);
+    mm[q] = c + x.P.mismatchI[u][x.s(q + 1)][x.s(p - 1)];
+    au[q] = c + FoldContext::AU(u);
+  }
+}
+
+// (i (p ... q) j): stacks, bulges and interior loops of at most MAX_INTERIOR bases.
+// Returns the best of them; w receives the stacking energy on (i+1, j-1) when it may form.
+int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool barred,
+                  int& w) {
+  const EnergyParams& P = x.P;
+  const int span = j - i;
+  int e = ENERGY_INF;
+
+  // (i (i+1 ... j-1) j): direct stack, allowed even to barred pairs
+  if (span >= 6) {
+    if (const int t2 = x.t(i + 1, j - 1)) {
+      w = P.stack[t][x.pm.rtype[t2]];
+      e = w + x.c(i + 1, j - 1);
+    }
+  }
+  if (barred) return e;
+
+  // Whether (p, q) may be the inner pair of a loop other than a stack; u is its type
+  // read from inside.
+  auto inner = [&](int p, int q, int& u) {
+    const int t2 = x.t(p, q);
+    if (t2 == 0) return false;
+    u = x.pm.rtype[t2];
+    return !(x.no_closing_gu && (u == 3 || u == 4));
+  };
+  int u = 0;
+
+  // bulges of one base keep the stacking of their pairs
+  if (span >= 7) {
+    if (inner(i + 1, j - 2, u))
+      e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 1, j - 2));
+    if (inner(i + 2, j - 1, u))
+      e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 2, j - 1));
+  }
+  // longer bulges: size term and both terminal penalties
+  const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - 6);
+  const int outer_au = FoldContext::AU(t);
+  const int* au_next = st.au_row(i + 1);
+  for (int r = 2; r <= max_bulge; r++)  // (i (i+1 ... q) . . j)
+    e = std::min(e, P.bulge[r] + outer_au + au_next[j - 1 - r]);
+  for (int l = 2; l <= max_bulge; l++)  // (i . . (p ... j-1) j)
+    e = std::min(e, P.bulge[l] + outer_au + st.au_row(i + 1 + l)[j - 1]);
+
+  const int a = x.s(i + 1), b = x.s(j - 1);
+  // 1x1, 1x2, 2x1 and 2x2 loops have tables of their own
+  if (span >= 8) {
+    if (inner(i + 2, j - 2, u))
+      e = std::min(e, P.int11[t][u][a][b] + x.c(i + 2, j - 2));
+  }
+  if (span >= 9) {
+    if (inner(i + 2, j - 3, u))
+      e = std::min(e, P.int21[t][u][a][x.s(j - 2)][b] + x.c(i + 2, j - 3));
+    if (inner(i + 3, j - 2, u))
+      e = std::min(e, P.int21[u][t][x.s(j - 1)][a][x.s(i + 2)] + x.c(i + 3, j - 2));
+  }
+  if (span >= 10) {
+    if (inner(i + 3, j - 3, u))
+      e = std::min(e, P.int22[t][u][a][x.s(i + 2)][x.s(j - 2)][b] + x.c(i + 3, j - 3));
+  }
+
+  // generic interior loops: l bases 5', r bases 3', not covered above
+  int generic = ENERGY_INF;
+  const int max_l = std::min(MAX_INTERIOR - 1, span - 7);
+  for (int l = 1; l <= max_l; l++) {
+    const int r_min = l <= 2 ? 3 : 1;
+    const int r_max = std::min(MAX_INTERIOR - l, span - 6 - l);
+    if (r_max < r_min) continue;
+    // q = j-1-r runs from j-1-r_max up to j-1-r_min; k = 30 - l - r indexes loop_cost.
+    const int q_lo = j - 1 - r_max;
+    const int k_lo = MAX_INTERIOR - l - r_max;
+    generic = std::min(generic, min_sum(st.mm_row(i + 1 + l) + q_lo, &st.loop_cost[l][k_lo],
+                                        r_max - r_min + 1));
+  }
+  if (generic < ENERGY_INF) e = std::min(e, generic + P.mismatchI[t][a][b]);
+  return e;
+}
+
+void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
   const EnergyParams& P = x.P;
   const int t = x.t(i, j);
   const int b = x.bonus(i, j);
   const bool barred = x.barred(t, b);
 
   // (i ... j): hairpin
-  int e = barred ? FORBIDDEN_HAIRPIN : HairpinE(P, i, j, t, x.sequence, x.ws.seq.S1.data(),
-                                                x.tetra_loop);
+  int e = barred ? FORBIDDEN_HAIRPIN
+                 : HairpinE(P, i, j, t, x.sequence, x.ws.seq.S1.data(), x.tetra_loop);
 
-  // (i (p ... q) j): stack, bulge or interior loop
   int w = ENERGY_INF;
-  const int p_max = std::min(j - 5, i + MAX_INTERIOR + 1);
-  for (int p = i + 1; p <= p_max; p++) {
-    for (int q = std::max(p + 4, p + j - i - MAX_INTERIOR - 2); q < j; q++) {
-      const int t2 = x.t(p, q);
-      if (t2 == 0) continue;
-      const int u = x.pm.rtype[t2];
-      const bool direct_stack = p == i + 1 && q == j - 1;
-      if (x.no_closing_gu && (barred || u == 3 || u == 4) && !direct_stack) continue;
-      const int L = LoopEnergy(P, p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1),
-                               x.s(p - 1), x.s(q + 1));
-      e = std::min(e, L + x.c(p, q));
-      if (direct_stack) w = L;
-    }
-  }
+  e = std::min(e, best_interior(x, st, i, j, t, barred, w));
 
   // (i (..)(..) j): regular multiloop closing
   if (!barred) {
-    int d = r.DMLi1[j - 1];
+    int d = st.DMLi1[j - 1];
     if (x.dangles != 0) {
       const int tt = x.pm.rtype[t];
       const int x3 = x.D3(tt, i + 1), x5 = x.D5(tt, j - 1);
       if (x.dangles == 2) {
         d += x3 + x5;
       } else {
-        d = std::min({d, r.DMLi2[j - 1] + x3 + P.MLbase, r.DMLi1[j - 2] + x5 + P.MLbase,
-                      r.DMLi2[j - 2] + x3 + x5 + 2 * P.MLbase});
+        d = std::min({d, st.DMLi2[j - 1] + x3 + P.MLbase, st.DMLi1[j - 2] + x5 + P.MLbase,
+                      st.DMLi2[j - 2] + x3 + x5 + 2 * P.MLbase});
       }
     }
     e = std::min(e, d + P.MLintern[t] + P.MLclosing);
@@ -85,12 +211,12 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
     e = std::min(e, m + 2 * P.MLintern[1] + P.MLclosing);
   }
 
-  e = std::min(e, w + r.cc1[j - 1]);
-  r.cc[j] = e + b;
-  x.c(i, j) = x.no_lonely_pairs ? b + w + r.cc1[j - 1] : r.cc[j];
+  e = std::min(e, w + st.cc1[j - 1]);
+  st.cc[j] = e + b;
+  x.c(i, j) = x.no_lonely_pairs ? b + w + st.cc1[j - 1] : st.cc[j];
 }
 
-void fill_ml_piece(const FoldContext& x, Rows& r, int i, int j) {
+void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   const EnergyParams& P = x.P;
   const int n = x.n;
   const int t = x.t(i, j);
@@ -115,10 +241,11 @@ void fill_ml_piece(const FoldContext& x, Rows& r, int i, int j) {
                         2 * P.MLbase);
   }
 
-  // two pieces [i, k] [k+1, j]
-  int split = ENERGY_INF;
-  for (int k = i + 4; k <= j - 5; k++) split = std::min(split, r.Fmi[k] + x.fML(k + 1, j));
-  r.DMLi[j] = split;
+  // two pieces [i, k] [k+1, j], k = i+4 .. j-5
+  const int split =
+      j - 5 >= i + 4 ? min_sum(&st.Fmi[static_cast<size_t>(i + 4)], &x.fML(i + 5, j), j - i - 8)
+                     : ENERGY_INF;
+  st.DMLi[j] = split;
   f = std::min(f, split);
 
   // two adjacent branches stacked coaxially
@@ -131,7 +258,7 @@ void fill_ml_piece(const FoldContext& x, Rows& r, int i, int j) {
     f = std::min(f, m + 2 * P.MLintern[1]);
   }
 
-  r.Fmi[j] = f;
+  st.Fmi[j] = f;
   x.fML(i, j) = f;
 }
 
@@ -179,16 +306,17 @@ void fill_tables(const FoldContext& x) {
   for (int j = 1; j <= n; j++)
     for (int i = std::max(1, j - 3); i <= j; i++) x.c(i, j) = x.fML(i, j) = ENERGY_INF;
 
-  Rows rows(n);
+  FillState st(x, n);
   for (int i = n - 4; i >= 1; i--) {
     for (int j = i + 4; j <= n; j++) {
       if (x.t(i, j) != 0)
-        fill_pair(x, rows, i, j);
+        fill_pair(x, st, i, j);
       else
         x.c(i, j) = ENERGY_INF;
-      fill_ml_piece(x, rows, i, j);
+      fill_ml_piece(x, st, i, j);
     }
-    rows.next_row();
+    store_inner_terms(x, st, i);
+    st.next_row();
   }
   fill_exterior(x);
 }

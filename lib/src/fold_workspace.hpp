@@ -39,6 +39,7 @@ void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
 #include "stemloop/energy_par.h"
 #include "stemloop/energy_params.hpp"
 #include "stemloop/folder.hpp"
+#include "stemloop/model.hpp"
 
 namespace stemloop {
 
@@ -71,6 +72,11 @@ struct FoldContext {
   // G-U and U-G pairs without a bonus may not close loops under no_closingGU.
   bool barred(int type, int b) const { return no_closing_gu && (type == 3 || type == 4) && b == 0; }
 };
+
+// Encodes the sequence, sizes the workspace, applies the pair rules and the constraint
+// string, and returns what the fill and the trace read.
+FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& options,
+                         const std::string& sequence, const char* constraint);
 
 // Fills c, fML and f5 for the sequence in ctx.ws.
 void fill_tables(const FoldContext& ctx);

@@ -23,9 +23,8 @@ int Folder::c(int i, int j) const { return ws_->c[ws_->cell(i, j)]; }
 int Folder::fML(int i, int j) const { return ws_->fML[ws_->cell(i, j)]; }
 int Folder::f5(int j) const { return ws_->f5[static_cast<size_t>(j)]; }
 
-FoldResult Folder::fold(const Model& model, const FoldOptions& options,
-                        const std::string& sequence, const char* constraint) {
-  Workspace& ws = *ws_;
+FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& options,
+                         const std::string& sequence, const char* constraint) {
   ws.seq = encode_sequence(sequence, model.pairs);
   const int n = ws.seq.length();
   ws.reserve(std::max(n, 1));
@@ -34,10 +33,17 @@ FoldResult Folder::fold(const Model& model, const FoldOptions& options,
 
   // Dangle modes outside 0..3 behave as mode 1 throughout, fill and trace alike.
   const int dangles = (options.dangles >= 0 && options.dangles <= 3) ? options.dangles : 1;
-  const FoldContext ctx{model.params,         model.pairs,           ws,
-                        sequence.c_str(),     n,                     dangles,
-                        dangles % 2 == 1,     options.noLonelyPairs, options.no_closingGU,
-                        options.tetra_loop};
+  return FoldContext{model.params,     model.pairs,           ws,
+                     sequence.c_str(), n,                     dangles,
+                     dangles % 2 == 1, options.noLonelyPairs, options.no_closingGU,
+                     options.tetra_loop};
+}
+
+FoldResult Folder::fold(const Model& model, const FoldOptions& options,
+                        const std::string& sequence, const char* constraint) {
+  Workspace& ws = *ws_;
+  const FoldContext ctx = prepare_fold(ws, model, options, sequence, constraint);
+  const int n = ctx.n;
   fill_tables(ctx);
 
   const char type = options.backtrack_type;

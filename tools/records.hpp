@@ -1,0 +1,77 @@
+// The records of the two programs, read from non-blank lines. A record that cannot be
+// used keeps the reason in `error`; reading goes on with the next record.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "line_reader.hpp"
+
+namespace stemloop_tools {
+
+// Longest sequence the tools accept: the 16-bit encodings of the engine hold no more.
+constexpr size_t kMaxBases = 32767;
+
+struct RecordId {
+  size_t number = 0;   // 1-based, counted over all inputs
+  std::string name;    // text after '>', empty for an unnamed record
+  bool named = false;
+  // The name, or "record N" for an unnamed record.
+  std::string label() const;
+};
+
+struct FoldRecord {
+  RecordId id;
+  std::string sequence;
+  size_t length = 0;                       // bases, also when the sequence was too long to keep
+  std::optional<std::string> constraint;   // read only when constraints are on
+  std::string error;                       // empty for a usable record
+};
+
+struct EvalRecord {
+  RecordId id;
+  std::string sequence;
+  size_t length = 0;
+  std::string structure;
+  std::optional<double> given_energy;  // energy printed after the structure, if any
+  std::string error;
+};
+
+// Reads FASTA records ('>name' and one or more sequence lines) and bare records (one
+// sequence per line). With constraints, each sequence is followed by its constraint line.
+class FoldRecordReader {
+ public:
+  FoldRecordReader(LineReader& lines, bool with_constraint, size_t& counter)
+      : lines_(lines), with_constraint_(with_constraint), counter_(counter) {}
+  bool next(FoldRecord& record);
+
+ private:
+  LineReader& lines_;
+  bool with_constraint_;
+  size_t& counter_;
+};
+
+// Reads records of an optional '>name' line, a sequence line and a structure line that
+// may end in an energy in parentheses, as the folding program prints it.
+class EvalRecordReader {
+ public:
+  EvalRecordReader(LineReader& lines, size_t& counter) : lines_(lines), counter_(counter) {}
+  bool next(EvalRecord& record);
+
+ private:
+  LineReader& lines_;
+  size_t& counter_;
+};
+
+// Checks of the record text; each returns an empty string or what is wrong.
+std::string check_sequence(const std::string& sequence, size_t length);
+std::string check_constraint(const std::string& constraint, size_t bases);
+std::string check_structure(const std::string& structure, size_t bases);
+
+// Splits "STRUCTURE ( -1.20)" into structure and energy; false when text follows the
+// structure that is not one energy in parentheses.
+bool split_structure_line(const std::string& line, std::string& structure,
+                          std::optional<double>& energy);
+
+}  // namespace stemloop_tools
