@@ -6,6 +6,11 @@
 // + (mismatch of the inner pair + c(p, q)): the last bracket is computed once per inner
 // pair into a band of the 32 most recent rows, so the search over (l, r) is a plain
 // add-and-min over contiguous memory. Integer sums are exact in any grouping.
+//
+// The multiloop split min_k fML(i, k) + fML(k+1, j) only visits candidate splits: a k
+// whose piece fML(k+1, j) begins with base k+1 unpaired, or is itself a split, is never
+// better than the split at k+1, or at the inner split point, so each column j keeps a
+// list of the k whose piece starts with a branch. The minimum is the same.
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -28,15 +33,25 @@ int min_sum(const int* a, const int* b, int count) {
   return best;
 }
 
+// min over c of row[index[c]] + b[c]; vectorised with gathers where the CPU has them.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+#endif
+int min_gather_sum(const int* row, const int* index, const int* b, int count) {
+  int best = std::numeric_limits<int>::max();
+  for (int c = 0; c < count; c++) best = std::min(best, row[index[c]] + b[c]);
+  return best;
+}
+
 // Per-fill constants and rolling rows.
 struct FillState {
   FillState(const FoldContext& x, int n)
       : cc(static_cast<size_t>(n) + 2, ENERGY_INF),
         cc1(cc),
-        Fmi(static_cast<size_t>(n) + 1, ENERGY_INF),
-        DMLi(Fmi),
-        DMLi1(Fmi),
-        DMLi2(Fmi),
+        DMLi(static_cast<size_t>(n) + 1, ENERGY_INF),
+        DMLi1(DMLi),
+        DMLi2(DMLi),
+        candidates(static_cast<size_t>(n) + 1),
         inner_mm(static_cast<size_t>(kBand) * (static_cast<size_t>(n) + 2), ENERGY_INF),
         inner_au(inner_mm),
         row_width(static_cast<size_t>(n) + 2) {
@@ -57,16 +72,20 @@ struct FillState {
     std::swap(DMLi1, DMLi);
     std::swap(cc1, cc);
     std::fill(DMLi.begin(), DMLi.end(), ENERGY_INF);
-    std::fill(Fmi.begin(), Fmi.end(), ENERGY_INF);
     std::fill(cc.begin(), cc.end(), ENERGY_INF);
   }
 
   int* mm_row(int p) { return &inner_mm[static_cast<size_t>(p % kBand) * row_width]; }
   int* au_row(int p) { return &inner_au[static_cast<size_t>(p % kBand) * row_width]; }
 
+  // Candidate splits of one column j, k decreasing: pieces [i, k] and [k+1, j].
+  struct Candidates {
+    std::vector<int> k;      // split points
+    std::vector<int> piece;  // fML(k+1, j)
+  };
   std::vector<int> cc, cc1;             // c without the lonely-pair rule, rows i and i + 1
-  std::vector<int> Fmi;                 // fML(i, j) of the current row
   std::vector<int> DMLi, DMLi1, DMLi2;  // best two-piece split, rows i, i + 1, i + 2
+  std::vector<Candidates> candidates;  // per column j
   // Inner-pair terms of the last kBand rows, [p % kBand][q]: c(p, q) plus the inner
   // mismatch (generic loops) or plus the inner terminal penalty (bulges); ENERGY_INF
   // where (p, q) may not be the inner pair of such a loop.
@@ -241,10 +260,16 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
                         2 * P.MLbase);
   }
 
-  // two pieces [i, k] [k+1, j], k = i+4 .. j-5
-  const int split =
-      j - 5 >= i + 4 ? min_sum(&st.Fmi[static_cast<size_t>(i + 4)], &x.fML(i + 5, j), j - i - 8)
-                     : ENERGY_INF;
+  // two pieces [i, k] [k+1, j], k = i+4 .. j-5, over the candidate splits of column j
+  int split = ENERGY_INF;
+  const bool has_split = j - 5 >= i + 4;
+  if (has_split) {
+    split = std::numeric_limits<int>::max();
+    const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
+    int count = static_cast<int>(cand.k.size());
+    while (count > 0 && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
+    split = min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
+  }
   st.DMLi[j] = split;
   f = std::min(f, split);
 
@@ -258,44 +283,53 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
     f = std::min(f, m + 2 * P.MLintern[1]);
   }
 
-  st.Fmi[j] = f;
   x.fML(i, j) = f;
+  // Splitting at i-1 is worth trying later only if this piece starts with a branch.
+  const bool unpaired_start = i <= j - 5 && f == x.fML(i + 1, j) + P.MLbase;
+  if (!unpaired_start && !(has_split && f == split))
+  {
+    FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
+    cand.k.push_back(i - 1);
+    cand.piece.push_back(f);
+  }
 }
 
+// Exterior loop, walked by rows so that c is read contiguously: once f5[k-1] and f5[k-2]
+// are final, the pairs (k, m) of row k offer their candidates for f5[m] (m the 3' end)
+// and, with odd dangles, for f5[m+1] (base m+1 dangling).
 void fill_exterior(const FoldContext& x) {
   const int n = x.n;
   std::vector<int>& f5 = x.ws.f5;
   std::fill(f5.begin(), f5.begin() + 5, 0);
-  for (int j = 5; j <= n; j++) {
-    int v = f5[j - 1];
-    if (int t = x.t(1, j)) {
-      int e = x.c(1, j) + FoldContext::AU(t);
-      if (x.dangles == 2 && j < n) e += x.D3(t, j + 1);
-      v = std::min(v, e);
-    }
-    if (x.odd_dangles) {
-      if (int t = x.t(1, j - 1)) v = std::min(v, x.c(1, j - 1) + x.D3(t, j) + FoldContext::AU(t));
-    }
-    for (int k = j - 4; k >= 2; k--) {
-      if (int t = x.t(k, j)) {
-        int e = f5[k - 1] + x.c(k, j) + FoldContext::AU(t);
-        if (x.dangles == 2) {
-          e += x.D5(t, k - 1);
-          if (j < n) e += x.D3(t, j + 1);
-        }
-        v = std::min(v, e);
-        if (x.odd_dangles)
-          v = std::min(v, f5[k - 2] + x.c(k, j) + x.D5(t, k - 1) + FoldContext::AU(t));
+  std::vector<int> best(static_cast<size_t>(n) + 2, ENERGY_INF);
+  for (int k = 1; k + 4 <= n; k++) {
+    if (k - 1 >= 5) f5[k - 1] = std::min(f5[k - 2], best[k - 1]);
+    for (int m = k + 4; m <= n; m++) {
+      const int t = x.t(k, m);
+      if (t == 0) continue;
+      const int cm = x.c(k, m) + FoldContext::AU(t);
+      if (k == 1) {
+        best[m] = std::min(best[m], cm + (x.dangles == 2 && m < n ? x.D3(t, m + 1) : 0));
+        if (x.odd_dangles && m < n) best[m + 1] = std::min(best[m + 1], cm + x.D3(t, m + 1));
+        continue;
       }
+      const int d5 = x.D5(t, k - 1);
+      int e = f5[k - 1] + cm;
+      if (x.dangles == 2) {
+        e += d5;
+        if (m < n) e += x.D3(t, m + 1);
+      }
+      best[m] = std::min(best[m], e);
       if (x.odd_dangles) {
-        if (int t = x.t(k, j - 1)) {
-          const int e = x.c(k, j - 1) + x.D3(t, j) + FoldContext::AU(t);
-          v = std::min({v, f5[k - 1] + e, f5[k - 2] + e + x.D5(t, k - 1)});
+        best[m] = std::min(best[m], f5[k - 2] + cm + d5);
+        if (m < n) {
+          const int d3 = x.D3(t, m + 1);
+          best[m + 1] = std::min({best[m + 1], f5[k - 1] + cm + d3, f5[k - 2] + cm + d3 + d5});
         }
       }
     }
-    f5[j] = v;
   }
+  for (int m = 5; m <= n; m++) f5[m] = std::min(f5[m - 1], best[m]);
 }
 
 }  // namespace

@@ -2,17 +2,23 @@
 
 namespace stemloop {
 
-void Workspace::reserve(int n) {
-  if (n <= capacity_ && !indx.empty()) return;
+void Workspace::prepare(int n) {
   const size_t size = static_cast<size_t>(n);
   const size_t cells = size * (size + 1) / 2 + 2;
-  indx.assign(size + 1, 0);
-  for (size_t k = 1; k <= size; k++) indx[k] = k * (k - 1) / 2;
-  c.assign(cells, ENERGY_INF);
-  fML.assign(cells, ENERGY_INF);
-  ptype.assign(cells, 0);
+  if (cells > capacity_cells) {
+    c.assign(cells, ENERGY_INF);
+    fML.assign(cells, ENERGY_INF);
+    ptype.assign(cells, 0);
+    capacity_cells = cells;
+  }
+  // Row i holds j = i..n; cell(1, 1) is 1.
+  rowstart.assign(size + 2, 0);
+  size_t offset = 1;
+  for (size_t i = 1; i <= size; i++) {
+    rowstart[i] = offset - i;
+    offset += size - i + 1;
+  }
   f5.assign(size + 5, 0);  // at least entries 0..4 of the exterior loop
-  capacity_ = n;
 }
 
 }  // namespace stemloop

@@ -12,14 +12,17 @@ namespace stemloop {
 
 class Workspace {
  public:
-  // Sizes every array for sequences of up to n bases.
-  void reserve(int n);
-  int capacity() const { return capacity_; }
+  // Sizes every array for sequences of up to n bases and lays the rows out for n.
+  void prepare(int n);
 
-  size_t cell(int i, int j) const { return indx[static_cast<size_t>(j)] + static_cast<size_t>(i); }
+  // Row-major upper triangle: the cells of one left end i are contiguous in j, which is
+  // the order in which the fill walks them.
+  size_t cell(int i, int j) const {
+    return rowstart[static_cast<size_t>(i)] + static_cast<size_t>(j);
+  }
 
-  int capacity_ = 0;
-  std::vector<size_t> indx;     // indx[j] = j(j-1)/2
+  size_t capacity_cells = 0;
+  std::vector<size_t> rowstart; // cell(i, j) = rowstart[i] + j
   std::vector<int> c;           // i paired with j
   std::vector<int> fML;         // multiloop piece
   std::vector<int8_t> ptype;    // allowed pair type of (i, j), 0 = may not pair

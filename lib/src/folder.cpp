@@ -16,7 +16,7 @@ Folder& Folder::operator=(Folder&&) noexcept = default;
 size_t Folder::workspace_bytes(int n) {
   const size_t size = static_cast<size_t>(n);
   const size_t cells = size * (size + 1) / 2 + 2;
-  return cells * (2 * sizeof(int) + sizeof(int8_t)) + size * (sizeof(size_t) + 8 * sizeof(int));
+  return cells * (2 * sizeof(int) + sizeof(int8_t)) + size * (sizeof(size_t) + 48 * sizeof(int));
 }
 
 int Folder::c(int i, int j) const { return ws_->c[ws_->cell(i, j)]; }
@@ -27,7 +27,7 @@ FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& o
                          const std::string& sequence, const char* constraint) {
   ws.seq = encode_sequence(sequence, model.pairs);
   const int n = ws.seq.length();
-  ws.reserve(std::max(n, 1));
+  ws.prepare(n);
   ws.BP.assign(static_cast<size_t>(n) + 2, 0);
   make_ptypes(ws, model.pairs.pair, options.noLonelyPairs, constraint);
 

@@ -1,0 +1,61 @@
+// What the two programs do alike around their records: options, --help and --version,
+// checking and opening the inputs, writing results in order and the exit status.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "options.hpp"
+#include "progress.hpp"
+#include "stemloop/error.hpp"
+
+namespace stemloop_tools {
+
+// Exit statuses of the programs.
+constexpr int kExitOk = 0;
+constexpr int kExitBadRecord = 1;
+constexpr int kExitUsage = 2;
+
+// What one record produced: its output, its messages and whether it was refused.
+struct Outcome {
+  std::string out;
+  std::string err;
+  bool refused = false;
+};
+
+// Parses the options and checks that every input file can be read. Returns the options,
+// or nothing when the program is done (after --help, --version or an error) with the
+// exit status in `status`.
+std::optional<ToolOptions> start(Program program, const char* name, int argc, char** argv,
+                                 int& status);
+
+// Calls `read` with each input in turn, standard input for "-" or when there is none.
+// Returns kExitUsage when an input cannot be opened any more, kExitOk otherwise.
+int for_each_input(const char* name, const std::vector<std::string>& inputs,
+                   const std::function<void(std::istream&)>& read);
+
+// The message of an engine error, led by the position it names, if any.
+std::string describe(const stemloop::Error& error, const char* what);
+
+// Writes outcomes in the order given, with the progress line; remembers refusals.
+class Reporter {
+ public:
+  explicit Reporter(const char* name) : progress_(name) {}
+  void write(const std::string& text);
+  void take(Outcome& outcome);
+  // The exit status of the run, given the status of reading the inputs.
+  int finish(const char* name, int input_status);
+
+ private:
+  Progress progress_;
+  bool refused_ = false;
+};
+
+// The line telling that a record was refused.
+std::string refusal(const char* name, const std::string& label, const std::string& why);
+
+}  // namespace stemloop_tools

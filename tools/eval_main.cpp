@@ -1,0 +1,84 @@
+// stemloop-eval: prints the free energy of each given structure.
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include "app.hpp"
+#include "line_reader.hpp"
+#include "output.hpp"
+#include "parallel.hpp"
+#include "records.hpp"
+#include "stemloop/evaluate.hpp"
+#include "stemloop/model.hpp"
+
+namespace {
+
+using stemloop_tools::EvalRecord;
+using stemloop_tools::Outcome;
+
+constexpr char kName[] = "stemloop-eval";
+
+// The library's warning for a bracketed pair of bases that cannot pair.
+std::string pair_warning(const std::string& label, const stemloop::PairWarning& warning) {
+  char text[96];
+  std::snprintf(text, sizeof text, ": WARNING: bases %d and %d (%c%c) can't pair!\n", warning.i,
+                warning.j, warning.ci, warning.cj);
+  return label + text;
+}
+
+Outcome evaluate(const stemloop::Model& model, const stemloop_tools::ToolOptions& options,
+                 const stemloop_tools::Writer& writer, const EvalRecord& record) {
+  Outcome outcome;
+  std::string why = record.error;
+  if (why.empty()) {
+    try {
+      const stemloop::Evaluation eval = stemloop::evaluate_structure(
+          model, options.eval, record.sequence, record.structure, options.verbose);
+      for (const stemloop::PairWarning& warning : eval.warnings)
+        outcome.err += pair_warning(record.id.label(), warning);
+      outcome.out = writer.evaluated(record.id, record.sequence, record.structure, eval);
+    } catch (const stemloop::Error& e) {
+      why = stemloop_tools::describe(e, "structure");
+    } catch (const std::exception& e) {
+      why = e.what();
+    }
+  }
+  if (!why.empty()) {
+    outcome.refused = true;
+    outcome.err += stemloop_tools::refusal(kName, record.id.label(), why);
+  }
+  return outcome;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace stemloop_tools;
+  int status = kExitOk;
+  const std::optional<ToolOptions> options = start(Program::Eval, kName, argc, argv, status);
+  if (!options) return status;
+  try {
+    const stemloop::Model model(options->model);
+    const Writer writer(Program::Eval, *options);
+    Reporter reporter(kName);
+    reporter.write(writer.header());
+    OrderedRunner<EvalRecord, Outcome> runner(
+        options->jobs,
+        [&] {
+          return [&](EvalRecord& record) { return evaluate(model, *options, writer, record); };
+        },
+        [&](Outcome& outcome) { reporter.take(outcome); });
+    size_t counter = 0;
+    const int input_status = for_each_input(kName, options->inputs, [&](std::istream& in) {
+      LineReader lines(in);
+      EvalRecordReader reader(lines, counter);
+      EvalRecord record;
+      while (reader.next(record)) runner.submit(std::move(record));
+    });
+    runner.finish();
+    return reporter.finish(kName, input_status);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", kName, e.what());
+    return kExitUsage;
+  }
+}

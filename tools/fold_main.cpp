@@ -1,0 +1,113 @@
+// stemloop-fold: folds each record to its minimum-free-energy structure.
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
+
+#include "app.hpp"
+#include "line_reader.hpp"
+#include "output.hpp"
+#include "parallel.hpp"
+#include "records.hpp"
+#include "stemloop/folder.hpp"
+#include "stemloop/model.hpp"
+
+namespace {
+
+using stemloop_tools::FoldRecord;
+using stemloop_tools::Outcome;
+
+constexpr char kName[] = "stemloop-fold";
+
+// Bytes of memory the machine has, or 0 when unknown.
+size_t physical_memory() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || page_size <= 0) return 0;
+  return static_cast<size_t>(pages) * static_cast<size_t>(page_size);
+}
+
+std::string mib(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+// Folds records with one Folder; one such worker per thread, all sharing the model.
+class FoldWorker {
+ public:
+  FoldWorker(const stemloop::Model& model, const stemloop_tools::ToolOptions& options,
+             const stemloop_tools::Writer& writer)
+      : model_(model), options_(options), writer_(writer), folder_(new stemloop::Folder) {}
+
+  Outcome operator()(FoldRecord& record) {
+    Outcome outcome;
+    std::string why = record.error;
+    if (why.empty()) why = fold(record, outcome.out);
+    if (!why.empty()) {
+      outcome.refused = true;
+      outcome.err = stemloop_tools::refusal(kName, record.id.label(), why);
+    }
+    return outcome;
+  }
+
+ private:
+  // Folds one record into `out`; returns what went wrong, if anything.
+  std::string fold(const FoldRecord& record, std::string& out) {
+    const int n = static_cast<int>(record.length);
+    const size_t workspace = stemloop::Folder::workspace_bytes(n);
+    const size_t memory = physical_memory();
+    if (memory != 0 && workspace > memory) {
+      return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +
+             " of workspace, more than the " + mib(memory) + " of memory";
+    }
+    try {
+      const char* constraint = record.constraint ? record.constraint->c_str() : nullptr;
+      const stemloop::FoldResult result =
+          folder_->fold(model_, options_.fold, record.sequence, constraint);
+      out = writer_.folded(record.id, record.sequence, result.structure, result.energy);
+      return {};
+    } catch (const stemloop::Error& e) {
+      return stemloop_tools::describe(e, "constraint");
+    } catch (const std::bad_alloc&) {
+      folder_ = std::make_shared<stemloop::Folder>();  // drop a half-grown workspace
+      return "not enough memory for the " + mib(workspace) + " workspace of " +
+             std::to_string(n) + " bases";
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+  }
+
+  const stemloop::Model& model_;
+  const stemloop_tools::ToolOptions& options_;
+  const stemloop_tools::Writer& writer_;
+  std::shared_ptr<stemloop::Folder> folder_;  // shared_ptr: workers are copied into place
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace stemloop_tools;
+  int status = kExitOk;
+  const std::optional<ToolOptions> options = start(Program::Fold, kName, argc, argv, status);
+  if (!options) return status;
+  try {
+    const stemloop::Model model(options->model);
+    const Writer writer(Program::Fold, *options);
+    Reporter reporter(kName);
+    reporter.write(writer.header());
+    OrderedRunner<FoldRecord, Outcome> runner(
+        options->jobs, [&] { return FoldWorker(model, *options, writer); },
+        [&](Outcome& outcome) { reporter.take(outcome); });
+    size_t counter = 0;
+    const int input_status = for_each_input(kName, options->inputs, [&](std::istream& in) {
+      LineReader lines(in);
+      FoldRecordReader reader(lines, options->constraint, counter);
+      FoldRecord record;
+      while (reader.next(record)) runner.submit(std::move(record));
+    });
+    runner.finish();
+    return reporter.finish(kName, input_status);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", kName, e.what());
+    return kExitUsage;
+  }
+}

@@ -1,0 +1,267 @@
+#include "options.hpp"
+
+#include <getopt.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "records.hpp"
+
+namespace stemloop_tools {
+namespace {
+
+// Codes of the options that have no short form.
+enum LongOnly {
+  kNoLP = 256,
+  kNoGU,
+  kNoClosingGU,
+  kNoTetra,
+  kNsp,
+  kEnergySet,
+  kLogML,
+  kFormat,
+  kVersion,
+};
+
+constexpr int kMaxJobs = 1024;
+
+std::string option_label(int code) {
+  switch (code) {
+    case 'T': return "-T/--temperature";
+    case 'd': return "-d/--dangles";
+    case 'j': return "-j/--jobs";
+    case kNsp: return "--nsp";
+    case kEnergySet: return "--energy-set";
+    case kFormat: return "--format";
+    default: return "option";
+  }
+}
+
+[[noreturn]] void bad_value(int code, const char* value, const std::string& expected) {
+  throw UsageError("invalid value '" + std::string(value) + "' for " + option_label(code) +
+                   " (expected " + expected + ")");
+}
+
+int parse_int(int code, const char* text, int low, int high, const std::string& expected) {
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || value < low || value > high)
+    bad_value(code, text, expected);
+  return static_cast<int>(value);
+}
+
+double parse_temperature(const char* text) {
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || errno != 0 || !std::isfinite(value) || value < -273.15)
+    bad_value('T', text, "degrees Celsius, at least -273.15");
+  return value;
+}
+
+// "GA,AG" -> "GAAG": two nucleotide letters per item, upper-cased for the engine.
+std::string parse_nsp(const char* text) {
+  std::string pairs;
+  std::string item;
+  const std::string all = std::string(text) + ",";
+  for (char c : all) {
+    if (c != ',') {
+      item.push_back(c);
+      continue;
+    }
+    if (item.size() != 2) bad_value(kNsp, text, "comma-separated letter pairs such as GA,AG");
+    for (char letter : item) {
+      const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+      if (letter == '\0' || std::strchr("ACGUTXKI", upper) == nullptr)
+        bad_value(kNsp, text, "comma-separated letter pairs such as GA,AG");
+      pairs.push_back(upper);
+    }
+    item.clear();
+  }
+  return pairs;
+}
+
+Format parse_format(const char* text) {
+  if (std::strcmp(text, "text") == 0) return Format::Text;
+  if (std::strcmp(text, "tsv") == 0) return Format::Tsv;
+  if (std::strcmp(text, "json") == 0) return Format::Json;
+  bad_value(kFormat, text, "text, tsv or json");
+}
+
+std::vector<option> long_options(Program program) {
+  std::vector<option> list = {
+      {"temperature", required_argument, nullptr, 'T'},
+      {"dangles", required_argument, nullptr, 'd'},
+      {"noGU", no_argument, nullptr, kNoGU},
+      {"noTetra", no_argument, nullptr, kNoTetra},
+      {"nsp", required_argument, nullptr, kNsp},
+      {"energy-set", required_argument, nullptr, kEnergySet},
+      {"jobs", required_argument, nullptr, 'j'},
+      {"format", required_argument, nullptr, kFormat},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersion},
+      {"noLP", no_argument, nullptr, kNoLP},
+      {"noClosingGU", no_argument, nullptr, kNoClosingGU},
+  };
+  if (program == Program::Fold) {
+    list.push_back({"constraint", no_argument, nullptr, 'C'});
+  } else {
+    list.push_back({"logML", no_argument, nullptr, kLogML});
+    list.push_back({"verbose", no_argument, nullptr, 'v'});
+  }
+  list.push_back({nullptr, 0, nullptr, 0});
+  return list;
+}
+
+// The option a failed getopt_long call was looking at, for the message.
+std::string offending(char** argv, int short_code) {
+  if (short_code != 0) return std::string("-") + static_cast<char>(short_code);
+  return argv[optind - 1];
+}
+
+const char* on_off(bool value) { return value ? "on" : "off"; }
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+std::string memory(size_t bytes) {
+  char text[32];
+  if (bytes >= (size_t{1} << 30)) {
+    std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / (1 << 30));
+  } else {
+    std::snprintf(text, sizeof text, "%.0f MiB", static_cast<double>(bytes) / (1 << 20));
+  }
+  return text;
+}
+
+}  // namespace
+
+int default_jobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  if (cores == 0) return 1;
+  return cores > static_cast<unsigned>(kMaxJobs) ? kMaxJobs : static_cast<int>(cores);
+}
+
+const char* format_name(Format format) {
+  switch (format) {
+    case Format::Text: return "text";
+    case Format::Tsv: return "tsv";
+    case Format::Json: return "json";
+  }
+  return "text";
+}
+
+ToolOptions parse_options(Program program, int argc, char** argv) {
+  ToolOptions opts;
+  opts.jobs = default_jobs();
+  const std::vector<option> list = long_options(program);
+  const char* short_options = program == Program::Fold ? ":T:d:j:hC" : ":T:d:j:hv";
+  optind = 0;  // full reset, so parsing may run more than once in a process
+  opterr = 0;
+  for (;;) {
+    const int code = getopt_long(argc, argv, short_options, list.data(), nullptr);
+    if (code == -1) break;
+    switch (code) {
+      case 'T': opts.model.temperature = parse_temperature(optarg); break;
+      case 'd':
+        opts.fold.dangles = opts.eval.dangles = parse_int(code, optarg, 0, 3, "0, 1, 2 or 3");
+        break;
+      case kNoLP: opts.fold.noLonelyPairs = true; break;
+      case kNoGU: opts.model.alphabet.noGU = true; break;
+      case kNoClosingGU: opts.fold.no_closingGU = true; break;
+      case kNoTetra: opts.fold.tetra_loop = opts.eval.tetra_loop = false; break;
+      case kNsp:
+        opts.model.alphabet.nonstandards += parse_nsp(optarg);
+        opts.model.alphabet.has_nonstandards = true;
+        opts.nsp += (opts.nsp.empty() ? "" : ",") + std::string(optarg);
+        break;
+      case kEnergySet:
+        opts.model.alphabet.energy_set = parse_int(code, optarg, 0, 2, "0, 1 or 2");
+        break;
+      case kLogML: opts.eval.logML = true; break;
+      case 'j':
+        opts.jobs = parse_int(code, optarg, 1, kMaxJobs, "1 to " + std::to_string(kMaxJobs));
+        break;
+      case kFormat: opts.format = parse_format(optarg); break;
+      case 'C': opts.constraint = true; break;
+      case 'v': opts.verbose = true; break;
+      case 'h': opts.help = true; break;
+      case kVersion: opts.version = true; break;
+      case ':':
+        throw UsageError("option " + offending(argv, optopt) + " needs a value");
+      default:
+        throw UsageError("unknown option " + offending(argv, optopt));
+    }
+  }
+  for (int k = optind; k < argc; k++) opts.inputs.emplace_back(argv[k]);
+  return opts;
+}
+
+std::string usage(Program program, const char* name) {
+  const stemloop::ModelOptions model;
+  const stemloop::FoldOptions fold;
+  const stemloop::EvalOptions eval;
+  const bool is_fold = program == Program::Fold;
+  // Accepted by both programs so that one set of flags serves a fold | eval pipe.
+  const std::string folding_only = is_fold ? "" : ", folding only";
+  std::string text = "usage: " + std::string(name) + " [OPTIONS] [FILE...]\n";
+  if (is_fold) {
+    text +=
+        "Folds each sequence to its minimum-free-energy structure.\n"
+        "Records: FASTA ('>name' line, then sequence lines) or one sequence per line.\n"
+        "  -C, --constraint        a constraint line of ( ) < > x | . follows each sequence\n";
+  } else {
+    text +=
+        "Prints the free energy of each structure.\n"
+        "Records: optional '>name' line, sequence line, structure line (dot-bracket, may\n"
+        "end in an energy in parentheses as the folding program prints it).\n"
+        "  -v, --verbose           add the energy of every loop\n";
+  }
+  text += "Input is read from the FILEs, or standard input when none is given or for '-'.\n";
+  text += "Energy model:\n";
+  text += "  -T, --temperature C     temperature in degrees Celsius (default " +
+          number(model.temperature) + ")\n";
+  text += "  -d, --dangles 0|1|2|3   dangling-end mode (default " +
+          std::to_string(is_fold ? fold.dangles : eval.dangles) + ")\n";
+  text += "      --noLP              no isolated base pairs (default " +
+          std::string(on_off(fold.noLonelyPairs)) + ")" + folding_only + "\n";
+  text += "      --noGU              no G-U pairs (default " +
+          std::string(on_off(model.alphabet.noGU)) + ")\n";
+  text += "      --noClosingGU       no G-U pair closes a loop (default " +
+          std::string(on_off(fold.no_closingGU)) + ")" + folding_only + "\n";
+  text += "      --noTetra           no bonus for special hairpins (bonus default " +
+          std::string(on_off(fold.tetra_loop)) + ")\n";
+  text += "      --nsp PAIRS         extra pairs, e.g. GA,AG (default none)\n";
+  text += "      --energy-set 0|1|2  alphabet: 0 ACGU, 1 G/C, 2 A/U two-letter (default " +
+          std::to_string(model.alphabet.energy_set) + ")\n";
+  if (!is_fold) {
+    text += "      --logML             logarithmic multiloop penalty (default " +
+            std::string(on_off(eval.logML)) + ")\n";
+  }
+  text += "Run and output:\n";
+  text += "  -j, --jobs N            records worked on at once (default " +
+          std::to_string(default_jobs()) + ", the number of cores)\n";
+  text += "      --format FORMAT     text, tsv or json lines (default text)\n";
+  text += "  -h, --help              this text\n";
+  text += "      --version           the version\n";
+  text += "Sequences may have up to " + std::to_string(kMaxBases) + " bases";
+  if (is_fold) {
+    text += "; folding n bases needs a\nworkspace per thread of " +
+            memory(stemloop::Folder::workspace_bytes(5000)) + " for 5000 bases and " +
+            memory(stemloop::Folder::workspace_bytes(static_cast<int>(kMaxBases))) + " for " +
+            std::to_string(kMaxBases) + " bases";
+  }
+  text += ".\nExit status: 0, 1 when a record was refused, 2 for bad options or input files.\n";
+  return text;
+}
+
+}  // namespace stemloop_tools

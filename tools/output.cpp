@@ -1,0 +1,220 @@
+#include "output.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "stemloop/energy_params.hpp"
+
+namespace stemloop_tools {
+namespace {
+
+// Length of the UTF-8 sequence starting at text[k], or 0 when it is not valid UTF-8.
+size_t utf8_length(const std::string& text, size_t k) {
+  const auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(k);
+  size_t length = 0;
+  unsigned min = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    min = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    min = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (k + length > text.size()) return 0;
+  unsigned code = lead & (0x3F >> (length - 1));
+  for (size_t m = 1; m < length; m++) {
+    if ((byte(k + m) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(k + m) & 0x3Fu);
+  }
+  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+// kcal/mol with two decimals, of the same float the text format prints.
+std::string kcal(int energy) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(stemloop::energy_to_kcal(energy)));
+  return text;
+}
+
+// Tabs and line breaks inside a field would break the columns.
+std::string tsv_field(const std::string& text) {
+  std::string field = text;
+  for (char& c : field)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return field;
+}
+
+// Shortest decimal text that reads back as the same double.
+std::string json_number(double value) {
+  char text[40];
+  for (int digits = 6; digits <= 17; digits++) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (std::strtod(text, nullptr) == value) break;
+  }
+  return text;
+}
+
+const char* json_bool(bool value) { return value ? "true" : "false"; }
+
+// "GAAG" -> "GA,AG".
+std::string pairs_text(const std::string& nonstandards) {
+  std::string text;
+  for (size_t k = 0; k + 1 < nonstandards.size(); k += 2) {
+    if (!text.empty()) text += ',';
+    text += nonstandards.substr(k, 2);
+  }
+  return text;
+}
+
+std::string options_object(Program program, const ToolOptions& opts) {
+  const bool fold = program == Program::Fold;
+  std::string json = "{\"temperature\":" + json_number(opts.model.temperature);
+  json += ",\"dangles\":" + std::to_string(fold ? opts.fold.dangles : opts.eval.dangles);
+  if (fold) json += std::string(",\"noLP\":") + json_bool(opts.fold.noLonelyPairs);
+  json += std::string(",\"noGU\":") + json_bool(opts.model.alphabet.noGU);
+  if (fold) json += std::string(",\"noClosingGU\":") + json_bool(opts.fold.no_closingGU);
+  json += std::string(",\"noTetra\":") + json_bool(!opts.fold.tetra_loop);
+  json += ",\"nsp\":" + json_string(pairs_text(opts.model.alphabet.nonstandards));
+  json += ",\"energy_set\":" + std::to_string(opts.model.alphabet.energy_set);
+  if (fold) json += std::string(",\"constraint\":") + json_bool(opts.constraint);
+  if (!fold) json += std::string(",\"logML\":") + json_bool(opts.eval.logML);
+  return json + "}";
+}
+
+std::string pair_text(int i, int j) {
+  if (i == 0 && j == 0) return "-";
+  return "(" + std::to_string(i) + "," + std::to_string(j) + ")";
+}
+
+}  // namespace
+
+std::string json_string(const std::string& text) {
+  std::string json = "\"";
+  for (size_t k = 0; k < text.size();) {
+    const auto c = static_cast<unsigned char>(text[k]);
+    if (c >= 0x80) {
+      const size_t length = utf8_length(text, k);
+      if (length == 0) {
+        json += "\\ufffd";
+        k++;
+      } else {
+        json.append(text, k, length);
+        k += length;
+      }
+      continue;
+    }
+    k++;
+    switch (c) {
+      case '"': json += "\\\""; break;
+      case '\\': json += "\\\\"; break;
+      case '\n': json += "\\n"; break;
+      case '\r': json += "\\r"; break;
+      case '\t': json += "\\t"; break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+          json += escaped;
+        } else {
+          json += static_cast<char>(c);
+        }
+    }
+  }
+  return json + "\"";
+}
+
+std::string energy_suffix(int energy) {
+  char text[32];
+  std::snprintf(text, sizeof text, " (%6.2f)",
+                static_cast<double>(stemloop::energy_to_kcal(energy)));
+  return text;
+}
+
+Writer::Writer(Program program, const ToolOptions& options)
+    : program_(program),
+      format_(options.format),
+      verbose_(options.verbose && program == Program::Eval),
+      options_json_(options_object(program, options)) {}
+
+std::string Writer::header() const {
+  if (format_ != Format::Tsv) return {};
+  return verbose_ ? "name\tsequence\tstructure\tenergy\tloops\n"
+                  : "name\tsequence\tstructure\tenergy\n";
+}
+
+std::string Writer::folded(const RecordId& id, const std::string& sequence,
+                           const std::string& structure, int energy) const {
+  return record(id, sequence, structure, energy, {});
+}
+
+std::string Writer::evaluated(const RecordId& id, const std::string& sequence,
+                              const std::string& structure,
+                              const stemloop::Evaluation& eval) const {
+  return record(id, sequence, structure, eval.energy, verbose_ ? loops_text(eval) : "");
+}
+
+std::string Writer::record(const RecordId& id, const std::string& sequence,
+                           const std::string& structure, int energy,
+                           const std::string& loops) const {
+  switch (format_) {
+    case Format::Tsv: {
+      std::string line = tsv_field(id.name) + '\t' + sequence + '\t' + structure + '\t' +
+                         kcal(energy);
+      return line + (verbose_ ? '\t' + loops : "") + '\n';
+    }
+    case Format::Json: {
+      std::string line = "{\"name\":" + (id.named ? json_string(id.name) : "null");
+      line += ",\"sequence\":" + json_string(sequence);
+      line += ",\"structure\":" + json_string(structure);
+      line += ",\"energy\":" + kcal(energy);
+      if (verbose_) line += ",\"loops\":" + loops;
+      return line + ",\"options\":" + options_json_ + "}\n";
+    }
+    case Format::Text:
+      break;
+  }
+  std::string text = id.named ? ">" + id.name + "\n" : "";
+  return text + sequence + '\n' + structure + energy_suffix(energy) + '\n' + loops;
+}
+
+// Text: one indented line per loop; tsv: kind:closing:inner:energy items joined by ';';
+// JSON: an array of loop objects.
+std::string Writer::loops_text(const stemloop::Evaluation& eval) const {
+  std::string text;
+  for (const stemloop::LoopContribution& loop : eval.loops) {
+    const char* kind = stemloop::loop_kind_name(loop.kind);
+    switch (format_) {
+      case Format::Text: {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-10s %-14s %-14s %7s\n", kind,
+                      pair_text(loop.i, loop.j).c_str(), pair_text(loop.p, loop.q).c_str(),
+                      kcal(loop.energy).c_str());
+        text += line;
+        break;
+      }
+      case Format::Tsv:
+        if (!text.empty()) text += ';';
+        text += std::string(kind) + ':' + pair_text(loop.i, loop.j) + ':' +
+                pair_text(loop.p, loop.q) + ':' + kcal(loop.energy);
+        break;
+      case Format::Json:
+        text += text.empty() ? "[" : ",";
+        text += "{\"kind\":\"" + std::string(kind) + "\",\"i\":" + std::to_string(loop.i) +
+                ",\"j\":" + std::to_string(loop.j) + ",\"p\":" + std::to_string(loop.p) +
+                ",\"q\":" + std::to_string(loop.q) + ",\"energy\":" + kcal(loop.energy) + "}";
+        break;
+    }
+  }
+  if (format_ == Format::Json) text = text.empty() ? "[]" : text + "]";
+  return text;
+}
+
+}  // namespace stemloop_tools
