@@ -165,8 +165,7 @@ TEST_P(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
     }
     for (const auto& [i, j] : r.pairs) {
       EXPECT_GE(j - i, 4);
-      EXPECT_NE(model.pairs.pair[enc.S[static_cast<size_t>(i)]][enc.S[static_cast<size_t>(j)]],
-                0);
+      EXPECT_NE(model.pairs.pair[enc.S[static_cast<size_t>(i)]][enc.S[static_cast<size_t>(j)]], 0);
     }
     if (!r.pairs.empty()) with_pairs++;
   }
@@ -175,16 +174,17 @@ TEST_P(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
 
 void PrintTo(const ExhaustiveSetting& s, std::ostream* os) { *os << s.name; }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, ExhaustiveFold,
-    ::testing::Values(ExhaustiveSetting{"d0_37", 37.0, false, 0, false},
-                      ExhaustiveSetting{"d2_37", 37.0, false, 2, false},
-                      ExhaustiveSetting{"d0_20", 20.0, false, 0, false},
-                      ExhaustiveSetting{"d2_20", 20.0, false, 2, false},
-                      ExhaustiveSetting{"d2_noGU", 37.0, true, 2, false},
-                      ExhaustiveSetting{"d0_noLP", 37.0, false, 0, true},
-                      ExhaustiveSetting{"d2_noLP_55", 55.0, false, 2, true}),
-    [](const ::testing::TestParamInfo<ExhaustiveSetting>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Settings, ExhaustiveFold,
+                         ::testing::Values(ExhaustiveSetting{"d0_37", 37.0, false, 0, false},
+                                           ExhaustiveSetting{"d2_37", 37.0, false, 2, false},
+                                           ExhaustiveSetting{"d0_20", 20.0, false, 0, false},
+                                           ExhaustiveSetting{"d2_20", 20.0, false, 2, false},
+                                           ExhaustiveSetting{"d2_noGU", 37.0, true, 2, false},
+                                           ExhaustiveSetting{"d0_noLP", 37.0, false, 0, true},
+                                           ExhaustiveSetting{"d2_noLP_55", 55.0, false, 2, true}),
+                         [](const ::testing::TestParamInfo<ExhaustiveSetting>& info) {
+                           return info.param.name;
+                         });
 
 // Longer sequences: the traced structure always evaluates to the folded energy.
 TEST(FoldEvaluation, LongSequencesEvaluateToTheFoldedEnergy) {
@@ -202,7 +202,8 @@ TEST(FoldEvaluation, LongSequencesEvaluateToTheFoldedEnergy) {
         const FoldResult r = folder.fold(model, fo, seq);
         ASSERT_EQ(r.structure.size(), seq.size());
         EXPECT_EQ(evaluate(model, eval_options(fo), seq, r.structure), r.energy)
-            << seq << "\n" << r.structure << " dangles " << dangles << " noLP " << nolp;
+            << seq << "\n"
+            << r.structure << " dangles " << dangles << " noLP " << nolp;
         EXPECT_LE(r.energy, 0);
       }
     }
@@ -231,7 +232,7 @@ std::string random_constraint(std::mt19937& rng, int n) {
 }
 
 // Checks that a folded structure obeys a constraint string.
-void expect_respects(const std::string& constraint, const FoldResult& r) {
+void expect_obeys(const std::string& constraint, const FoldResult& r) {
   const std::string& st = r.structure;
   const std::vector<int> pt = partners(st);
   int items = 0, met = 0;
@@ -239,14 +240,22 @@ void expect_respects(const std::string& constraint, const FoldResult& r) {
   for (size_t k = 0; k < constraint.size(); k++) {
     const int pos = static_cast<int>(k) + 1;
     switch (constraint[k]) {
-      case 'x': EXPECT_EQ(st[k], '.') << "x at " << pos; break;
-      case '<': EXPECT_NE(st[k], ')') << "< at " << pos; break;
-      case '>': EXPECT_NE(st[k], '(') << "> at " << pos; break;
+      case 'x':
+        EXPECT_EQ(st[k], '.') << "x at " << pos;
+        break;
+      case '<':
+        EXPECT_NE(st[k], ')') << "< at " << pos;
+        break;
+      case '>':
+        EXPECT_NE(st[k], '(') << "> at " << pos;
+        break;
       case '|':
         items++;
         if (st[k] != '.') met++;
         break;
-      case '(': open.push_back(pos); break;
+      case '(':
+        open.push_back(pos);
+        break;
       case ')': {
         const int p = open.back();
         open.pop_back();
@@ -258,7 +267,8 @@ void expect_respects(const std::string& constraint, const FoldResult& r) {
         }
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
   EXPECT_EQ(r.constraint_items, items);
@@ -281,21 +291,19 @@ TEST(FoldTrace, CompletesForEveryOptionCombinationAndKeepsConstraints) {
         const Model& model = models[k % 2];
         const int n = 25 + static_cast<int>(rng() % 50);
         const std::string seq = random_sequence(rng, n, 0.55);
-        const std::string constraint = k == 0 ? std::string(seq.size(), '.')
-                                              : random_constraint(rng, n);
-        SCOPED_TRACE(seq + "\n" + constraint + " dangles " + std::to_string(dangles) +
-                     " mask " + std::to_string(mask));
+        const std::string constraint =
+            k == 0 ? std::string(seq.size(), '.') : random_constraint(rng, n);
+        SCOPED_TRACE(seq + "\n" + constraint + " dangles " + std::to_string(dangles) + " mask " +
+                     std::to_string(mask));
         FoldResult r;
         ASSERT_NO_THROW(r = folder.fold(model, fo, seq, constraint.c_str()));
         ASSERT_EQ(r.structure.size(), seq.size());
         ASSERT_NO_THROW(partners(r.structure));
         for (const auto& [i, j] : r.pairs) EXPECT_GE(j - i, 4);
-        expect_respects(constraint, r);
+        expect_obeys(constraint, r);
         const bool brackets = constraint.find('(') != std::string::npos;
-        if ((dangles == 0 || dangles == 2) && !fo.no_closingGU &&
-            !(fo.noLonelyPairs && brackets)) {
-          EXPECT_EQ(evaluate(model, eval_options(fo), seq, r.structure), r.energy)
-              << r.structure;
+        if ((dangles == 0 || dangles == 2) && !fo.no_closingGU && !(fo.noLonelyPairs && brackets)) {
+          EXPECT_EQ(evaluate(model, eval_options(fo), seq, r.structure), r.energy) << r.structure;
           evaluated++;
         }
       }
@@ -340,7 +348,7 @@ TEST(FoldConstraints, ExhaustiveOverAllowedStructures) {
       for (int a = 1; a <= n; a++) {
         const int b = bracket[static_cast<size_t>(a)];
         if (b <= a) continue;
-        const bool p_in = p > a && p < b, q_in = q > a && q < b;
+        const bool p_in = p > a && p<b, q_in = q> a && q < b;
         if (p_in != q_in) return false;
       }
       return model.pairs.pair[enc.S[static_cast<size_t>(p)]][enc.S[static_cast<size_t>(q)]] != 0;
@@ -349,8 +357,8 @@ TEST(FoldConstraints, ExhaustiveOverAllowedStructures) {
     for_each_structure(n, allowed, [&](const std::vector<short>& pt) {
       int met = 0;
       for (int pos = 1; pos <= n; pos++) met += ch(pos) == '|' && pt[static_cast<size_t>(pos)];
-      const int e = stemloop::evaluate_structure(model, eval_options(fo), seq.c_str(),
-                                                 pt.data(), enc.S.data(), enc.S1.data())
+      const int e = stemloop::evaluate_structure(model, eval_options(fo), seq.c_str(), pt.data(),
+                                                 enc.S.data(), enc.S1.data())
                         .energy;
       if (met > best_met || (met == best_met && e < best)) {
         best_met = met;
@@ -359,7 +367,7 @@ TEST(FoldConstraints, ExhaustiveOverAllowedStructures) {
     });
     EXPECT_EQ(r.constraint_met, best_met) << r.structure;
     EXPECT_EQ(r.energy, best) << r.structure;
-    expect_respects(cons, r);
+    expect_obeys(cons, r);
     for (int p = 1; p <= n; p++) {
       const int q = bracket[static_cast<size_t>(p)];
       if (q > p && r.structure[static_cast<size_t>(p - 1)] == '(') forced++;
@@ -408,8 +416,7 @@ TEST(FoldSmall, FiveBasesHaveOnlyTheHairpinOfThree) {
   Folder folder;
   const std::string seq = "GAAAC";
   const EncodedSequence enc = stemloop::encode_sequence(seq, model.pairs);
-  const int hairpin =
-      stemloop::HairpinE(model.params, 1, 5, 2, seq.c_str(), enc.S1.data(), true);
+  const int hairpin = stemloop::HairpinE(model.params, 1, 5, 2, seq.c_str(), enc.S1.data(), true);
   for (int d : {0, 1, 2, 3}) {
     FoldOptions fo;
     fo.dangles = d;

@@ -1,0 +1,95 @@
+// Folding speed and memory on fixed-seed random sequences. Each length is folded in a
+// child process so that its peak memory is its own.
+//
+//   stemloop_bench            lengths 100 .. 5000 and the batch throughput
+//   stemloop_bench --long     also 10000 and 30000
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "stemloop/folder.hpp"
+#include "stemloop/model.hpp"
+
+namespace {
+
+std::string random_rna(std::mt19937& rng, int n) {
+  static const char kBases[] = "ACGU";
+  std::string s(static_cast<size_t>(n), 'A');
+  for (auto& ch : s) ch = kBases[rng() % 4];
+  return s;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Folds one sequence of length n in a child; prints seconds, peak MB and cells per second.
+void bench_length(int n) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    const std::string seq = random_rna(rng, n);
+    const stemloop::Model model;
+    stemloop::Folder folder;
+    const auto start = std::chrono::steady_clock::now();
+    const stemloop::FoldResult r = folder.fold(model, stemloop::FoldOptions{}, seq);
+    const double secs = seconds_since(start);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cells = 0.5 * n * (n + 1.0);
+    std::printf("%8d %10.3f %10.1f %14.3g %10.2f\n", n, secs, usage.ru_maxrss / 1024.0,
+                cells / secs, r.kcal);
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+}
+
+// Folds `count` sequences of `length` bases on `threads` threads, one Folder each.
+void bench_batch(int count, int length, int threads) {
+  std::mt19937 rng(2026);
+  std::vector<std::string> seqs;
+  for (int k = 0; k < count; k++) seqs.push_back(random_rna(rng, length));
+  const stemloop::Model model;
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; t++) {
+    pool.emplace_back([&, t] {
+      stemloop::Folder folder;
+      for (size_t k = static_cast<size_t>(t); k < seqs.size(); k += static_cast<size_t>(threads))
+        folder.fold(model, stemloop::FoldOptions{}, seqs[k]);
+    });
+  }
+  for (auto& th : pool) th.join();
+  const double secs = seconds_since(start);
+  std::printf("batch: %d sequences of %d bases on %d thread(s): %.2f s, %.0f sequences/s\n",
+              count, length, threads, secs, count / secs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool long_runs = argc > 1 && std::strcmp(argv[1], "--long") == 0;
+  std::vector<int> lengths = {100, 200, 500, 1000, 2000, 5000};
+  if (long_runs) {
+    lengths.push_back(10000);
+    lengths.push_back(30000);
+  }
+  std::printf("single sequence, default options, 1 thread\n");
+  std::printf("%8s %10s %10s %14s %10s\n", "n", "seconds", "peak MB", "cells/s", "kcal/mol");
+  for (int n : lengths) bench_length(n);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  bench_batch(10000, 200, 1);
+  if (cores > 1) bench_batch(10000, 200, static_cast<int>(cores));
+  return 0;
+}
