@@ -17,10 +17,8 @@ int pack_digit(char c) {
       return 0;
     case '.':
       return 1;
-    case ')':
-      return 2;
     default:
-      nrerror("pack_structure: illegal charcter in structure");
+      return 2;
   }
 }
 
@@ -28,6 +26,8 @@ int pack_digit(char c) {
 
 char* pack_structure(const char* struc) {
   const size_t l = std::strlen(struc);
+  // Checked before allocating, so the fatal exit leaves nothing behind.
+  if (std::strspn(struc, "(.)") != l) nrerror("pack_structure: illegal charcter in structure");
   auto* packed = static_cast<char*>(space(static_cast<unsigned>((l + 4) / 5 + 1)));
   size_t read = 0, out = 0;
   while (read < l) {

@@ -84,7 +84,8 @@ print(n)"
 }
 [ "$(echo $GU_RICH | "$FOLD" | gu_pairs)" -gt 0 ] || fail "GU-rich input has no G-U pair"
 [ "$(echo $GU_RICH | "$FOLD" --noGU | gu_pairs)" -eq 0 ] || fail "--noGU left a G-U pair"
-[ "$(echo $GU_RICH | "$FOLD" --noClosingGU | records)" != "$(echo $GU_RICH | "$FOLD" | records)" ] ||
+[ "$(echo $GU_RICH | "$FOLD" --noClosingGU | records)" != \
+  "$(echo $GU_RICH | "$FOLD" | records)" ] ||
   fail "--noClosingGU changes nothing"
 
 energies() { records | awk '{print $3}'; }
@@ -136,7 +137,8 @@ print(sum(p in ('GA', 'AG') for _, _, p in pairs(seq, st)))"
 [ "$(echo $GA_SEQ | "$FOLD" | ga_pairs)" -eq 0 ] || fail "G-A pair without --nsp"
 
 SET_SEQ=GGGGAAAACCCCGHGHGHGAAAAHGHGHG
-[ "$(echo $SET_SEQ | "$FOLD" | records)" != "$(echo $SET_SEQ | "$FOLD" --energy-set 1 | records)" ] ||
+[ "$(echo $SET_SEQ | "$FOLD" | records)" != \
+  "$(echo $SET_SEQ | "$FOLD" --energy-set 1 | records)" ] ||
   fail "--energy-set 1 changes nothing"
 [ "$(echo $SET_SEQ | "$FOLD" --energy-set 1 | records)" != \
   "$(echo $SET_SEQ | "$FOLD" --energy-set 2 | records)" ] || fail "--energy-set 2 = 1"
@@ -213,10 +215,12 @@ check_run "long" 1 "$FOLD" -j 2 "$WORK/long.fa"
 [ "$(sed -n 3p "$WORK/out" | cut -d' ' -f1 | tr -d '\n' | wc -c)" -eq 5050 ] ||
   fail "5050 bases: structure length"
 grep -qx '((((....)))) ( -[0-9.]*)' "$WORK/out" || fail "record after a huge one not folded"
-grep -qx 'stemloop-fold: huge: sequence of 40000 bases is longer than the 32767 bases supported' "$WORK/err" ||
+TOO_LONG='sequence of 40000 bases is longer than the 32767 bases supported'
+grep -qx "stemloop-fold: huge: $TOO_LONG" "$WORK/err" ||
   fail "huge record message: $(cat "$WORK/err")"
 
-printf 'GGGGAAAACCCC\nGGGG-AAACCCC\n>named\nGGGG AAACCCC\n>ok\nGGGAAAUCCC\n>empty\n' >"$WORK/bad.txt"
+printf 'GGGGAAAACCCC\nGGGG-AAACCCC\n>named\nGGGG AAACCCC\n>ok\nGGGAAAUCCC\n>empty\n' \
+  >"$WORK/bad.txt"
 check_run "bad records" 1 "$FOLD" "$WORK/bad.txt"
 grep -qx "stemloop-fold: record 2: position 5: '-' is not a letter" "$WORK/err" ||
   fail "bad letter message: $(cat "$WORK/err")"
