@@ -32,7 +32,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 }
 
 // Folds one sequence of length n in a child; prints seconds, peak MB and cells per second.
-void bench_length(int n) {
+void bench_length(int n, int threads) {
   std::fflush(stdout);
   const pid_t pid = fork();
   if (pid == 0) {
@@ -41,13 +41,15 @@ void bench_length(int n) {
     const stemloop::Model model;
     stemloop::Folder folder;
     const auto start = std::chrono::steady_clock::now();
-    const stemloop::FoldResult r = folder.fold(model, stemloop::FoldOptions{}, seq);
+    stemloop::FoldOptions options;
+    options.threads = threads;
+    const stemloop::FoldResult r = folder.fold(model, options, seq);
     const double secs = seconds_since(start);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double cells = 0.5 * n * (n + 1.0);
-    std::printf("%8d %10.3f %10.1f %14.3g %10.2f\n", n, secs, usage.ru_maxrss / 1024.0,
-                cells / secs, r.kcal);
+    std::printf("%8d %8d %10.3f %10.1f %14.3g %10.2f\n", n, threads, secs,
+                usage.ru_maxrss / 1024.0, cells / secs, r.kcal);
     std::fflush(stdout);
     _exit(0);
   }
@@ -85,10 +87,14 @@ int main(int argc, char** argv) {
     lengths.push_back(10000);
     lengths.push_back(30000);
   }
-  std::printf("single sequence, default options, 1 thread\n");
-  std::printf("%8s %10s %10s %14s %10s\n", "n", "seconds", "peak MB", "cells/s", "kcal/mol");
-  for (int n : lengths) bench_length(n);
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  std::printf("single sequence, default options\n");
+  std::printf("%8s %8s %10s %10s %14s %10s\n", "n", "threads", "seconds", "peak MB", "cells/s",
+              "kcal/mol");
+  for (int n : lengths) {
+    bench_length(n, 1);
+    if (cores > 1) bench_length(n, 2);
+  }
   bench_batch(10000, 200, 1);
   if (cores > 1) bench_batch(10000, 200, static_cast<int>(cores));
   return 0;

@@ -84,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // What the fold reads of the constraint: up to its first NUL and at most n characters.
   const int n = static_cast<int>(sequence.size());
+  const bool has_nul = sequence.find('\0') != std::string::npos;
   const std::string cons =
       constrained ? std::string(constraint.c_str()).substr(0, sequence.size()) : std::string();
   const std::vector<int> forced = partners(cons);
@@ -185,7 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // With dangles 0 and 2 every term the fill adds is one the evaluation adds for the
     // same structure, bonuses aside.
     const bool brackets = cons.find_first_of("()") != std::string::npos;
-    if ((opt.dangles == 0 || opt.dangles == 2) && !opt.no_closingGU &&
+    // (Evaluation refuses a sequence whose text ends early at a NUL.)
+    if ((opt.dangles == 0 || opt.dangles == 2) && !opt.no_closingGU && !has_nul &&
         !(opt.noLonelyPairs && brackets)) {
       stemloop::EvalOptions eo;
       eo.dangles = opt.dangles;
@@ -196,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The classic fold on the same input, where it would neither exit nor print: a
   // non-empty sequence without NUL, and every '|' position paired.
-  if (n == 0 || sequence.find('\0') != std::string::npos || r.constraints_unmet()) return 0;
+  if (n == 0 || has_nul || r.constraints_unmet()) return 0;
   dangles = opt.dangles;
   noLonelyPairs = opt.noLonelyPairs;
   no_closingGU = opt.no_closingGU;

@@ -45,20 +45,20 @@ std::string random_constraint(std::mt19937& rng, int n) {
   return s;
 }
 
-struct Run {
+struct FoldRun {
   std::vector<int> c, fml, f5;
   std::vector<std::pair<int, int>> pairs;
 };
 
-Run fold_with(bool reference, const Model& model, const FoldOptions& opt, const std::string& seq,
-              const char* constraint) {
+FoldRun fold_with(bool reference, const Model& model, const FoldOptions& opt, const std::string& seq,
+              const char* constraint, int threads = 1) {
   Workspace ws;
   const FoldContext x = stemloop::prepare_fold(ws, model, opt, seq, constraint);
   if (reference)
     stemloop::reference_fill(x);
   else
-    stemloop::fill_tables(x);
-  Run r;
+    stemloop::fill_tables(x, threads);
+  FoldRun r;
   for (int j = 1; j <= x.n; j++) {
     for (int i = 1; i <= j; i++) {
       r.c.push_back(x.c(i, j));
@@ -72,8 +72,8 @@ Run fold_with(bool reference, const Model& model, const FoldOptions& opt, const 
 
 void expect_same(const Model& model, const FoldOptions& opt, const std::string& seq,
                  const char* constraint = nullptr) {
-  const Run fast = fold_with(false, model, opt, seq, constraint);
-  const Run ref = fold_with(true, model, opt, seq, constraint);
+  const FoldRun fast = fold_with(false, model, opt, seq, constraint);
+  const FoldRun ref = fold_with(true, model, opt, seq, constraint);
   SCOPED_TRACE(seq + " dangles=" + std::to_string(opt.dangles) +
                " noLP=" + std::to_string(opt.noLonelyPairs) +
                " noClosingGU=" + std::to_string(opt.no_closingGU) +
@@ -124,6 +124,24 @@ TEST(FastFill, MatchesReferenceUnderConstraintsAndOtherModels) {
     const Model& model = models[round % 4];
     expect_same(model, opt, seq);
     expect_same(model, opt, seq, constraint.c_str());
+  }
+}
+
+TEST(FastFill, ThreadsGiveTheSameTables) {
+  std::mt19937 rng(31);
+  const Model model;
+  FoldOptions opt;
+  for (int dangles : {0, 2, 3}) {
+    opt.dangles = dangles;
+    const std::string seq = random_rna(rng, 700);
+    const FoldRun one = fold_with(false, model, opt, seq, nullptr, 1);
+    for (int threads : {2, 4}) {
+      const FoldRun many = fold_with(false, model, opt, seq, nullptr, threads);
+      ASSERT_EQ(one.c, many.c);
+      ASSERT_EQ(one.fml, many.fml);
+      ASSERT_EQ(one.f5, many.f5);
+      ASSERT_EQ(one.pairs, many.pairs);
+    }
   }
 }
 

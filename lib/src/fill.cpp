@@ -1,6 +1,10 @@
 // The minimum-free-energy fill: c (i paired with j), fML (multiloop pieces) and f5
 // (exterior loop), row by row from the 3' end.
 //
+// Cell (i, j) reads row i up to column j - 1 and rows below it up to column j only, so
+// rows can be filled by several threads at once, each row trailing the row below it by
+// at least one column. Every row keeps its own part of the rolling state.
+//
 // Every table value equals the term-by-term recursion; the speed comes from regrouping
 // sums. A generic interior loop costs  size/asymmetry(l, r) + mismatch of the outer pair
 // + (mismatch of the inner pair + c(p, q)): the last bracket is computed once per inner
@@ -12,8 +16,10 @@
 // better than the split at k+1, or at the inner split point, so each column j keeps a
 // list of the k whose piece starts with a branch. The minimum is the same.
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <limits>
+#include <thread>
 
 #include "fold_workspace.hpp"
 #include "stemloop/loops.hpp"
@@ -21,7 +27,11 @@
 namespace stemloop {
 namespace {
 
-constexpr int kBand = MAX_INTERIOR + 2;  // rows p = i+1 .. i+31 are read by row i
+// Rings of per-row state. Row i reads the inner-pair terms of rows i+1 .. i+31 and the
+// other rows of state of i+1 and i+2; the rings leave room for the rows in flight.
+constexpr int kMaxThreads = 8;
+constexpr int kBandRing = 64;
+constexpr int kRowRing = 16;
 
 // min over k of a[k] + b[k], k = 0..count-1; the compiler vectorises it.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
@@ -43,18 +53,16 @@ int min_gather_sum(const int* row, const int* index, const int* b, int count) {
   return best;
 }
 
-// Per-fill constants and rolling rows.
+// Per-fill constants and the rings of per-row state.
 struct FillState {
   FillState(const FoldContext& x, int n)
-      : cc(static_cast<size_t>(n) + 2, ENERGY_INF),
-        cc1(cc),
-        DMLi(static_cast<size_t>(n) + 1, ENERGY_INF),
-        DMLi1(DMLi),
-        DMLi2(DMLi),
+      : row_width(static_cast<size_t>(n) + 2),
+        cc(kRowRing * row_width, ENERGY_INF),
+        dml(kRowRing * row_width, ENERGY_INF),
+        inner_mm(kBandRing * row_width, ENERGY_INF),
+        inner_au(kBandRing * row_width, ENERGY_INF),
         candidates(static_cast<size_t>(n) + 1),
-        inner_mm(static_cast<size_t>(kBand) * (static_cast<size_t>(n) + 2), ENERGY_INF),
-        inner_au(inner_mm),
-        row_width(static_cast<size_t>(n) + 2) {
+        progress(static_cast<size_t>(n) + 2) {
     const EnergyParams& P = x.P;
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = 30 - l - k on the 3' side, laid out so that k grows with q.
@@ -67,49 +75,47 @@ struct FillState {
     }
   }
 
-  void next_row() {
-    std::swap(DMLi2, DMLi1);
-    std::swap(DMLi1, DMLi);
-    std::swap(cc1, cc);
-    std::fill(DMLi.begin(), DMLi.end(), ENERGY_INF);
-    std::fill(cc.begin(), cc.end(), ENERGY_INF);
+  // Clears the state of row i before the row is filled.
+  void start_row(int i) {
+    for (int* row : {cc_row(i), dml_row(i), mm_row(i), au_row(i)})
+      std::fill(row, row + row_width, ENERGY_INF);
   }
 
-  int* mm_row(int p) { return &inner_mm[static_cast<size_t>(p % kBand) * row_width]; }
-  int* au_row(int p) { return &inner_au[static_cast<size_t>(p % kBand) * row_width]; }
+  int* ring_row(std::vector<int>& ring, int size, int i) {
+    return &ring[static_cast<size_t>(i % size) * row_width];
+  }
+  int* cc_row(int i) { return ring_row(cc, kRowRing, i); }
+  int* dml_row(int i) { return ring_row(dml, kRowRing, i); }
+  int* mm_row(int p) { return ring_row(inner_mm, kBandRing, p); }
+  int* au_row(int p) { return ring_row(inner_au, kBandRing, p); }
 
   // Candidate splits of one column j, k decreasing: pieces [i, k] and [k+1, j].
   struct Candidates {
     std::vector<int> k;      // split points
     std::vector<int> piece;  // fML(k+1, j)
   };
-  std::vector<int> cc, cc1;             // c without the lonely-pair rule, rows i and i + 1
-  std::vector<int> DMLi, DMLi1, DMLi2;  // best two-piece split, rows i, i + 1, i + 2
-  std::vector<Candidates> candidates;  // per column j
-  // Inner-pair terms of the last kBand rows, [p % kBand][q]: c(p, q) plus the inner
-  // mismatch (generic loops) or plus the inner terminal penalty (bulges); ENERGY_INF
-  // where (p, q) may not be the inner pair of such a loop.
-  std::vector<int> inner_mm, inner_au;
   size_t row_width;
+  std::vector<int> cc;   // c without the lonely-pair rule, by row
+  std::vector<int> dml;  // best two-piece split of [i, j], by row
+  // Inner-pair terms, [p][q]: c(p, q) plus the inner mismatch (generic loops) or plus the
+  // inner terminal penalty (bulges); ENERGY_INF where (p, q) may not be the inner pair
+  // of such a loop.
+  std::vector<int> inner_mm, inner_au;
+  std::vector<Candidates> candidates;  // per column j
+  std::vector<std::atomic<int>> progress;  // last column finished, per row
   int loop_cost[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
 };
 
-// Inner-pair terms of row p, once its c values are final.
-void store_inner_terms(const FoldContext& x, FillState& st, int p) {
-  int* mm = st.mm_row(p);
-  int* au = st.au_row(p);
-  std::fill(mm, mm + st.row_width, ENERGY_INF);
-  std::fill(au, au + st.row_width, ENERGY_INF);
-  if (p < 2) return;  // never an inner pair
-  for (int q = p + 4; q < x.n; q++) {
-    const int t2 = x.t(p, q);
-    if (t2 == 0) continue;
-    const int u = x.pm.rtype[t2];
-    if (x.no_closing_gu && (u == 3 || u == 4)) continue;  // only as a direct stack
-    const int c = x.c(p, q);
-    mm[q] = c + x.P.mismatchI[u][x.s(q + 1)][x.s(p - 1)];
-    au[q] = c + FoldContext::AU(u);
-  }
+// Inner-pair terms of (p, q), once c(p, q) is final.
+void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
+  if (p < 2 || q >= x.n) return;  // never an inner pair
+  const int t2 = x.t(p, q);
+  if (t2 == 0) return;
+  const int u = x.pm.rtype[t2];
+  if (x.no_closing_gu && (u == 3 || u == 4)) return;  // only as a direct stack
+  const int c = x.c(p, q);
+  st.mm_row(p)[q] = c + x.P.mismatchI[u][x.s(q + 1)][x.s(p - 1)];
+  st.au_row(p)[q] = c + FoldContext::AU(u);
 }
 
 // (i (p ... q) j): stacks, bulges and interior loops of at most MAX_INTERIOR bases.
@@ -204,15 +210,17 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
 
   // (i (..)(..) j): regular multiloop closing
   if (!barred) {
-    int d = st.DMLi1[j - 1];
+    const int* dml1 = st.dml_row(i + 1);
+    const int* dml2 = st.dml_row(i + 2);
+    int d = dml1[j - 1];
     if (x.dangles != 0) {
       const int tt = x.pm.rtype[t];
       const int x3 = x.D3(tt, i + 1), x5 = x.D5(tt, j - 1);
       if (x.dangles == 2) {
         d += x3 + x5;
       } else {
-        d = std::min({d, st.DMLi2[j - 1] + x3 + P.MLbase, st.DMLi1[j - 2] + x5 + P.MLbase,
-                      st.DMLi2[j - 2] + x3 + x5 + 2 * P.MLbase});
+        d = std::min({d, dml2[j - 1] + x3 + P.MLbase, dml1[j - 2] + x5 + P.MLbase,
+                      dml2[j - 2] + x3 + x5 + 2 * P.MLbase});
       }
     }
     e = std::min(e, d + P.MLintern[t] + P.MLclosing);
@@ -230,9 +238,10 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
     e = std::min(e, m + 2 * P.MLintern[1] + P.MLclosing);
   }
 
-  e = std::min(e, w + st.cc1[j - 1]);
-  st.cc[j] = e + b;
-  x.c(i, j) = x.no_lonely_pairs ? b + w + st.cc1[j - 1] : st.cc[j];
+  const int stacked_on = st.cc_row(i + 1)[j - 1];  // cc(i+1, j-1)
+  e = std::min(e, w + stacked_on);
+  st.cc_row(i)[j] = e + b;
+  x.c(i, j) = x.no_lonely_pairs ? b + w + stacked_on : e + b;
 }
 
 void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
@@ -270,7 +279,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
     while (count > 0 && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
     split = min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
   }
-  st.DMLi[j] = split;
+  st.dml_row(i)[j] = split;
   f = std::min(f, split);
 
   // two adjacent branches stacked coaxially
@@ -332,26 +341,49 @@ void fill_exterior(const FoldContext& x) {
   for (int m = 5; m <= n; m++) f5[m] = std::min(f5[m - 1], best[m]);
 }
 
+// Fills row i, each cell once row i+1 has finished its column.
+void fill_row(const FoldContext& x, FillState& st, int i) {
+  const int n = x.n;
+  st.start_row(i);
+  const std::atomic<int>& below = st.progress[static_cast<size_t>(i + 1)];
+  int ready = below.load(std::memory_order_acquire);
+  for (int j = i + 4; j <= n; j++) {
+    for (int spins = 0; ready < j; spins++) {
+      if (spins > 64) std::this_thread::yield();
+      ready = below.load(std::memory_order_acquire);
+    }
+    if (x.t(i, j) != 0)
+      fill_pair(x, st, i, j);
+    else
+      x.c(i, j) = ENERGY_INF;
+    fill_ml_piece(x, st, i, j);
+    store_inner_terms(x, st, i, j);
+    st.progress[static_cast<size_t>(i)].store(j, std::memory_order_release);
+  }
+}
+
 }  // namespace
 
-void fill_tables(const FoldContext& x) {
+void fill_tables(const FoldContext& x, int threads) {
   const int n = x.n;
   // Spans too short for a hairpin can neither pair nor hold a branch.
   for (int j = 1; j <= n; j++)
     for (int i = std::max(1, j - 3); i <= j; i++) x.c(i, j) = x.fML(i, j) = ENERGY_INF;
 
   FillState st(x, n);
-  for (int i = n - 4; i >= 1; i--) {
-    for (int j = i + 4; j <= n; j++) {
-      if (x.t(i, j) != 0)
-        fill_pair(x, st, i, j);
-      else
-        x.c(i, j) = ENERGY_INF;
-      fill_ml_piece(x, st, i, j);
-    }
-    store_inner_terms(x, st, i);
-    st.next_row();
-  }
+  // Rows that hold no cell count as finished; a row's cells before i+4 need nothing.
+  for (int i = 0; i <= n + 1; i++)
+    st.progress[static_cast<size_t>(i)].store(i > n - 4 ? n : i + 3, std::memory_order_relaxed);
+
+  // Short sequences are not worth a thread.
+  const int workers = std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
+  auto work = [&](int w) {
+    for (int i = n - 4 - w; i >= 1; i -= workers) fill_row(x, st, i);
+  };
+  std::vector<std::thread> pool;
+  for (int w = 1; w < workers; w++) pool.emplace_back(work, w);
+  work(0);
+  for (auto& th : pool) th.join();
   fill_exterior(x);
 }
 

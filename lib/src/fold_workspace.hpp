@@ -81,8 +81,9 @@ struct FoldContext {
 FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& options,
                          const std::string& sequence, const char* constraint);
 
-// Fills c, fML and f5 for the sequence in ctx.ws.
-void fill_tables(const FoldContext& ctx);
+// Fills c, fML and f5 for the sequence in ctx.ws, sharing the work between up to
+// `threads` threads; the tables do not depend on the number of threads.
+void fill_tables(const FoldContext& ctx, int threads = 1);
 
 // Retraces one optimal structure into `pairs`, in the order the pairs are found.
 // Throws Error when no alternative reproduces the traced energy.

@@ -44,7 +44,7 @@ FoldResult Folder::fold(const Model& model, const FoldOptions& options,
   Workspace& ws = *ws_;
   const FoldContext ctx = prepare_fold(ws, model, options, sequence, constraint);
   const int n = ctx.n;
-  fill_tables(ctx);
+  fill_tables(ctx, options.threads);
 
   const char type = options.backtrack_type;
   FoldResult result;
