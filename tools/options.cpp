@@ -203,6 +203,8 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
     }
   }
   for (int k = optind; k < argc; k++) opts.inputs.emplace_back(argv[k]);
+  // A long sequence's fill shares its rows between the same number of threads.
+  opts.fold.threads = opts.jobs;
   return opts;
 }
 
@@ -248,7 +250,8 @@ std::string usage(Program program, const char* name) {
             std::string(on_off(eval.logML)) + ")\n";
   }
   text += "Run and output:\n";
-  text += "  -j, --jobs N            records worked on at once (default " +
+  text += "  -j, --jobs N            records worked on at once, and threads for the fill of\n"
+          "                          one long sequence (default " +
           std::to_string(default_jobs()) + ", the number of cores)\n";
   text += "      --format FORMAT     text, tsv or json lines (default text)\n";
   text += "  -h, --help              this text\n";
