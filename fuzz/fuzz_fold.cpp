@@ -4,8 +4,12 @@
 // Input: byte 0 the options (bits 0-1 dangles, bit 2 noLonelyPairs, bit 3 no_closingGU,
 // bit 4 tetra_loop off, bit 5 a constraint follows, bits 6-7 backtrack type), byte 1 how
 // the text is read (bit 0: sequence bytes as they are instead of one of ACGU each; bit 1:
-// constraint bytes as they are instead of one of the constraint characters each); then the
+// constraint bytes as they are instead of one of the constraint characters each; bit 2:
+// the text starts with a line holding a sequence that the folder folds first); then the
 // sequence and, with a constraint, a newline and the constraint.
+//
+// One Folder serves all inputs, as for a caller folding many sequences; after a warm-up
+// fold its result must equal that of a fresh Folder.
 //
 // The fold either fails for a reason that applies (unbalanced constraint brackets; no
 // structure at all for backtrack types C and M) or returns a structure that is nested,
@@ -60,6 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const uint8_t flags = data[0], mode = data[1];
   std::string text(reinterpret_cast<const char*>(data) + 2, size - 2);
+  std::string warm_up;
+  const bool has_warm_up = (mode & 4) != 0;
+  if (has_warm_up) {
+    const size_t newline = text.find('\n');
+    if (newline == std::string::npos || newline > kMaxBases) return 0;
+    warm_up = text.substr(0, newline);
+    text.erase(0, newline + 1);
+  }
   const bool constrained = (flags & 32) != 0;
   std::string sequence = text, constraint;
   if (constrained) {
@@ -89,12 +101,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       constrained ? std::string(constraint.c_str()).substr(0, sequence.size()) : std::string();
   const std::vector<int> forced = partners(cons);
 
-  static stemloop::Folder folder;  // reused, as a caller folding many sequences would
+  static stemloop::Folder folder;
+  if (has_warm_up) {
+    try {
+      folder.fold(model(), stemloop::FoldOptions{}, warm_up);
+    } catch (const stemloop::Error&) {
+    }
+  }
+  const char* constraint_arg = constrained ? constraint.c_str() : nullptr;
+  // The outcome of a fresh Folder: its structure and energy, or its error message.
+  std::string fresh_outcome;
+  if (has_warm_up) {
+    stemloop::Folder fresh;
+    try {
+      const stemloop::FoldResult f = fresh.fold(model(), opt, sequence, constraint_arg);
+      fresh_outcome = f.structure + " " + std::to_string(f.energy);
+    } catch (const stemloop::Error& e) {
+      fresh_outcome = e.what();
+    }
+  }
   stemloop::FoldResult r;
   try {
-    r = folder.fold(model(), opt, sequence, constrained ? constraint.c_str() : nullptr);
+    r = folder.fold(model(), opt, sequence, constraint_arg);
   } catch (const stemloop::Error& e) {
     const std::string what = e.what();
+    if (has_warm_up) FUZZ_CHECK(what == fresh_outcome);
     if (what == "unbalanced brackets in constraints" ||
         what == "unbalanced brackets in constraint string") {
       FUZZ_CHECK(constrained && forced.empty());
@@ -106,6 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   FUZZ_CHECK(!constrained || !forced.empty());
+  if (has_warm_up) FUZZ_CHECK(r.structure + " " + std::to_string(r.energy) == fresh_outcome);
 
   // A nested structure of the sequence's length, built from the reported pairs.
   const std::string& st = r.structure;

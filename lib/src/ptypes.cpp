@@ -1,5 +1,6 @@
 // Which pairs the fill may form: pair matrix, minimum hairpin, the lonely-pair rule and
 // the constraint characters.
+#include <algorithm>
 #include <cstring>
 
 #include "fold_workspace.hpp"
@@ -48,6 +49,11 @@ void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
   const short* S = ws.seq.S.data();
   const int n = S[0];
   PtypeWriter w(ws, n);
+
+  // Pairs closer than 4 never form. The workspace may hold another sequence's types
+  // there, and the multiloop terms read these cells, so clear them.
+  for (int i = 1; i <= n; i++)
+    for (int j = i; j <= std::min(n, i + 3); j++) w.set(i, j, 0);
 
   // Each diagonal i + j = const, walked from its innermost pair outward: a pair survives
   // the lonely-pair rule when its inner neighbour survived or its outer one could pair.
