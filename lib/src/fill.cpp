@@ -53,6 +53,39 @@ int min_gather_sum(const int* row, const int* index, const int* b, int count) {
   return best;
 }
 
+// Marks a pair type that may not take part in a coaxial stack in the tables below.
+constexpr int kNoStack = std::numeric_limits<int>::min();
+
+// min over k of a[k] + b[k] + stacking[type[k]] where stacking[type[k]] != kNoStack:
+// one coaxial stack per k, its energy looked up by the branch's pair type.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+#endif
+int min_coaxial(const int* a, const int* b, const int8_t* type, const int* stacking, int count) {
+  int best = ENERGY_INF;
+  for (int k = 0; k < count; k++) {
+    const int s = stacking[type[k]];
+    const int v = a[k] + b[k] + s;
+    best = s == kNoStack ? best : std::min(best, v);
+  }
+  return best;
+}
+
+// The same for two adjacent branches, their stacking looked up by both pair types.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+#endif
+int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
+                 const int* stacking, int count) {
+  int best = ENERGY_INF;
+  for (int k = 0; k < count; k++) {
+    const int s = stacking[type_a[k] * 8 + type_b[k]];
+    const int v = a[k] + b[k] + s;
+    best = s == kNoStack ? best : std::min(best, v);
+  }
+  return best;
+}
+
 // Per-fill constants and the rings of per-row state.
 struct FillState {
   FillState(const FoldContext& x, int n)
@@ -63,6 +96,25 @@ struct FillState {
         inner_au(kBandRing * row_width, ENERGY_INF),
         candidates(static_cast<size_t>(n) + 1),
         progress(static_cast<size_t>(n) + 2) {
+    if (x.dangles == 3) {
+      // Stacking of two branches by their raw pair types, kNoStack where either
+      // reversed type is 0.
+      for (int a = 0; a < 8; a++) {
+        for (int b = 0; b < 8; b++) {
+          const int ua = x.pm.rtype[a], ub = x.pm.rtype[b];
+          branch_stack[a * 8 + b] = (ua != 0 && ub != 0) ? x.P.stack[ua][ub] : kNoStack;
+        }
+      }
+      // Coaxial stacking scans columns too: keep column-major copies for them.
+      col_start.assign(static_cast<size_t>(n) + 2, 0);
+      for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
+      const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
+      c_col.assign(cells, ENERGY_INF);
+      fml_col.assign(cells, ENERGY_INF);
+      ptype_col.assign(cells, 0);
+      for (int j = 1; j <= n; j++)
+        for (int i = 1; i <= j; i++) ptype_col[col_start[static_cast<size_t>(j)] + static_cast<size_t>(i)] = static_cast<int8_t>(x.t(i, j));
+    }
     const EnergyParams& P = x.P;
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = 30 - l - k on the 3' side, laid out so that k grows with q.
@@ -103,6 +155,15 @@ struct FillState {
   std::vector<int> inner_mm, inner_au;
   std::vector<Candidates> candidates;  // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
+  // Column-major copies of c, fML and the pair types (dangle mode 3 only): column j
+  // starts at col_start[j] and is indexed by i.
+  std::vector<size_t> col_start;
+  std::vector<int> c_col, fml_col;
+  std::vector<int8_t> ptype_col;
+  int branch_stack[64] = {};
+  size_t col(int i, int j) const {
+    return col_start[static_cast<size_t>(j)] + static_cast<size_t>(i);
+  }
   int loop_cost[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
 };
 
@@ -229,11 +290,21 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
   if (x.dangles == 3) {
     int m = ENERGY_INF;
-    for (int k = i + 5; k <= j - 6; k++) {
-      const int u1 = x.pm.rtype[x.t(i + 1, k)];
-      if (u1 != 0) m = std::min(m, x.c(i + 1, k) + P.stack[t][u1] + x.fML(k + 1, j - 1));
-      const int u2 = x.pm.rtype[x.t(k + 1, j - 1)];
-      if (u2 != 0) m = std::min(m, x.c(k + 1, j - 1) + P.stack[t][u2] + x.fML(i + 1, k));
+    if (j - 6 >= i + 5) {
+      // the closing pair's stacking on a branch, by the branch's raw type
+      int on_branch[8];
+      for (int v = 0; v < 8; v++) {
+        const int u = x.pm.rtype[v];
+        on_branch[v] = u != 0 ? P.stack[t][u] : kNoStack;
+      }
+      const int count = j - i - 10;  // k = i+5 .. j-6
+      const int col = static_cast<int>(st.col(0, j - 1));
+      // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
+      m = std::min(m, min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[static_cast<size_t>(col + i + 6)],
+                                  &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count));
+      // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
+      m = std::min(m, min_coaxial(&st.c_col[static_cast<size_t>(col + i + 6)], &x.fML(i + 1, i + 5),
+                                  &st.ptype_col[static_cast<size_t>(col + i + 6)], on_branch, count));
     }
     e = std::min(e, m + 2 * P.MLintern[1] + P.MLclosing);
   }
@@ -285,9 +356,10 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   // two adjacent branches stacked coaxially
   if (x.dangles == 3) {
     int m = ENERGY_INF;
-    for (int k = i + 4; k <= j - 5; k++) {
-      const int u1 = x.pm.rtype[x.t(i, k)], u2 = x.pm.rtype[x.t(k + 1, j)];
-      if (u1 != 0 && u2 != 0) m = std::min(m, x.c(i, k) + x.c(k + 1, j) + P.stack[u1][u2]);
+    if (j - 5 >= i + 4) {  // (i k)(k+1 j), k = i+4 .. j-5
+      const size_t col = st.col(i + 5, j);
+      m = min_coaxial2(&x.c(i, i + 4), &st.c_col[col], &x.ws.ptype[x.ws.cell(i, i + 4)],
+                       &st.ptype_col[col], st.branch_stack, j - i - 8);
     }
     f = std::min(f, m + 2 * P.MLintern[1]);
   }
@@ -358,6 +430,10 @@ void fill_row(const FoldContext& x, FillState& st, int i) {
       x.c(i, j) = ENERGY_INF;
     fill_ml_piece(x, st, i, j);
     store_inner_terms(x, st, i, j);
+    if (!st.c_col.empty()) {
+      st.c_col[st.col(i, j)] = x.c(i, j);
+      st.fml_col[st.col(i, j)] = x.fML(i, j);
+    }
     st.progress[static_cast<size_t>(i)].store(j, std::memory_order_release);
   }
 }
