@@ -65,8 +65,9 @@ int min_coaxial(const int* a, const int* b, const int8_t* type, const int* stack
   int best = ENERGY_INF;
   for (int k = 0; k < count; k++) {
     const int s = stacking[type[k]];
-    const int v = a[k] + b[k] + s;
-    best = s == kNoStack ? best : std::min(best, v);
+    const bool stacks = s != kNoStack;
+    const int v = a[k] + b[k] + (stacks ? s : 0);
+    best = stacks ? std::min(best, v) : best;
   }
   return best;
 }
@@ -80,8 +81,9 @@ int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t*
   int best = ENERGY_INF;
   for (int k = 0; k < count; k++) {
     const int s = stacking[type_a[k] * 8 + type_b[k]];
-    const int v = a[k] + b[k] + s;
-    best = s == kNoStack ? best : std::min(best, v);
+    const bool stacks = s != kNoStack;
+    const int v = a[k] + b[k] + (stacks ? s : 0);
+    best = stacks ? std::min(best, v) : best;
   }
   return best;
 }
