@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -31,21 +32,18 @@ namespace {
 // other rows of state of i+1 and i+2; the rings leave room for the rows in flight.
 constexpr int kMaxThreads = 8;
 constexpr int kBandRing = 64;
-constexpr int kRowRing = 16;
 
-// min over k of a[k] + b[k], k = 0..count-1; the compiler vectorises it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
-#endif
-int min_sum(const int* a, const int* b, int count) {
-  int best = std::numeric_limits<int>::max();
-  for (int k = 0; k < count; k++) best = std::min(best, a[k] + b[k]);
-  return best;
-}
+// The generic interior-loop search reads windows of kWindow entries: rows of inner-pair
+// terms are padded by kWindow, and the size/asymmetry costs hold kOutOfLoop wherever a
+// window lane is no generic loop, so every such lane sums far above ENERGY_INF (inner
+// terms stay within +-2^29 for sequences of 32767 bases, constraint bonuses included).
+constexpr int kWindow = 32;
+constexpr int kOutOfLoop = 1 << 30;
+constexpr int kRowRing = 16;
 
 // min over c of row[index[c]] + b[c]; vectorised with gathers where the CPU has them.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+__attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
 int min_gather_sum(const int* row, const int* index, const int* b, int count) {
   int best = std::numeric_limits<int>::max();
@@ -59,7 +57,7 @@ constexpr int kNoStack = std::numeric_limits<int>::min();
 // min over k of a[k] + b[k] + stacking[type[k]] where stacking[type[k]] != kNoStack:
 // one coaxial stack per k, its energy looked up by the branch's pair type.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+__attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
 int min_coaxial(const int* a, const int* b, const int8_t* type, const int* stacking, int count) {
   int best = ENERGY_INF;
@@ -74,7 +72,7 @@ int min_coaxial(const int* a, const int* b, const int8_t* type, const int* stack
 
 // The same for two adjacent branches, their stacking looked up by both pair types.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("arch=skylake-avx512", "avx2", "default")))
+__attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
 int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
                  const int* stacking, int count) {
@@ -88,14 +86,49 @@ int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t*
   return best;
 }
 
+// Best generic interior loop closed by (i, j), before the outer mismatch: the minimum
+// over l = 1..29 of the window of inner-pair terms of row i+1+l (a ring of kBandRing rows
+// of `width` entries) plus the size/asymmetry costs of l, both read kWindow wide.
+using Lanes = int __attribute__((vector_size(kWindow * sizeof(int) / 2)));
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
+int min_generic_loop(const int* band, size_t width, int i, int j,
+                     const int (*loop_cost)[2 * kWindow]) {
+  constexpr int kHalf = kWindow / 2;
+  const int span = j - i;
+  const int max_l = std::min(MAX_INTERIOR - 1, span - 7);
+  Lanes lo, hi;
+  for (int k = 0; k < kHalf; k++) lo[k] = hi[k] = ENERGY_INF;
+  for (int l = 1; l <= max_l; l++) {
+    const int r_max = std::min(MAX_INTERIOR - l, span - 6 - l);  // q = j-1-r >= p+4
+    const int* row = band + static_cast<size_t>((i + 1 + l) % kBandRing) * width +
+                     static_cast<size_t>(j - 1 - r_max);
+    const int* cost = loop_cost[l] + (MAX_INTERIOR - l - r_max);
+    Lanes row_lo, row_hi, cost_lo, cost_hi;
+    std::memcpy(&row_lo, row, sizeof row_lo);
+    std::memcpy(&row_hi, row + kHalf, sizeof row_hi);
+    std::memcpy(&cost_lo, cost, sizeof cost_lo);
+    std::memcpy(&cost_hi, cost + kHalf, sizeof cost_hi);
+    const Lanes sum_lo = row_lo + cost_lo, sum_hi = row_hi + cost_hi;
+    lo = sum_lo < lo ? sum_lo : lo;
+    hi = sum_hi < hi ? sum_hi : hi;
+  }
+  lo = hi < lo ? hi : lo;
+  int best = ENERGY_INF;
+  for (int k = 0; k < kHalf; k++) best = std::min(best, lo[k]);
+  return best;
+}
+
 // Per-fill constants and the rings of per-row state.
 struct FillState {
   FillState(const FoldContext& x, int n)
       : row_width(static_cast<size_t>(n) + 2),
+        band_width(row_width + kWindow),
         cc(kRowRing * row_width, ENERGY_INF),
         dml(kRowRing * row_width, ENERGY_INF),
-        inner_mm(kBandRing * row_width, ENERGY_INF),
-        inner_au(kBandRing * row_width, ENERGY_INF),
+        inner_mm(kBandRing * band_width, ENERGY_INF),
+        inner_au(kBandRing * band_width, ENERGY_INF),
         candidates(static_cast<size_t>(n) + 1),
         progress(static_cast<size_t>(n) + 2) {
     if (x.dangles == 3) {
@@ -119,9 +152,11 @@ struct FillState {
     }
     const EnergyParams& P = x.P;
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
-    // side and r = 30 - l - k on the 3' side, laid out so that k grows with q.
-    for (int l = 0; l <= MAX_INTERIOR; l++) {
-      for (int r = 0; r + l <= MAX_INTERIOR; r++) {
+    // side and r = 30 - l - k on the 3' side, laid out so that k grows with q;
+    // kOutOfLoop where (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2).
+    for (auto& row : loop_cost) std::fill(std::begin(row), std::end(row), kOutOfLoop);
+    for (int l = 1; l < MAX_INTERIOR; l++) {
+      for (int r = l <= 2 ? 3 : 1; r + l <= MAX_INTERIOR; r++) {
         const int k = MAX_INTERIOR - l - r;
         loop_cost[l][k] = P.internal_loop[l + r] +
                           std::min(MAX_NINIO, std::abs(l - r) * P.F_ninio[2]);
@@ -131,17 +166,19 @@ struct FillState {
 
   // Clears the state of row i before the row is filled.
   void start_row(int i) {
-    for (int* row : {cc_row(i), dml_row(i), mm_row(i), au_row(i)})
-      std::fill(row, row + row_width, ENERGY_INF);
+    std::fill(cc_row(i), cc_row(i) + row_width, ENERGY_INF);
+    std::fill(dml_row(i), dml_row(i) + row_width, ENERGY_INF);
+    std::fill(mm_row(i), mm_row(i) + band_width, ENERGY_INF);
+    std::fill(au_row(i), au_row(i) + band_width, ENERGY_INF);
   }
 
-  int* ring_row(std::vector<int>& ring, int size, int i) {
-    return &ring[static_cast<size_t>(i % size) * row_width];
+  static int* ring_row(std::vector<int>& ring, size_t width, int size, int i) {
+    return &ring[static_cast<size_t>(i % size) * width];
   }
-  int* cc_row(int i) { return ring_row(cc, kRowRing, i); }
-  int* dml_row(int i) { return ring_row(dml, kRowRing, i); }
-  int* mm_row(int p) { return ring_row(inner_mm, kBandRing, p); }
-  int* au_row(int p) { return ring_row(inner_au, kBandRing, p); }
+  int* cc_row(int i) { return ring_row(cc, row_width, kRowRing, i); }
+  int* dml_row(int i) { return ring_row(dml, row_width, kRowRing, i); }
+  int* mm_row(int p) { return ring_row(inner_mm, band_width, kBandRing, p); }
+  int* au_row(int p) { return ring_row(inner_au, band_width, kBandRing, p); }
 
   // Candidate splits of one column j, k decreasing: pieces [i, k] and [k+1, j].
   struct Candidates {
@@ -149,6 +186,7 @@ struct FillState {
     std::vector<int> piece;  // fML(k+1, j)
   };
   size_t row_width;
+  size_t band_width;
   std::vector<int> cc;   // c without the lonely-pair rule, by row
   std::vector<int> dml;  // best two-piece split of [i, j], by row
   // Inner-pair terms, [p][q]: c(p, q) plus the inner mismatch (generic loops) or plus the
@@ -166,7 +204,7 @@ struct FillState {
   size_t col(int i, int j) const {
     return col_start[static_cast<size_t>(j)] + static_cast<size_t>(i);
   }
-  int loop_cost[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
+  int loop_cost[MAX_INTERIOR + 1][2 * kWindow] = {};
 };
 
 // Inner-pair terms of (p, q), once c(p, q) is final.
@@ -242,18 +280,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   }
 
   // generic interior loops: l bases 5', r bases 3', not covered above
-  int generic = ENERGY_INF;
-  const int max_l = std::min(MAX_INTERIOR - 1, span - 7);
-  for (int l = 1; l <= max_l; l++) {
-    const int r_min = l <= 2 ? 3 : 1;
-    const int r_max = std::min(MAX_INTERIOR - l, span - 6 - l);
-    if (r_max < r_min) continue;
-    // q = j-1-r runs from j-1-r_max up to j-1-r_min; k = 30 - l - r indexes loop_cost.
-    const int q_lo = j - 1 - r_max;
-    const int k_lo = MAX_INTERIOR - l - r_max;
-    generic = std::min(generic, min_sum(st.mm_row(i + 1 + l) + q_lo, &st.loop_cost[l][k_lo],
-                                        r_max - r_min + 1));
-  }
+  const int generic = min_generic_loop(st.inner_mm.data(), st.band_width, i, j, st.loop_cost);
   if (generic < ENERGY_INF) e = std::min(e, generic + P.mismatchI[t][a][b]);
   return e;
 }
