@@ -33,11 +33,15 @@ namespace {
 constexpr int kMaxThreads = 8;
 constexpr int kBandRing = 64;
 
-// The generic interior-loop search reads windows of kWindow entries: rows of inner-pair
-// terms are padded by kWindow, and the size/asymmetry costs hold kOutOfLoop wherever a
-// window lane is no generic loop, so every such lane sums far above ENERGY_INF (inner
-// terms stay within +-2^29 for sequences of 32767 bases, constraint bonuses included).
+// Interior-loop and bulge searches read windows of kWindow inner-pair terms that end at
+// the last column the loop can reach, so they never read a column another thread may
+// still be writing. Rows of inner-pair terms store column q at q + kShift, so windows
+// never start before the row. Size costs hold kOutOfLoop wherever a lane is no such loop,
+// so the lane sums far above ENERGY_INF (inner terms stay within +-2^29 for sequences of
+// 32767 bases, constraint bonuses included); lanes whose inner pair would be closer than
+// a hairpin read the ENERGY_INF of a row's unwritten columns.
 constexpr int kWindow = 32;
+constexpr int kShift = kWindow + 2;
 constexpr int kOutOfLoop = 1 << 30;
 constexpr int kRowRing = 16;
 
@@ -88,23 +92,23 @@ int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t*
 
 // Best generic interior loop closed by (i, j), before the outer mismatch: the minimum
 // over l = 1..29 of the window of inner-pair terms of row i+1+l (a ring of kBandRing rows
-// of `width` entries) plus the size/asymmetry costs of l, both read kWindow wide.
+// of `width` entries) ending at column j-2, plus the size/asymmetry costs of l.
 using Lanes = int __attribute__((vector_size(kWindow * sizeof(int) / 2)));
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
 int min_generic_loop(const int* band, size_t width, int i, int j,
-                     const int (*loop_cost)[2 * kWindow]) {
+                     const int (*loop_cost)[kWindow]) {
   constexpr int kHalf = kWindow / 2;
   const int span = j - i;
   const int max_l = std::min(MAX_INTERIOR - 1, span - 7);
   Lanes lo, hi;
   for (int k = 0; k < kHalf; k++) lo[k] = hi[k] = ENERGY_INF;
   for (int l = 1; l <= max_l; l++) {
-    const int r_max = std::min(MAX_INTERIOR - l, span - 6 - l);  // q = j-1-r >= p+4
+    // lane k: q = j-1-r with r = kWindow - k
     const int* row = band + static_cast<size_t>((i + 1 + l) % kBandRing) * width +
-                     static_cast<size_t>(j - 1 - r_max);
-    const int* cost = loop_cost[l] + (MAX_INTERIOR - l - r_max);
+                     static_cast<size_t>(j - 1 - kWindow + kShift);
+    const int* cost = loop_cost[l];
     Lanes row_lo, row_hi, cost_lo, cost_hi;
     std::memcpy(&row_lo, row, sizeof row_lo);
     std::memcpy(&row_hi, row + kHalf, sizeof row_hi);
@@ -120,11 +124,41 @@ int min_generic_loop(const int* band, size_t width, int i, int j,
   return best;
 }
 
+// Best bulge of two or more bases closed by (i, j), before the outer terminal penalty:
+// inner pairs (i+1, j-1-r) read from a window of row i+1 ending at r = 2 against bulge
+// sizes by r, and inner pairs (i+1+l, j-1) read from a window of column j-1 against sizes
+// by l, of which only the first max_bulge - 1 lanes are rows that reach column j-1.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
+int min_bulge_loop(const int* row, const int* column, int max_bulge, const int* by_r,
+                   const int* by_l) {
+  constexpr int kHalf = kWindow / 2;
+  Lanes best;
+  for (int k = 0; k < kHalf; k++) best[k] = ENERGY_INF;
+  for (int half = 0; half < 2; half++) {
+    Lanes r_terms, r_cost, l_terms, l_cost, lane;
+    std::memcpy(&r_terms, row + half * kHalf, sizeof r_terms);
+    std::memcpy(&r_cost, by_r + half * kHalf, sizeof r_cost);
+    std::memcpy(&l_terms, column + half * kHalf, sizeof l_terms);
+    std::memcpy(&l_cost, by_l + half * kHalf, sizeof l_cost);
+    for (int k = 0; k < kHalf; k++) lane[k] = half * kHalf + k;
+    const Lanes by_right = r_terms + r_cost;
+    Lanes by_left = l_terms + l_cost;
+    by_left = lane < max_bulge - 1 ? by_left : best;
+    best = by_right < best ? by_right : best;
+    best = by_left < best ? by_left : best;
+  }
+  int result = ENERGY_INF;
+  for (int k = 0; k < kHalf; k++) result = std::min(result, best[k]);
+  return result;
+}
+
 // Per-fill constants and the rings of per-row state.
 struct FillState {
   FillState(const FoldContext& x, int n)
       : row_width(static_cast<size_t>(n) + 2),
-        band_width(row_width + kWindow),
+        band_width(row_width + kShift),
         cc(kRowRing * row_width, ENERGY_INF),
         dml(kRowRing * row_width, ENERGY_INF),
         inner_mm(kBandRing * band_width, ENERGY_INF),
@@ -152,12 +186,19 @@ struct FillState {
     }
     const EnergyParams& P = x.P;
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
-    // side and r = 30 - l - k on the 3' side, laid out so that k grows with q;
-    // kOutOfLoop where (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2).
+    // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
+    // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
     for (auto& row : loop_cost) std::fill(std::begin(row), std::end(row), kOutOfLoop);
+    std::fill(std::begin(bulge_by_r), std::end(bulge_by_r), kOutOfLoop);
+    std::fill(std::begin(bulge_by_l), std::end(bulge_by_l), kOutOfLoop);
+    for (int b = 2; b <= MAX_INTERIOR; b++) {
+      bulge_by_r[kWindow + 1 - b] = P.bulge[b];
+      bulge_by_l[b - 2] = P.bulge[b];
+    }
+    au_col.assign((static_cast<size_t>(n) + 2) * 2 * kBandRing, ENERGY_INF);
     for (int l = 1; l < MAX_INTERIOR; l++) {
       for (int r = l <= 2 ? 3 : 1; r + l <= MAX_INTERIOR; r++) {
-        const int k = MAX_INTERIOR - l - r;
+        const int k = kWindow - r;
         loop_cost[l][k] = P.internal_loop[l + r] +
                           std::min(MAX_NINIO, std::abs(l - r) * P.F_ninio[2]);
       }
@@ -204,19 +245,32 @@ struct FillState {
   size_t col(int i, int j) const {
     return col_start[static_cast<size_t>(j)] + static_cast<size_t>(i);
   }
-  int loop_cost[MAX_INTERIOR + 1][2 * kWindow] = {};
+  int loop_cost[MAX_INTERIOR + 1][kWindow] = {};
+  // Bulge sizes for the two window directions: bulge_by_r[kWindow + 1 - r] and
+  // bulge_by_l[l - 2], kOutOfLoop past the sizes that exist.
+  int bulge_by_r[kWindow] = {};
+  int bulge_by_l[kWindow] = {};
+  // Bulge terms by column: au_col[q][p % kBandRing] (and again kBandRing further on, so
+  // that any window of rows is contiguous) holds the inner_au term of (p, q).
+  std::vector<int> au_col;
+  int* au_column(int q) { return &au_col[static_cast<size_t>(q) * 2 * kBandRing]; }
 };
 
 // Inner-pair terms of (p, q), once c(p, q) is final.
 void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
-  if (p < 2 || q >= x.n) return;  // never an inner pair
+  int au = ENERGY_INF;
   const int t2 = x.t(p, q);
-  if (t2 == 0) return;
   const int u = x.pm.rtype[t2];
-  if (x.no_closing_gu && (u == 3 || u == 4)) return;  // only as a direct stack
-  const int c = x.c(p, q);
-  st.mm_row(p)[q] = c + x.P.mismatchI[u][x.s(q + 1)][x.s(p - 1)];
-  st.au_row(p)[q] = c + FoldContext::AU(u);
+  // Never an inner pair at the ends; G-U closing no loop is only ever a direct stack.
+  if (p >= 2 && q < x.n && t2 != 0 && !(x.no_closing_gu && (u == 3 || u == 4))) {
+    const int c = x.c(p, q);
+    st.mm_row(p)[q + kShift] = c + x.P.mismatchI[u][x.s(q + 1)][x.s(p - 1)];
+    au = c + FoldContext::AU(u);
+    st.au_row(p)[q + kShift] = au;
+  }
+  // The column copy's slots are reused by every 64th row: always overwrite them.
+  int* column = st.au_column(q);
+  column[p % kBandRing] = column[p % kBandRing + kBandRing] = au;
 }
 
 // (i (p ... q) j): stacks, bulges and interior loops of at most MAX_INTERIOR bases.
@@ -255,12 +309,13 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   }
   // longer bulges: size term and both terminal penalties
   const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - 6);
-  const int outer_au = FoldContext::AU(t);
-  const int* au_next = st.au_row(i + 1);
-  for (int r = 2; r <= max_bulge; r++)  // (i (i+1 ... q) . . j)
-    e = std::min(e, P.bulge[r] + outer_au + au_next[j - 1 - r]);
-  for (int l = 2; l <= max_bulge; l++)  // (i . . (p ... j-1) j)
-    e = std::min(e, P.bulge[l] + outer_au + st.au_row(i + 1 + l)[j - 1]);
+  if (max_bulge >= 2) {
+    // row window: q = j-2-kWindow+k, that is r = kWindow + 1 - k, ending at r = 2
+    const int bulges = min_bulge_loop(st.au_row(i + 1) + (j - 2 - kWindow + kShift),
+                                      st.au_column(j - 1) + (i + 3) % kBandRing, max_bulge,
+                                      st.bulge_by_r, st.bulge_by_l);
+    e = std::min(e, bulges + FoldContext::AU(t));
+  }
 
   const int a = x.s(i + 1), b = x.s(j - 1);
   // 1x1, 1x2, 2x1 and 2x2 loops have tables of their own
