@@ -116,23 +116,18 @@ TEST(ClassicFold, BasePairListMatchesTheStructure) {
 }
 
 TEST(ClassicFold, OptionGlobalsDriveTheFold) {
-  using stemloop::FoldOptions;
-  FoldOptions d0, nolp, d2, d3;
+  stemloop::FoldOptions d0, nolp, d2, d3;
   d0.dangles = 0;
   nolp.noLonelyPairs = true;
   d2.dangles = 2;
   d3.dangles = 3;
   ChildResult r = run_in_child([] {
-    dangles = 0;
-    classic_fold_print(kSeq);
-    dangles = 1;
-    noLonelyPairs = 1;
-    classic_fold_print(kSeq);
-    noLonelyPairs = 0;
-    dangles = 2;
-    classic_fold_print(kSeq);
-    dangles = 3;
-    classic_fold_print(kSeq);
+    const int modes[4][2] = {{0, 0}, {1, 1}, {2, 0}, {3, 0}};  // dangles, noLonelyPairs
+    for (const auto& mode : modes) {
+      dangles = mode[0];
+      noLonelyPairs = mode[1];
+      classic_fold_print(kSeq);
+    }
   });
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, engine_line(d0, 37.0, false, kSeq) + engine_line(nolp, 37.0, false, kSeq) +
@@ -152,39 +147,35 @@ TEST(ClassicFold, OptionGlobalsDriveTheFold) {
     classic_fold_print(kSeq);
   });
   ASSERT_EQ(r.status, 0) << r.err;
-  const FoldOptions def;
+  const stemloop::FoldOptions def;
   EXPECT_EQ(r.out, engine_line(def, 37.0, false, kSeq) + engine_line(def, 20.0, true, kSeq) +
                        engine_line(def, 60.0, false, kSeq));
   EXPECT_NE(engine_line(def, 37.0, false, kSeq), engine_line(def, 20.0, true, kSeq));
 }
 
 TEST(ClassicFold, ConstraintMessages) {
-  ChildResult r = run_in_child([] {
-    fold_constrained = 1;
-    char st[] = ")(..........";
-    fold("GGGGAAAACCCC", st);
-  });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, ")(..........\n\nunbalanced brackets in constraints\n");
-
-  r = run_in_child([] {
-    fold_constrained = 1;
-    char st[] = "((.)........";
-    fold("GGGGAAAACCCC", st);
-  });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "((.)........\n\nunbalanced brackets in constraint string\n");
-
-  // Without fold_constrained the string is not read.
-  r = run_in_child([] {
-    char st[] = ")(..........";
-    fold("GGGGAAAACCCC", st);
-  });
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+  struct Case {
+    const char* constraint;
+    int constrained, status;
+    const char* err;
+  };
+  const Case cases[] = {
+      {")(..........", 1, 1, ")(..........\n\nunbalanced brackets in constraints\n"},
+      {"((.)........", 1, 1, "((.)........\n\nunbalanced brackets in constraint string\n"},
+      {")(..........", 0, 0, ""},  // without fold_constrained the string is not read
+  };
+  for (const Case& c : cases) {
+    const ChildResult r = run_in_child([&c] {
+      fold_constrained = c.constrained;
+      std::string st = c.constraint;
+      fold("GGGGAAAACCCC", &st[0]);
+    });
+    EXPECT_EQ(r.status, c.status) << c.constraint;
+    EXPECT_EQ(r.err, c.err) << c.constraint;
+  }
 
   // A position that must pair but cannot: a warning, and the fold goes on.
-  r = run_in_child([] {
+  const ChildResult r = run_in_child([] {
     fold_constrained = 1;
     char st[] = "|....................";
     const float e = fold("AAAAAGGGGAAACCCCAAAAA", st);

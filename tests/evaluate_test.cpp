@@ -75,6 +75,13 @@ TEST_F(EvaluateWorked, SingleHelixWithAndWithoutDangles) {
   const std::string seq3 = "GGGAAACCC", st3 = "(((...)))";
   const int helix3 = 2 * P.stack[GC][CG] + hairpin(m, seq3, 3, 7, GC);
   for (int d : {0, 1, 2, 3}) EXPECT_EQ(energy(m, with_dangles(d), seq3, st3), helix3);
+
+  // GGGGAC, the first tetraloop, earns its bonus only in upper case and with tetra_loop.
+  EvalOptions off = with_dangles(0);
+  off.tetra_loop = false;
+  const int without = energy(m, off, "GGGGGACC", "((....))");
+  EXPECT_EQ(energy(m, with_dangles(0), "GGGGGACC", "((....))") - without, P.TETRA_ENERGY[0]);
+  EXPECT_EQ(energy(m, with_dangles(0), "gggggacc", "((....))"), without);
 }
 
 TEST_F(EvaluateWorked, TwoExteriorHelicesShareOneBase) {
@@ -182,44 +189,27 @@ TEST_F(EvaluateWorked, MultiloopPieceBacktrackType) {
 }
 
 TEST_F(EvaluateWorked, PairsThatCannotFormWarnOnceAndScoreAsType7) {
-  const EvalOptions o = with_dangles(1);
-  Evaluation e = stemloop::evaluate_structure(m, o, "ACCCCA", "(....)");
-  ASSERT_EQ(e.warnings.size(), 1u);
-  EXPECT_EQ(e.warnings[0].i, 1);
-  EXPECT_EQ(e.warnings[0].j, 6);
-  EXPECT_EQ(e.warnings[0].ci, 'A');
-  EXPECT_EQ(e.warnings[0].cj, 'A');
-  EXPECT_EQ(e.energy, hairpin(m, "ACCCCA", 1, 6, 7) + TerminalAU);
-
-  e = stemloop::evaluate_structure(m, o, "acccca", "(....)");
-  ASSERT_EQ(e.warnings.size(), 1u);
-  EXPECT_EQ(e.warnings[0].ci, 'a');
-  EXPECT_EQ(e.warnings[0].cj, 'a');
-
-  // As the inner pair of a stack, and as a multiloop branch: still once each.
-  e = stemloop::evaluate_structure(m, o, "GACCCCAC", "((....))");
-  ASSERT_EQ(e.warnings.size(), 1u);
-  EXPECT_EQ(e.warnings[0].i, 2);
-  EXPECT_EQ(e.warnings[0].j, 7);
-  e = stemloop::evaluate_structure(m, o, "GAACCCCAAGCCCCCAC", "(.(....).(....).)");
-  ASSERT_EQ(e.warnings.size(), 1u);
-  EXPECT_EQ(e.warnings[0].i, 3);
-  EXPECT_EQ(e.warnings[0].j, 8);
-  e = stemloop::evaluate_structure(m, o, "GGGAAACCC", "(((...)))");
-  EXPECT_TRUE(e.warnings.empty());
-}
-
-TEST_F(EvaluateWorked, TetraloopBonusNeedsUpperCase) {
-  // GGGGAC is the first entry of the tetraloop list; closed here by (2,7).
-  const std::string up = "GGGGGACC";
-  const std::string low8 = "gggggacc", st = "((....))";
-  EvalOptions on = with_dangles(0), off = with_dangles(0);
-  off.tetra_loop = false;
-  const int with_bonus = energy(m, on, up, st);
-  const int without = energy(m, off, up, st);
-  EXPECT_EQ(with_bonus - without, P.TETRA_ENERGY[0]);
-  EXPECT_LT(P.TETRA_ENERGY[0], 0);
-  EXPECT_EQ(energy(m, on, low8, st), without);
+  struct Case {
+    const char *seq, *st;
+    int i, j;
+    char ci, cj;
+  };
+  // Closing a hairpin, as the inner pair of a stack, as a multiloop branch.
+  const Case cases[] = {{"ACCCCA", "(....)", 1, 6, 'A', 'A'},
+                        {"acccca", "(....)", 1, 6, 'a', 'a'},
+                        {"GACCCCAC", "((....))", 2, 7, 'A', 'A'},
+                        {"GAACCCCAAGCCCCCAC", "(.(....).(....).)", 3, 8, 'A', 'A'}};
+  for (const Case& c : cases) {
+    const Evaluation e = stemloop::evaluate_structure(m, with_dangles(1), c.seq, c.st);
+    ASSERT_EQ(e.warnings.size(), 1u) << c.seq;
+    EXPECT_EQ(e.warnings[0].i, c.i);
+    EXPECT_EQ(e.warnings[0].j, c.j);
+    EXPECT_EQ(e.warnings[0].ci, c.ci);
+    EXPECT_EQ(e.warnings[0].cj, c.cj);
+  }
+  EXPECT_EQ(energy(m, with_dangles(1), "ACCCCA", "(....)"),
+            hairpin(m, "ACCCCA", 1, 6, 7) + TerminalAU);
+  EXPECT_TRUE(stemloop::evaluate_structure(m, {}, "GGGAAACCC", "(((...)))").warnings.empty());
 }
 
 // A random balanced structure whose pairs enclose at least three bases.
@@ -353,23 +343,16 @@ TEST(EvaluateInput, MalformedTablesAndStringsAreRejected) {
     return stemloop::evaluate_structure(m, o, "GGGGAAAACCCC", pt.data(), enc.S.data(),
                                         enc.S1.data());
   };
-  std::vector<short> ok = {12, 12, 11, 0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 0};
+  const std::vector<short> ok = {12, 12, 11, 0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 0};
   EXPECT_NO_THROW(eval_table(ok));
-  std::vector<short> crossing = ok;  // (1,12) (2,10) (3,11) cross
-  crossing[2] = 10;
-  crossing[10] = 2;
-  crossing[3] = 11;
-  crossing[11] = 3;
-  EXPECT_THROW(eval_table(crossing), stemloop::Error);
-  std::vector<short> one_sided = ok;
-  one_sided[5] = 9;  // 9 does not point back
-  EXPECT_THROW(eval_table(one_sided), stemloop::Error);
-  std::vector<short> self = ok;
-  self[6] = 6;
-  EXPECT_THROW(eval_table(self), stemloop::Error);
-  std::vector<short> outside = ok;
-  outside[4] = 13;
-  EXPECT_THROW(eval_table(outside), stemloop::Error);
+  // Crossing pairs, a partner not pointing back, a self pair, a partner beyond n.
+  const std::vector<std::vector<std::pair<int, short>>> edits = {
+      {{2, 10}, {10, 2}, {3, 11}, {11, 3}}, {{5, 9}}, {{6, 6}}, {{4, 13}}};
+  for (const auto& edit : edits) {
+    std::vector<short> bad = ok;
+    for (const auto& [at, value] : edit) bad[static_cast<size_t>(at)] = value;
+    EXPECT_THROW(eval_table(bad), stemloop::Error) << edit[0].first;
+  }
 
   try {
     stemloop::evaluate_structure(m, o, "GGGAAACCC", "(((...))");

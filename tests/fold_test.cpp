@@ -7,7 +7,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "stemloop/constants.h"
@@ -376,85 +375,55 @@ TEST(FoldConstraints, ExhaustiveOverAllowedStructures) {
   EXPECT_GT(forced, 5);
 }
 
-// Every dangle mode outside 0..3 folds exactly as mode 1.
-TEST(FoldTrace, UndefinedDangleModesFoldAsModeOne) {
+// Every dangle mode outside 0..3 folds exactly as mode 1; a workspace sized by a longer
+// sequence gives the same result for a shorter one.
+TEST(FoldReuse, UndefinedDangleModesAndShorterSequenceInALargerWorkspace) {
   const Model model;
   std::mt19937 rng(99);
-  Folder folder;
+  Folder reused;
   for (int k = 0; k < 6; k++) {
-    const std::string seq = random_sequence(rng, 60 + 10 * k, 0.55);
-    FoldOptions one;
-    const FoldResult ref = folder.fold(model, one, seq);
-    for (int d : {4, 5, -1}) {
+    const std::string big = random_sequence(rng, 120, 0.5);
+    const std::string seq = random_sequence(rng, 40 + 10 * k, 0.55);
+    const FoldResult ref = Folder().fold(model, FoldOptions{}, seq);
+    for (int d : {0, 1, 2, 3, 4, 5, -1}) {
       FoldOptions fo;
       fo.dangles = d;
+      const FoldResult fresh = Folder().fold(model, fo, seq);
+      reused.fold(model, fo, big);
       FoldResult r;
-      ASSERT_NO_THROW(r = folder.fold(model, fo, seq)) << seq << " dangles " << d;
-      EXPECT_EQ(r.structure, ref.structure) << seq << " dangles " << d;
-      EXPECT_EQ(r.energy, ref.energy) << seq << " dangles " << d;
+      ASSERT_NO_THROW(r = reused.fold(model, fo, seq)) << seq << " dangles " << d;
+      EXPECT_EQ(r.structure, fresh.structure) << seq << " dangles " << d;
+      EXPECT_EQ(r.energy, fresh.energy) << seq << " dangles " << d;
+      if (d < 0 || d > 3) {
+        EXPECT_EQ(r.structure, ref.structure) << seq << " dangles " << d;
+        EXPECT_EQ(r.energy, ref.energy) << seq << " dangles " << d;
+      }
     }
   }
 }
 
-TEST(FoldSmall, SequencesTooShortToPair) {
+// Below five bases nothing pairs; five bases allow only the hairpin of three, which
+// the lonely-pair rule forbids.
+TEST(FoldSmall, SequencesTooShortToPairAndTheSmallestHairpin) {
   const Model model;
   Folder folder;
-  for (const std::string seq : {"", "G", "GC", "GGC", "GGCC", "GAAAA"}) {
-    for (int d : {0, 1, 2, 3}) {
-      FoldOptions fo;
-      fo.dangles = d;
-      const FoldResult r = folder.fold(model, fo, seq);
-      EXPECT_EQ(r.structure, std::string(seq.size(), '.')) << seq;
-      EXPECT_EQ(r.energy, 0) << seq;
-      EXPECT_TRUE(r.pairs.empty()) << seq;
-    }
-  }
-}
-
-TEST(FoldSmall, FiveBasesHaveOnlyTheHairpinOfThree) {
-  const Model model;
-  Folder folder;
-  const std::string seq = "GAAAC";
-  const EncodedSequence enc = stemloop::encode_sequence(seq, model.pairs);
-  const int hairpin = stemloop::HairpinE(model.params, 1, 5, 2, seq.c_str(), enc.S1.data(), true);
+  const std::string five = "GAAAC";
+  const EncodedSequence enc = stemloop::encode_sequence(five, model.pairs);
+  const int hairpin = stemloop::HairpinE(model.params, 1, 5, 2, five.c_str(), enc.S1.data(), true);
   for (int d : {0, 1, 2, 3}) {
     FoldOptions fo;
     fo.dangles = d;
-    const FoldResult r = folder.fold(model, fo, seq);
+    for (const std::string seq : {"", "G", "GC", "GGCC", "GAAAA"}) {
+      const FoldResult r = folder.fold(model, fo, seq);
+      EXPECT_EQ(r.structure, std::string(seq.size(), '.')) << seq;
+      EXPECT_EQ(r.energy, 0) << seq;
+    }
+    EXPECT_EQ(folder.fold(model, fo, five).energy, std::min(0, hairpin));
     EXPECT_EQ(folder.c(1, 5), hairpin);
-    EXPECT_EQ(r.energy, std::min(0, hairpin));
     fo.noLonelyPairs = true;
-    folder.fold(model, fo, seq);
-    EXPECT_EQ(folder.c(1, 5), ENERGY_INF);  // no neighbour to stack on
+    folder.fold(model, fo, five);
+    EXPECT_EQ(folder.c(1, 5), ENERGY_INF);
   }
-}
-
-TEST(FoldSmall, LonelyPairRuleKeepsTwoStackedPairs) {
-  const Model model;
-  Folder folder;
-  FoldOptions fo;
-  fo.noLonelyPairs = true;
-  fo.dangles = 0;
-  const std::string seq = "GGGAAACCC";
-  const EncodedSequence enc = stemloop::encode_sequence(seq, model.pairs);
-  const FoldResult r = folder.fold(model, fo, seq);
-  // (3,7) survives through its outer neighbour, so (2,8) can stack on it...
-  const int h37 = stemloop::HairpinE(model.params, 3, 7, 2, seq.c_str(), enc.S1.data(), true);
-  const int h28 = stemloop::HairpinE(model.params, 2, 8, 2, seq.c_str(), enc.S1.data(), true);
-  const int gc_gc = model.params.stack[2][1];
-  EXPECT_EQ(folder.c(2, 8), gc_gc + h37);
-  // ...and (1,9) must stack on (2,8), which may close either hairpin.
-  EXPECT_EQ(folder.c(1, 9), gc_gc + std::min(h28, gc_gc + h37));
-  EXPECT_LE(r.energy, std::min(0, folder.c(1, 9)));
-  EXPECT_EQ(evaluate(model, eval_options(fo), seq, r.structure), r.energy);
-
-  // Pairs without any possible neighbour are dropped.
-  folder.fold(model, fo, "GAAAACAAAAAC");
-  EXPECT_EQ(folder.c(1, 6), ENERGY_INF);
-  EXPECT_EQ(folder.c(1, 12), ENERGY_INF);
-  fo.noLonelyPairs = false;
-  folder.fold(model, fo, "GAAAACAAAAAC");
-  EXPECT_LT(folder.c(1, 6), ENERGY_INF);
 }
 
 // 'C' traces the structure with 1 paired to n, 'M' the best multiloop piece. Evaluating the
@@ -467,40 +436,32 @@ TEST(FoldBacktrackType, ClosedAndMultiloopPieces) {
   int closed = 0;
   for (int k = 0; k < 30; k++) {
     std::string seq = random_sequence(rng, 20 + static_cast<int>(rng() % 40), 0.6);
-    if (k % 2 == 0) {
-      seq.front() = 'G';
-      seq.back() = 'C';
-    }
+    if (k % 2 == 0) seq.front() = 'G', seq.back() = 'C';
+    const int n = static_cast<int>(seq.size());
+    const EncodedSequence enc = stemloop::encode_sequence(seq, model.pairs);
+    const auto type = [&](int i, int j) { return model.pairs.pair[enc.S[i]][enc.S[j]]; };
     for (int d : {0, 2}) {
+      SCOPED_TRACE(seq + " dangles " + std::to_string(d));
       FoldOptions fo;
       fo.dangles = d;
-      EvalOptions eo = eval_options(fo);
       const FoldResult f = folder.fold(model, fo, seq);
-      SCOPED_TRACE(seq + " dangles " + std::to_string(d));
-
       fo.backtrack_type = 'M';
       const FoldResult m = folder.fold(model, fo, seq);
-      EXPECT_EQ(m.energy, folder.fML(1, static_cast<int>(seq.size())));
+      EXPECT_EQ(m.energy, folder.fML(1, n));
       EXPECT_FALSE(m.pairs.empty());
-      EXPECT_EQ(m.structure.size(), seq.size());
+      EvalOptions eo = eval_options(fo);
       eo.backtrack_type = 'M';
-      const EncodedSequence enc = stemloop::encode_sequence(seq, model.pairs);
-      const stemloop::PairTable pt = stemloop::make_pair_table(m.structure);
+      const std::vector<int> pt = partners(m.structure);
       int extra_au = 0;
-      for (int i = 1; i <= pt[0]; i++) {
+      for (int i = 1; i <= n; i++)
         if (pt[static_cast<size_t>(i)] > i) {
-          if (model.pairs.pair[enc.S[static_cast<size_t>(i)]][enc.S[pt[static_cast<size_t>(i)]]] >
-              2) {
-            extra_au += 50;
-          }
+          extra_au += type(i, pt[static_cast<size_t>(i)]) > 2 ? 50 : 0;
           i = pt[static_cast<size_t>(i)];
         }
-      }
       EXPECT_EQ(evaluate(model, eo, seq, m.structure) - extra_au, m.energy) << m.structure;
 
       fo.backtrack_type = 'C';
-      const int n = static_cast<int>(seq.size());
-      if (model.pairs.pair[enc.S[1]][enc.S[static_cast<size_t>(n)]] == 0) {
+      if (type(1, n) == 0) {
         EXPECT_THROW(folder.fold(model, fo, seq), stemloop::Error);
         continue;
       }
@@ -509,7 +470,7 @@ TEST(FoldBacktrackType, ClosedAndMultiloopPieces) {
       ASSERT_FALSE(c.pairs.empty());
       EXPECT_EQ(c.pairs.front(), std::make_pair(1, n));
       EXPECT_EQ(c.energy, folder.c(1, n));
-      const int au = model.pairs.pair[enc.S[1]][enc.S[static_cast<size_t>(n)]] > 2 ? 50 : 0;
+      const int au = type(1, n) > 2 ? 50 : 0;
       EXPECT_EQ(evaluate(model, eval_options(fo), seq, c.structure), c.energy + au);
       EXPECT_GE(c.energy + au, f.energy);
     }
@@ -526,7 +487,7 @@ void expect_error(const std::function<void()>& body, const std::string& message)
   }
 }
 
-TEST(FoldBacktrackType, NothingToTraceFails) {
+TEST(FoldErrors, NothingToTraceAndUnbalancedConstraints) {
   const Model model;
   Folder folder;
   FoldOptions fo;
@@ -542,12 +503,8 @@ TEST(FoldBacktrackType, NothingToTraceFails) {
                "backtracking failed in repeat");
   fo.noLonelyPairs = false;
   EXPECT_NO_THROW(folder.fold(model, fo, "GAAAGGGAAACCCAAAC"));
-}
 
-TEST(FoldConstraints, UnbalancedBracketsAreRejected) {
-  const Model model;
-  Folder folder;
-  const FoldOptions fo;
+  fo.backtrack_type = 'F';
   const std::string seq = "GGGGAAAACCCC";
   expect_error([&] { folder.fold(model, fo, seq, ")(.........."); },
                "unbalanced brackets in constraints");
@@ -557,91 +514,43 @@ TEST(FoldConstraints, UnbalancedBracketsAreRejected) {
   EXPECT_NO_THROW(folder.fold(model, fo, seq, "(((......)))"));
 }
 
-TEST(FoldConstraints, MustPairMarksAndBonusesLeaveTheEnergyClean) {
+TEST(FoldConstraints, MustPairMarksShortStringsAndBonusesLeaveTheEnergyClean) {
   const Model model;
   Folder folder;
   FoldOptions fo;
   fo.dangles = 2;
   const EvalOptions eo = eval_options(fo);
 
-  // An A with no U anywhere can pair with nothing.
+  // An A with no U anywhere can pair with nothing; a string shorter than the sequence
+  // constrains only its own positions.
   const std::string seq = "AAAAAGGGGAAACCCCAAAAA";
   const FoldResult free_fold = folder.fold(model, fo, seq);
-  std::string mark(seq.size(), '.');
-  mark[0] = '|';
-  FoldResult r = folder.fold(model, fo, seq, mark.c_str());
-  EXPECT_TRUE(r.constraints_unmet());
-  EXPECT_EQ(r.energy, free_fold.energy);
-  EXPECT_EQ(r.structure, free_fold.structure);
+  for (const char* mark : {"|....................", "|", ""}) {
+    const FoldResult r = folder.fold(model, fo, seq, mark);
+    EXPECT_EQ(r.constraints_unmet(), mark[0] == '|') << mark;
+    EXPECT_EQ(r.energy, free_fold.energy) << mark;
+    EXPECT_EQ(r.structure, free_fold.structure) << mark;
+  }
+  EXPECT_EQ(folder.fold(model, fo, seq, "xxxxxxxx").structure.substr(0, 8), "........");
 
-  // A marked U pairs although the free fold leaves it alone; the bonus is taken back out.
+  // Marked U (at the end, or both ends of one pair) pair although the free fold leaves them
+  // alone; each bonus is taken back out.
   const std::string seq2 = "GGGGAAACCCCAAAAAAAAAU";
   const FoldResult free2 = folder.fold(model, fo, seq2);
   ASSERT_EQ(free2.structure.back(), '.');
-  std::string mark2(seq2.size(), '.');
-  mark2.back() = '|';
-  r = folder.fold(model, fo, seq2, mark2.c_str());
-  EXPECT_FALSE(r.constraints_unmet());
-  EXPECT_EQ(r.structure.back(), ')');
-  EXPECT_EQ(r.energy, evaluate(model, eo, seq2, r.structure));
-  EXPECT_GE(r.energy, free2.energy);
-
-  // Two marked ends of one pair earn two bonuses; both come back out.
-  std::string mark3(seq2.size(), '.');
-  mark3[0] = '|';
-  mark3[10] = '|';
-  r = folder.fold(model, fo, seq2, mark3.c_str());
-  EXPECT_EQ(r.constraint_met, 2);
-  EXPECT_EQ(r.energy, evaluate(model, eo, seq2, r.structure));
+  const std::pair<const char*, int> marks[] = {{"....................|", 1},
+                                               {"|.........|..........", 2}};
+  for (const auto& [mark, met] : marks) {
+    const FoldResult r = folder.fold(model, fo, seq2, mark);
+    EXPECT_EQ(r.constraint_met, met) << mark;
+    EXPECT_EQ(r.energy, evaluate(model, eo, seq2, r.structure)) << mark;
+    EXPECT_GE(r.energy, free2.energy);
+  }
 
   // A bracket pair only allows its pair: here leaving both ends open is cheaper.
-  r = folder.fold(model, fo, "AAAAAAAAAAAA", "(..........)");
+  const FoldResult r = folder.fold(model, fo, "AAAAAAAAAAAA", "(..........)");
   EXPECT_EQ(r.structure, "............");
   EXPECT_FALSE(r.constraints_unmet());
-}
-
-TEST(FoldConcurrency, TwoFoldersInTwoThreadsMatchSequentialResults) {
-  const Model model;
-  std::mt19937 rng(5);
-  const std::string a = random_sequence(rng, 160, 0.5);
-  const std::string b = random_sequence(rng, 140, 0.6);
-  FoldOptions fo;
-  fo.dangles = 2;
-  Folder fa, fb;
-  const FoldResult ra = fa.fold(model, fo, a);
-  const FoldResult rb = fb.fold(model, fo, b);
-  FoldResult ta, tb;
-  Folder ga, gb;
-  std::thread t1([&] {
-    for (int k = 0; k < 3; k++) ta = ga.fold(model, fo, a);
-  });
-  std::thread t2([&] {
-    for (int k = 0; k < 3; k++) tb = gb.fold(model, fo, b);
-  });
-  t1.join();
-  t2.join();
-  EXPECT_EQ(ta.structure, ra.structure);
-  EXPECT_EQ(ta.energy, ra.energy);
-  EXPECT_EQ(tb.structure, rb.structure);
-  EXPECT_EQ(tb.energy, rb.energy);
-}
-
-// A workspace sized by a longer sequence gives the same result for a shorter one.
-TEST(FoldReuse, ShorterSequenceInALargerWorkspace) {
-  const Model model;
-  std::mt19937 rng(8);
-  const std::string big = random_sequence(rng, 120, 0.5);
-  const std::string small = random_sequence(rng, 40, 0.5);
-  for (int d : {0, 1, 2, 3}) {
-    FoldOptions fo;
-    fo.dangles = d;
-    Folder reused, fresh;
-    reused.fold(model, fo, big);
-    const FoldResult r1 = reused.fold(model, fo, small);
-    const FoldResult r2 = fresh.fold(model, fo, small);
-    EXPECT_EQ(r1.structure, r2.structure);
-    EXPECT_EQ(r1.energy, r2.energy);
-  }
 }
 
 }  // namespace

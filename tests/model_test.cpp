@@ -159,18 +159,6 @@ TEST(Scaling, OtherTemperaturesTruncateTowardZero) {
   EXPECT_EQ(hot.stack[0][0], ENERGY_INF);  // H - G37 = 0 keeps the sentinel exact
 }
 
-TEST(Scaling, ClassicStateMachineOfInitLength) {
-  auto r = testing_support::run_in_child([] {
-    std::printf("%d ", init_length);
-    update_fold_params();
-    std::printf("%d ", init_length);
-    initialize_fold(50);
-    update_fold_params();
-    std::printf("%d", init_length);
-  });
-  EXPECT_EQ(r.out, "-1 0 50");
-}
-
 class Loops : public ::testing::Test {
  protected:
   EnergyParams P = scaled(37.0);

@@ -15,26 +15,20 @@ namespace {
 
 using namespace stemloop_tools;
 
-std::vector<FoldRecord> read_fold(const std::string& text, bool constraint = false) {
+// Every record a reader of type Reader yields from `text`.
+template <typename Record, typename Reader, typename... Args>
+std::vector<Record> read_all(const std::string& text, Args... args) {
   std::istringstream in(text);
   LineReader lines(in);
   size_t counter = 0;
-  FoldRecordReader reader(lines, constraint, counter);
-  std::vector<FoldRecord> records;
-  FoldRecord record;
+  Reader reader(lines, args..., counter);
+  std::vector<Record> records;
+  Record record;
   while (reader.next(record)) records.push_back(record);
   return records;
 }
-
-std::vector<EvalRecord> read_eval(const std::string& text) {
-  std::istringstream in(text);
-  LineReader lines(in);
-  size_t counter = 0;
-  EvalRecordReader reader(lines, counter);
-  std::vector<EvalRecord> records;
-  EvalRecord record;
-  while (reader.next(record)) records.push_back(record);
-  return records;
+std::vector<FoldRecord> read_fold(const std::string& text, bool constraint = false) {
+  return read_all<FoldRecord, FoldRecordReader>(text, constraint);
 }
 
 TEST(ToolsLineReader, EndingsBlanksAndLongLines) {
@@ -81,7 +75,7 @@ TEST(ToolsFoldRecords, TooLongSequencesAreCountedNotKept) {
 }
 
 TEST(ToolsEvalRecords, StructureLinesAndResync) {
-  const auto records = read_eval(
+  const auto records = read_all<EvalRecord, EvalRecordReader>(
       ">a\nGGGAAACCC\n(((...))) ( -1.20)\nGGGG\nCCCC\n(..)\n>b\nAC\n(.) (x)\n");
   ASSERT_EQ(records.size(), 4u);
   EXPECT_EQ(records[0].structure, "(((...)))");

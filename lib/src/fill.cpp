@@ -13,8 +13,10 @@
 //
 // The multiloop split min_k fML(i, k) + fML(k+1, j) only visits candidate splits: a k
 // whose piece fML(k+1, j) begins with base k+1 unpaired, or is itself a split, is never
-// better than the split at k+1, or at the inner split point, so each column j keeps a
-// list of the k whose piece starts with a branch. The minimum is the same.
+// better than the split at k+1, or at the inner split point; one whose piece ends in an
+// unpaired base j is no better than the best split of [i, j-1] plus that base, which is
+// always reached. So each column j keeps a list of the k whose piece is a single branch.
+// The minimum is the same.
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -433,6 +435,9 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
     int count = static_cast<int>(cand.k.size());
     while (count > 0 && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
     split = min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
+    // Splits whose 3' piece ends in an unpaired base: together no better than the best
+    // split of [i, j-1] plus that base, and that value is reached.
+    if (j - i >= 10) split = std::min(split, st.dml_row(i)[j - 1] + P.MLbase);
   }
   st.dml_row(i)[j] = split;
   f = std::min(f, split);
@@ -449,10 +454,11 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   }
 
   x.fML(i, j) = f;
-  // Splitting at i-1 is worth trying later only if this piece starts with a branch.
+  // Splitting at i-1 is worth trying later only if this piece is one branch, without
+  // unpaired bases at its ends and not itself split.
   const bool unpaired_start = i <= j - 5 && f == x.fML(i + 1, j) + P.MLbase;
-  if (!unpaired_start && !(has_split && f == split))
-  {
+  const bool unpaired_end = i <= j - 5 && f == x.fML(i, j - 1) + P.MLbase;
+  if (!unpaired_start && !unpaired_end && !(has_split && f == split)) {
     FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
     cand.k.push_back(i - 1);
     cand.piece.push_back(f);

@@ -7,11 +7,7 @@ FOLD="$1/stemloop-fold"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 FAILED=0
-
-fail() {
-  echo "FAIL: $*" >&2
-  FAILED=1
-}
+fail() { echo "FAIL: $*" >&2; FAILED=1; }
 
 # check_run NAME EXPECTED_STATUS CMD...: runs CMD, output in $WORK/out and $WORK/err.
 check_run() {
@@ -21,24 +17,27 @@ check_run() {
   local status=$?
   [ "$status" -eq "$expected" ] || fail "$name: exit status $status, expected $expected"
 }
-
-# Pairs of a dot-bracket structure against its sequence, one "i j XY" per line.
-PAIRS='
-import sys
-def pairs(seq, st):
-    stack, out = [], []
-    for k, c in enumerate(st):
-        if c == "(":
-            stack.append(k)
-        elif c == ")":
-            i = stack.pop()
-            out.append((i, k, (seq[i] + seq[k]).upper()))
-    return out
-'
-
 # Sequence, structure, energy of each text record on stdin, names skipped.
-records() {
-  grep -v '^>' | paste - - | sed -E 's/\t/ /; s/ \( *(-?[0-9.]+)\)$/ \1/'
+records() { grep -v '^>' | paste - - | sed -E 's/\t/ /; s/ \( *(-?[0-9.]+)\)$/ \1/'; }
+# fold_of SEQ OPTIONS...: the "sequence structure energy" line of one folded sequence.
+fold_of() { local seq=$1; shift; echo "$seq" | "$FOLD" "$@" | records; }
+# differs NAME SEQ OPTIONS: the options must change the result.
+differs() { [ "$(fold_of "$2")" != "$(fold_of "$2" $3)" ] || fail "$1 changes nothing"; }
+# count_pairs KINDS: pairs of the listed letter kinds in the text records on stdin.
+count_pairs() {
+  records | python3 -c "
+import sys
+n = 0
+for line in sys.stdin:
+    seq, st, _ = line.split()
+    stack = []
+    for k, c in enumerate(st):
+        if c == '(':
+            stack.append(k)
+        elif c == ')':
+            i = stack.pop()
+            n += (seq[i] + seq[k]).upper() in sys.argv[1].split(',')
+print(n)" "$1"
 }
 
 # --- Input forms ---------------------------------------------------------------------
@@ -50,48 +49,40 @@ printf '\n\nGGGGAAAACCCC\r\n\r\nGGGAAAUCCCAGCUAGCUAGGCUAGCUAGCUAGCGAUCGAUCG\r\n'
 check_run "bare file" 0 "$FOLD" "$WORK/bare.txt"
 cp "$WORK/out" "$WORK/bare.out"
 [ "$(wc -l <"$WORK/bare.out")" -eq 4 ] || fail "bare file: expected 4 lines"
-grep -q '^((((....)))) ( -[0-9]\.[0-9][0-9])$' "$WORK/bare.out" ||
-  fail "bare file: text format of the first record"
-check_run "stdin" 0 "$FOLD" <"$WORK/bare.txt"
-cmp -s "$WORK/out" "$WORK/bare.out" || fail "stdin differs from the file"
-check_run "dash" 0 "$FOLD" - <"$WORK/bare.txt"
-cmp -s "$WORK/out" "$WORK/bare.out" || fail "'-' differs from the file"
-check_run "CR LF" 0 "$FOLD" "$WORK/crlf.txt"
-cmp -s "$WORK/out" "$WORK/bare.out" || fail "CR LF input differs from LF input"
+grep -q '^((((....)))) ( -[0-9]\.[0-9][0-9])$' "$WORK/bare.out" || fail "bare file: text format"
+"$FOLD" <"$WORK/bare.txt" | cmp -s - "$WORK/bare.out" || fail "stdin differs from the file"
+"$FOLD" - <"$WORK/bare.txt" | cmp -s - "$WORK/bare.out" || fail "'-' differs from the file"
+"$FOLD" "$WORK/crlf.txt" | cmp -s - "$WORK/bare.out" || fail "CR LF input differs"
 check_run "multi-line FASTA" 0 "$FOLD" "$WORK/multi.fa"
-[ "$(grep -c '^>' "$WORK/out")" -eq 2 ] || fail "FASTA: two name lines expected"
-head -1 "$WORK/out" | grep -qx '>first' || fail "FASTA: name line"
+[ "$(grep -c '^>' "$WORK/out")" -eq 2 ] && head -1 "$WORK/out" | grep -qx '>first' ||
+  fail "FASTA: name lines"
 diff <(records <"$WORK/out") <(records <"$WORK/bare.out") >/dev/null ||
   fail "multi-line FASTA folds differently from the joined sequences"
 check_run "file and stdin" 0 "$FOLD" "$WORK/multi.fa" - <"$WORK/bare.txt"
 [ "$(wc -l <"$WORK/out")" -eq 10 ] || fail "two inputs: expected 10 lines"
-echo gggGAAAAcccc >"$WORK/lower.txt"
-echo GGGGAAAACCCC >"$WORK/upper.txt"
-diff <("$FOLD" "$WORK/lower.txt" | sed -n 2p) <("$FOLD" "$WORK/upper.txt" | sed -n 2p) \
-  >/dev/null || fail "lower case folds differently"
-diff <(echo GGGAAATCCC | "$FOLD" | sed -n 2p) <(echo GGGAAAUCCC | "$FOLD" | sed -n 2p) \
-  >/dev/null || fail "T folds differently from U"
+[ "$(fold_of gggGAAAAcccc | cut -d' ' -f2-)" = "$(fold_of GGGGAAAACCCC | cut -d' ' -f2-)" ] ||
+  fail "lower case folds differently"
+[ "$(fold_of GGGAAATCCC | cut -d' ' -f2-)" = "$(fold_of GGGAAAUCCC | cut -d' ' -f2-)" ] ||
+  fail "T folds differently from U"
 
 # --- Options reaching the engine -----------------------------------------------------
 GU_RICH=GGGUGUGUGAAAACACGUGUCCCAGUGUGUUGGGAAAUGUGUGU
-gu_pairs() {
-  records | python3 -c "$PAIRS
-n = 0
-for line in sys.stdin:
-    seq, st, _ = line.split()
-    n += sum(p in ('GU', 'UG') for _, _, p in pairs(seq, st))
-print(n)"
-}
-[ "$(echo $GU_RICH | "$FOLD" | gu_pairs)" -gt 0 ] || fail "GU-rich input has no G-U pair"
-[ "$(echo $GU_RICH | "$FOLD" --noGU | gu_pairs)" -eq 0 ] || fail "--noGU left a G-U pair"
-[ "$(echo $GU_RICH | "$FOLD" --noClosingGU | records)" != \
-  "$(echo $GU_RICH | "$FOLD" | records)" ] ||
-  fail "--noClosingGU changes nothing"
-
-energies() { records | awk '{print $3}'; }
-E37=$(echo GGGGAAAACCCC | "$FOLD" | energies)
-E20=$(echo GGGGAAAACCCC | "$FOLD" -T 20 | energies)
-E60=$(echo GGGGAAAACCCC | "$FOLD" --temperature=60 | energies)
+[ "$(echo $GU_RICH | "$FOLD" | count_pairs GU,UG)" -gt 0 ] || fail "GU-rich input: no G-U"
+[ "$(echo $GU_RICH | "$FOLD" --noGU | count_pairs GU,UG)" -eq 0 ] || fail "--noGU left a G-U"
+differs --noClosingGU $GU_RICH --noClosingGU
+differs --noTetra CCCGGGGACGGG --noTetra  # closes the special hairpin GGGGAC
+SET_SEQ=GGGGAAAACCCCGHGHGHGAAAAHGHGHG
+differs "--energy-set 1" $SET_SEQ "--energy-set 1"
+[ "$(fold_of $SET_SEQ --energy-set 1)" != "$(fold_of $SET_SEQ --energy-set 2)" ] ||
+  fail "--energy-set 2 = 1"
+GA_SEQ=CAGAGACCAAAGACGGGCGGGACC
+for nsp in GA,AG ga,ag; do
+  [ "$(echo $GA_SEQ | "$FOLD" --nsp $nsp | count_pairs GA,AG)" -gt 0 ] || fail "--nsp $nsp"
+done
+[ "$(echo $GA_SEQ | "$FOLD" | count_pairs GA,AG)" -eq 0 ] || fail "G-A pair without --nsp"
+E20=$(fold_of GGGGAAAACCCC -T 20 | cut -d' ' -f3)
+E37=$(fold_of GGGGAAAACCCC | cut -d' ' -f3)
+E60=$(fold_of GGGGAAAACCCC --temperature=60 | cut -d' ' -f3)
 awk -v a="$E20" -v b="$E37" -v c="$E60" 'BEGIN { exit !(a < b && b < c) }' ||
   fail "-T: energies $E20 $E37 $E60 do not rise with temperature"
 
@@ -105,43 +96,27 @@ for k in range(50):
     for i in range(0, n, 50):
         print(s[i:i + 50])
 " >"$WORK/many.fa"
-"$FOLD" -d 0 "$WORK/many.fa" >"$WORK/d0"
-"$FOLD" -d 2 "$WORK/many.fa" >"$WORK/d2"
-"$FOLD" "$WORK/many.fa" >"$WORK/d1"
-cmp -s "$WORK/d0" "$WORK/d2" && fail "-d 0 and -d 2 agree on every record"
-cmp -s "$WORK/d1" "$WORK/d2" && fail "-d 1 and -d 2 agree on every record"
-[ "$("$FOLD" -d3 "$WORK/many.fa" | wc -l)" -eq 150 ] || fail "-d3: 150 lines expected"
-
-"$FOLD" --noLP "$WORK/many.fa" | records | python3 -c "$PAIRS
+for opts in "-d 0" "-d 2" "-d3" "" "--noLP"; do
+  "$FOLD" $opts "$WORK/many.fa" >"$WORK/o${opts// /}"
+  [ "$(wc -l <"$WORK/o${opts// /}")" -eq 150 ] || fail "'$opts': 150 lines expected"
+done
+for pair in o-d0:o-d2 o:o-d2 o:o--noLP; do
+  cmp -s "$WORK/${pair%:*}" "$WORK/${pair#*:}" && fail "$pair: the options agree on every record"
+done
+records <"$WORK/o--noLP" | python3 -c "
+import sys
 for line in sys.stdin:
     seq, st, _ = line.split()
-    ps = {(i, j) for i, j, _ in pairs(seq, st)}
+    stack, ps = [], set()
+    for k, c in enumerate(st):
+        if c == '(':
+            stack.append(k)
+        elif c == ')':
+            ps.add((stack.pop(), k))
     for i, j in ps:
         if (i - 1, j + 1) not in ps and (i + 1, j - 1) not in ps:
             sys.exit('isolated pair %d %d in %s' % (i + 1, j + 1, st))
 " || fail "--noLP left an isolated pair"
-cmp -s <("$FOLD" --noLP "$WORK/many.fa") "$WORK/d1" && fail "--noLP changes nothing"
-
-TETRA=CCCGGGGACGGG  # closes the special hairpin GGGGAC
-[ "$(echo $TETRA | "$FOLD" | energies)" != "$(echo $TETRA | "$FOLD" --noTetra | energies)" ] ||
-  fail "--noTetra changes nothing"
-
-GA_SEQ=CAGAGACCAAAGACGGGCGGGACC
-ga_pairs() {
-  records | python3 -c "$PAIRS
-seq, st, _ = sys.stdin.read().split()
-print(sum(p in ('GA', 'AG') for _, _, p in pairs(seq, st)))"
-}
-[ "$(echo $GA_SEQ | "$FOLD" --nsp GA,AG | ga_pairs)" -gt 0 ] || fail "--nsp GA,AG: no G-A pair"
-[ "$(echo $GA_SEQ | "$FOLD" --nsp ga,ag | ga_pairs)" -gt 0 ] || fail "--nsp ga,ag: no G-A pair"
-[ "$(echo $GA_SEQ | "$FOLD" | ga_pairs)" -eq 0 ] || fail "G-A pair without --nsp"
-
-SET_SEQ=GGGGAAAACCCCGHGHGHGAAAAHGHGHG
-[ "$(echo $SET_SEQ | "$FOLD" | records)" != \
-  "$(echo $SET_SEQ | "$FOLD" --energy-set 1 | records)" ] ||
-  fail "--energy-set 1 changes nothing"
-[ "$(echo $SET_SEQ | "$FOLD" --energy-set 1 | records)" != \
-  "$(echo $SET_SEQ | "$FOLD" --energy-set 2 | records)" ] || fail "--energy-set 2 = 1"
 
 # Constraints: forced pairs appear, 'x' positions stay unpaired, FASTA sequences may span
 # lines before their constraint.
@@ -155,48 +130,41 @@ sed -n 5p "$WORK/out" | grep -q '^\.\.\.\.' || fail "-C: 'x' positions paired"
 # --- Output formats ------------------------------------------------------------------
 printf '>tab\there "q" \\ \xc3\xa9\xff\nGGGGAAAACCCC\nGGGAAAUCCC\n' >"$WORK/names.fa"
 check_run "tsv" 0 "$FOLD" --format tsv -d2 "$WORK/many.fa"
-python3 - "$WORK/out" "$WORK/d2" <<'PY' || fail "tsv does not match the text output"
+python3 - "$WORK/out" "$WORK/o-d2" <<'PY' || fail "tsv does not match the text output"
 import sys
 rows = [l.rstrip('\n').split('\t') for l in open(sys.argv[1])]
 assert rows[0] == ['name', 'sequence', 'structure', 'energy'], rows[0]
 text = open(sys.argv[2]).read().split('\n')
-for k, row in enumerate(rows[1:]):
-    assert len(row) == 4, row
-    name, seq, st, energy = row
+for k, (name, seq, st, energy) in enumerate(rows[1:]):
     assert text[3 * k] == '>' + name and text[3 * k + 1] == seq
-    assert text[3 * k + 2] == '%s (%6.2f)' % (st, float(energy)), (text[3 * k + 2], row)
+    assert text[3 * k + 2] == '%s (%6.2f)' % (st, float(energy)), (text[3 * k + 2], st)
 assert len(rows) == 51
 PY
 check_run "json" 0 "$FOLD" --format=json -d 2 -T 30 --noLP --nsp GA "$WORK/names.fa"
+"$FOLD" --format json "$WORK/bare.txt" >>"$WORK/out"
 python3 - "$WORK/out" <<'PY' || fail "json lines"
 import json, sys
-lines = open(sys.argv[1], encoding='utf-8').read().splitlines()
-assert len(lines) == 1, lines
-r = json.loads(lines[0])
+rs = [json.loads(l) for l in open(sys.argv[1], encoding='utf-8')]
+assert len(rs) == 3, rs
+r = rs[0]
 assert r['name'] == 'tab\there "q" \\ \u00e9\ufffd', r['name']
 assert r['sequence'] == 'GGGGAAAACCCCGGGAAAUCCC'
 assert len(r['structure']) == 22 and isinstance(r['energy'], float)
 o = r['options']
 assert o['dangles'] == 2 and o['temperature'] == 30 and o['noLP'] is True, o
 assert o['nsp'] == 'GA' and o['noGU'] is False and o['energy_set'] == 0, o
+assert rs[1]['name'] is None and rs[2]['name'] is None
+assert rs[1]['structure'] == '((((....))))'
 PY
-check_run "json unnamed" 0 "$FOLD" --format json "$WORK/bare.txt"
-python3 -c "
-import json, sys
-rs = [json.loads(l) for l in open(sys.argv[1])]
-assert len(rs) == 2 and all(r['name'] is None for r in rs)
-assert rs[0]['structure'] == '((((....))))'
-" "$WORK/out" || fail "json of unnamed records"
 check_run "tsv name" 0 "$FOLD" --format tsv "$WORK/names.fa"
 [ "$(sed -n 2p "$WORK/out" | awk -F'\t' '{print NF}')" -eq 4 ] || fail "tab in a tsv name"
 
-# --- Threads -------------------------------------------------------------------------
+# --- Threads: byte-identical output for every thread count ---------------------------
 for format in text tsv json; do
   "$FOLD" -j 1 --format $format "$WORK/many.fa" >"$WORK/j1"
-  "$FOLD" -j 4 --format $format "$WORK/many.fa" >"$WORK/j4"
-  "$FOLD" --jobs=3 --format $format <"$WORK/many.fa" >"$WORK/j3"
-  cmp -s "$WORK/j1" "$WORK/j4" || fail "-j 1 and -j 4 differ ($format)"
-  cmp -s "$WORK/j1" "$WORK/j3" || fail "-j 1 and -j 3 differ ($format)"
+  "$FOLD" -j 4 --format $format "$WORK/many.fa" | cmp -s - "$WORK/j1" || fail "-j 4 ($format)"
+  "$FOLD" --jobs=3 --format $format <"$WORK/many.fa" | cmp -s - "$WORK/j1" ||
+    fail "-j 3 ($format)"
 done
 
 # --- Long sequences and bad records --------------------------------------------------
@@ -215,19 +183,18 @@ check_run "long" 1 "$FOLD" -j 2 "$WORK/long.fa"
 [ "$(sed -n 3p "$WORK/out" | cut -d' ' -f1 | tr -d '\n' | wc -c)" -eq 5050 ] ||
   fail "5050 bases: structure length"
 grep -qx '((((....)))) ( -[0-9.]*)' "$WORK/out" || fail "record after a huge one not folded"
-TOO_LONG='sequence of 40000 bases is longer than the 32767 bases supported'
-grep -qx "stemloop-fold: huge: $TOO_LONG" "$WORK/err" ||
-  fail "huge record message: $(cat "$WORK/err")"
+[ "$(cat "$WORK/err")" = "stemloop-fold: huge: sequence of 40000 bases is longer than the\
+ 32767 bases supported" ] || fail "huge record message: $(cat "$WORK/err")"
 
 printf 'GGGGAAAACCCC\nGGGG-AAACCCC\n>named\nGGGG AAACCCC\n>ok\nGGGAAAUCCC\n>empty\n' \
   >"$WORK/bad.txt"
 check_run "bad records" 1 "$FOLD" "$WORK/bad.txt"
-grep -qx "stemloop-fold: record 2: position 5: '-' is not a letter" "$WORK/err" ||
-  fail "bad letter message: $(cat "$WORK/err")"
-grep -qx "stemloop-fold: named: position 5: ' ' is not a letter" "$WORK/err" ||
-  fail "named bad record message"
-grep -qx "stemloop-fold: empty: no sequence" "$WORK/err" || fail "empty record message"
-[ "$(wc -l <"$WORK/err")" -eq 3 ] || fail "bad records: 3 messages expected"
+cat >"$WORK/expected" <<'MSG'
+stemloop-fold: record 2: position 5: '-' is not a letter
+stemloop-fold: named: position 5: ' ' is not a letter
+stemloop-fold: empty: no sequence
+MSG
+diff "$WORK/expected" "$WORK/err" >/dev/null || fail "bad record messages: $(cat "$WORK/err")"
 [ "$(records <"$WORK/out" | wc -l)" -eq 2 ] || fail "bad records: the 2 good ones printed"
 
 printf 'GGGGAAAACCCC\n((((....)))\nGGGGAAAACCCC\n((((....))).\nGGGGAAAACCCC\n((((..#.))))\n' \
@@ -246,28 +213,29 @@ diff "$WORK/expected" "$WORK/err" >/dev/null || fail "constraint messages: $(cat
 [ "$(wc -l <"$WORK/out")" -eq 2 ] || fail "bad constraints: the good record printed"
 
 # --- Bad options and files: one line, status 2, nothing on stdout ---------------------
-bad_usage() {
-  local name=$1 pattern=$2
-  shift 2
-  check_run "$name" 2 "$@" <"$WORK/bare.txt"
-  [ -s "$WORK/out" ] && fail "$name: printed on stdout"
-  [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$name: $(wc -l <"$WORK/err") lines on stderr"
-  grep -q -- "$pattern" "$WORK/err" || fail "$name: message $(cat "$WORK/err")"
-}
-bad_usage "unknown option" "unknown option --frobnicate" "$FOLD" --frobnicate
-bad_usage "unknown short" "unknown option -q" "$FOLD" -q
-bad_usage "-d 7" "invalid value '7' for -d/--dangles" "$FOLD" -d 7
-bad_usage "-T abc" "invalid value 'abc' for -T/--temperature" "$FOLD" -T abc
-bad_usage "-T 5x" "invalid value '5x'" "$FOLD" -T 5x
-bad_usage "-j 0" "invalid value '0' for -j/--jobs" "$FOLD" -j 0
-bad_usage "-j x" "invalid value 'x' for -j/--jobs" "$FOLD" --jobs x
-bad_usage "--format" "invalid value 'xml' for --format" "$FOLD" --format xml
-bad_usage "--energy-set" "invalid value '3' for --energy-set" "$FOLD" --energy-set 3
-bad_usage "--nsp" "invalid value 'GAA' for --nsp" "$FOLD" --nsp GAA
-bad_usage "missing value" "needs a value" "$FOLD" -d
-bad_usage "eval option" "unknown option --logML" "$FOLD" --logML
-bad_usage "missing file" "cannot read '$WORK/none.fa'" "$FOLD" "$WORK/bare.txt" "$WORK/none.fa"
-bad_usage "directory" "cannot read '$WORK'" "$FOLD" "$WORK"
+# Each line: expected message fragment | arguments.
+while IFS='|' read -r pattern args; do
+  eval "set -- $args"
+  check_run "$*" 2 "$FOLD" "$@" <"$WORK/bare.txt"
+  [ -s "$WORK/out" ] && fail "$*: printed on stdout"
+  [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$*: $(wc -l <"$WORK/err") lines on stderr"
+  grep -q -- "$pattern" "$WORK/err" || fail "$*: message $(cat "$WORK/err")"
+done <<TABLE
+unknown option --frobnicate|--frobnicate
+unknown option -q|-q
+invalid value '7' for -d/--dangles|-d 7
+invalid value 'abc' for -T/--temperature|-T abc
+invalid value '5x'|-T 5x
+invalid value '0' for -j/--jobs|-j 0
+invalid value 'x' for -j/--jobs|--jobs x
+invalid value 'xml' for --format|--format xml
+invalid value '3' for --energy-set|--energy-set 3
+invalid value 'GAA' for --nsp|--nsp GAA
+needs a value|-d
+unknown option --logML|--logML
+cannot read '$WORK/none.fa'|"$WORK/bare.txt" "$WORK/none.fa"
+cannot read '$WORK'|"$WORK"
+TABLE
 
 check_run "help" 0 "$FOLD" --help
 grep -q 'default 37' "$WORK/out" && grep -q 'dangling-end mode (default 1)' "$WORK/out" &&
