@@ -33,7 +33,9 @@ namespace {
 // Rings of per-row state. Row i reads the inner-pair terms of rows i+1 .. i+31 and the
 // other rows of state of i+1 and i+2; the rings leave room for the rows in flight.
 constexpr int kMaxThreads = 8;
-constexpr int kBandRing = 64;
+// Each thread fills a block of rows column by column, so that the split candidates of
+// a column are read once for all rows of the block while they are in cache.
+constexpr int kBlockRows = 4;
 
 // Interior-loop and bulge searches read windows of kWindow inner-pair terms that end at
 // the last column the loop can reach, so they never read a column another thread may
@@ -45,7 +47,6 @@ constexpr int kBandRing = 64;
 constexpr int kWindow = 32;
 constexpr int kShift = kWindow + 2;
 constexpr int kOutOfLoop = 1 << 30;
-constexpr int kRowRing = 16;
 
 // min over c of row[index[c]] + b[c]; vectorised with gathers where the CPU has them.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
@@ -93,13 +94,13 @@ int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t*
 }
 
 // Best generic interior loop closed by (i, j), before the outer mismatch: the minimum
-// over l = 1..29 of the window of inner-pair terms of row i+1+l (a ring of kBandRing rows
+// over l = 1..29 of the window of inner-pair terms of row i+1+l (a ring of rows
 // of `width` entries) ending at column j-2, plus the size/asymmetry costs of l.
 using Lanes = int __attribute__((vector_size(kWindow * sizeof(int) / 2)));
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
-int min_generic_loop(const int* band, size_t width, int i, int j,
+int min_generic_loop(const int* band, size_t width, int ring_mask, int i, int j,
                      const int (*loop_cost)[kWindow]) {
   constexpr int kHalf = kWindow / 2;
   const int span = j - i;
@@ -108,7 +109,7 @@ int min_generic_loop(const int* band, size_t width, int i, int j,
   for (int k = 0; k < kHalf; k++) lo[k] = hi[k] = ENERGY_INF;
   for (int l = 1; l <= max_l; l++) {
     // lane k: q = j-1-r with r = kWindow - k
-    const int* row = band + static_cast<size_t>((i + 1 + l) % kBandRing) * width +
+    const int* row = band + static_cast<size_t>((i + 1 + l) & ring_mask) * width +
                      static_cast<size_t>(j - 1 - kWindow + kShift);
     const int* cost = loop_cost[l];
     Lanes row_lo, row_hi, cost_lo, cost_hi;
@@ -158,13 +159,15 @@ int min_bulge_loop(const int* row, const int* column, int max_bulge, const int* 
 
 // Per-fill constants and the rings of per-row state.
 struct FillState {
-  FillState(const FoldContext& x, int n)
-      : row_width(static_cast<size_t>(n) + 2),
+  FillState(const FoldContext& x, int n, int threads)
+      : ring(ring_rows(threads)),
+        ring_mask(ring - 1),
+        row_width(static_cast<size_t>(n) + 2),
         band_width(row_width + kShift),
-        cc(kRowRing * row_width, ENERGY_INF),
-        dml(kRowRing * row_width, ENERGY_INF),
-        inner_mm(kBandRing * band_width, ENERGY_INF),
-        inner_au(kBandRing * band_width, ENERGY_INF),
+        cc(static_cast<size_t>(ring) * row_width, ENERGY_INF),
+        dml(static_cast<size_t>(ring) * row_width, ENERGY_INF),
+        inner_mm(static_cast<size_t>(ring) * band_width, ENERGY_INF),
+        inner_au(static_cast<size_t>(ring) * band_width, ENERGY_INF),
         candidates(static_cast<size_t>(n) + 1),
         progress(static_cast<size_t>(n) + 2) {
     if (x.dangles == 3) {
@@ -197,7 +200,7 @@ struct FillState {
       bulge_by_r[kWindow + 1 - b] = P.bulge[b];
       bulge_by_l[b - 2] = P.bulge[b];
     }
-    au_col.assign((static_cast<size_t>(n) + 2) * 2 * kBandRing, ENERGY_INF);
+    au_col.assign((static_cast<size_t>(n) + 2) * 2 * static_cast<size_t>(ring), ENERGY_INF);
     for (int l = 1; l < MAX_INTERIOR; l++) {
       for (int r = l <= 2 ? 3 : 1; r + l <= MAX_INTERIOR; r++) {
         const int k = kWindow - r;
@@ -215,19 +218,28 @@ struct FillState {
     std::fill(au_row(i), au_row(i) + band_width, ENERGY_INF);
   }
 
-  static int* ring_row(std::vector<int>& ring, size_t width, int size, int i) {
-    return &ring[static_cast<size_t>(i % size) * width];
+  // Rows of state in a ring: row i reads rows up to i+34, and rows as far as
+  // kBlockRows * threads above it may be in flight, so slots must not come round sooner.
+  static int ring_rows(int threads) {
+    int rows = 64;
+    while (rows <= kWindow + 2 + kBlockRows * threads) rows *= 2;
+    return rows;
   }
-  int* cc_row(int i) { return ring_row(cc, row_width, kRowRing, i); }
-  int* dml_row(int i) { return ring_row(dml, row_width, kRowRing, i); }
-  int* mm_row(int p) { return ring_row(inner_mm, band_width, kBandRing, p); }
-  int* au_row(int p) { return ring_row(inner_au, band_width, kBandRing, p); }
+  int* ring_row(std::vector<int>& rows, size_t width, int i) {
+    return &rows[static_cast<size_t>(i & ring_mask) * width];
+  }
+  int* cc_row(int i) { return ring_row(cc, row_width, i); }
+  int* dml_row(int i) { return ring_row(dml, row_width, i); }
+  int* mm_row(int p) { return ring_row(inner_mm, band_width, p); }
+  int* au_row(int p) { return ring_row(inner_au, band_width, p); }
 
   // Candidate splits of one column j, k decreasing: pieces [i, k] and [k+1, j].
   struct Candidates {
     std::vector<int> k;      // split points
     std::vector<int> piece;  // fML(k+1, j)
   };
+  const int ring;       // rows of per-row state kept, a power of two
+  const int ring_mask;
   size_t row_width;
   size_t band_width;
   std::vector<int> cc;   // c without the lonely-pair rule, by row
@@ -252,10 +264,10 @@ struct FillState {
   // bulge_by_l[l - 2], kOutOfLoop past the sizes that exist.
   int bulge_by_r[kWindow] = {};
   int bulge_by_l[kWindow] = {};
-  // Bulge terms by column: au_col[q][p % kBandRing] (and again kBandRing further on, so
-  // that any window of rows is contiguous) holds the inner_au term of (p, q).
+  // Bulge terms by column: au_col[q][p % ring] (and again ring further on, so that any
+  // window of rows is contiguous) holds the inner_au term of (p, q).
   std::vector<int> au_col;
-  int* au_column(int q) { return &au_col[static_cast<size_t>(q) * 2 * kBandRing]; }
+  int* au_column(int q) { return &au_col[static_cast<size_t>(q) * 2 * static_cast<size_t>(ring)]; }
 };
 
 // Inner-pair terms of (p, q), once c(p, q) is final.
@@ -272,7 +284,7 @@ void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
   }
   // The column copy's slots are reused by every 64th row: always overwrite them.
   int* column = st.au_column(q);
-  column[p % kBandRing] = column[p % kBandRing + kBandRing] = au;
+  column[p & st.ring_mask] = column[(p & st.ring_mask) + st.ring] = au;
 }
 
 // (i (p ... q) j): stacks, bulges and interior loops of at most MAX_INTERIOR bases.
@@ -314,7 +326,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   if (max_bulge >= 2) {
     // row window: q = j-2-kWindow+k, that is r = kWindow + 1 - k, ending at r = 2
     const int bulges = min_bulge_loop(st.au_row(i + 1) + (j - 2 - kWindow + kShift),
-                                      st.au_column(j - 1) + (i + 3) % kBandRing, max_bulge,
+                                      st.au_column(j - 1) + ((i + 3) & st.ring_mask), max_bulge,
                                       st.bulge_by_r, st.bulge_by_l);
     e = std::min(e, bulges + FoldContext::AU(t));
   }
@@ -337,7 +349,8 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   }
 
   // generic interior loops: l bases 5', r bases 3', not covered above
-  const int generic = min_generic_loop(st.inner_mm.data(), st.band_width, i, j, st.loop_cost);
+  const int generic =
+      min_generic_loop(st.inner_mm.data(), st.band_width, st.ring_mask, i, j, st.loop_cost);
   if (generic < ENERGY_INF) e = std::min(e, generic + P.mismatchI[t][a][b]);
   return e;
 }
@@ -503,28 +516,31 @@ void fill_exterior(const FoldContext& x) {
   for (int m = 5; m <= n; m++) f5[m] = std::min(f5[m - 1], best[m]);
 }
 
-// Fills row i, each cell once row i+1 has finished its column.
-void fill_row(const FoldContext& x, FillState& st, int i) {
+// Fills rows top down to bottom (a block), column by column: a cell of the block's first
+// row waits until the row below the block has finished its column.
+void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
   const int n = x.n;
-  st.start_row(i);
-  const std::atomic<int>& below = st.progress[static_cast<size_t>(i + 1)];
+  for (int i = top; i >= bottom; i--) st.start_row(i);
+  const std::atomic<int>& below = st.progress[static_cast<size_t>(top + 1)];
   int ready = below.load(std::memory_order_acquire);
-  for (int j = i + 4; j <= n; j++) {
+  for (int j = bottom + 4; j <= n; j++) {
     for (int spins = 0; ready < j; spins++) {
       if (spins > 64) std::this_thread::yield();
       ready = below.load(std::memory_order_acquire);
     }
-    if (x.t(i, j) != 0)
-      fill_pair(x, st, i, j);
-    else
-      x.c(i, j) = ENERGY_INF;
-    fill_ml_piece(x, st, i, j);
-    store_inner_terms(x, st, i, j);
-    if (!st.c_col.empty()) {
-      st.c_col[st.col(i, j)] = x.c(i, j);
-      st.fml_col[st.col(i, j)] = x.fML(i, j);
+    for (int i = std::min(top, j - 4); i >= bottom; i--) {
+      if (x.t(i, j) != 0)
+        fill_pair(x, st, i, j);
+      else
+        x.c(i, j) = ENERGY_INF;
+      fill_ml_piece(x, st, i, j);
+      store_inner_terms(x, st, i, j);
+      if (!st.c_col.empty()) {
+        st.c_col[st.col(i, j)] = x.c(i, j);
+        st.fml_col[st.col(i, j)] = x.fML(i, j);
+      }
     }
-    st.progress[static_cast<size_t>(i)].store(j, std::memory_order_release);
+    st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
   }
 }
 
@@ -536,15 +552,17 @@ void fill_tables(const FoldContext& x, int threads) {
   for (int j = 1; j <= n; j++)
     for (int i = std::max(1, j - 3); i <= j; i++) x.c(i, j) = x.fML(i, j) = ENERGY_INF;
 
-  FillState st(x, n);
+  // Short sequences are not worth a thread.
+  const int workers = std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
+  FillState st(x, n, workers);
   // Rows that hold no cell count as finished; a row's cells before i+4 need nothing.
   for (int i = 0; i <= n + 1; i++)
     st.progress[static_cast<size_t>(i)].store(i > n - 4 ? n : i + 3, std::memory_order_relaxed);
 
-  // Short sequences are not worth a thread.
-  const int workers = std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
+  // Blocks of kBlockRows rows from the 3' end, dealt round to the workers in turn.
   auto work = [&](int w) {
-    for (int i = n - 4 - w; i >= 1; i -= workers) fill_row(x, st, i);
+    for (int top = n - 4 - w * kBlockRows; top >= 1; top -= workers * kBlockRows)
+      fill_block(x, st, top, std::max(1, top - kBlockRows + 1));
   };
   std::vector<std::thread> pool;
   for (int w = 1; w < workers; w++) pool.emplace_back(work, w);
