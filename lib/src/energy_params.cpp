@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
@@ -17,8 +18,20 @@ int trunc_energy(double value) {
   return static_cast<int>(value);  // truncates toward zero
 }
 
+// ln(size / 30) for the loop sizes that occur most, computed once with the same
+// expression as for any other size, so results do not depend on the table.
+static double log_size_ratio(int size) {
+  constexpr int kTabulated = 1024;
+  static const std::vector<double> table = [] {
+    std::vector<double> logs(kTabulated);
+    for (int k = 1; k < kTabulated; k++) logs[static_cast<size_t>(k)] = std::log(k / 30.0);
+    return logs;
+  }();
+  return size > 0 && size < kTabulated ? table[static_cast<size_t>(size)] : std::log(size / 30.0);
+}
+
 int extrapolated_loop(const int table[31], int size, double lxc) {
-  return table[30] + trunc_energy(lxc * std::log(size / 30.0));
+  return table[30] + trunc_energy(lxc * log_size_ratio(size));
 }
 
 namespace {
