@@ -55,19 +55,19 @@ void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
   for (int i = 1; i <= n; i++)
     for (int j = i; j <= std::min(n, i + 3); j++) w.set(i, j, 0);
 
-  // Each diagonal i + j = const, walked from its innermost pair outward: a pair survives
-  // the lonely-pair rule when its inner neighbour survived or its outer one could pair.
-  for (int i0 = 1; i0 <= n; i0++) {
-    for (int span = 4; span <= 5; span++) {
-      int i = i0, j = i0 + span, inner = 0;
-      if (j > n) continue;
-      for (; i >= 1 && j <= n; i--, j++) {
-        const int t = pair[S[i]][S[j]];
+  // A pair survives the lonely-pair rule when the pair inside it survived the rule or
+  // the pair outside it could pair at all. Rows from the 3' end, so the inside pair's
+  // verdict is known; an inside pair closer than 4 counts as none.
+  for (int i = n - 4; i >= 1; i--) {
+    for (int j = i + 4; j <= n; j++) {
+      const int t = pair[S[i]][S[j]];
+      int value = t;
+      if (no_lonely_pairs) {
+        const int inner = j - i >= 6 ? w.get(i + 1, j - 1) : 0;
         const int outer = (i > 1 && j < n) ? pair[S[i - 1]][S[j + 1]] : 0;
-        const int value = (no_lonely_pairs && inner == 0 && outer == 0) ? 0 : t;
-        w.set(i, j, value);
-        inner = value;
+        if (inner == 0 && outer == 0) value = 0;
       }
+      w.set(i, j, value);
     }
   }
 
