@@ -16,7 +16,9 @@ Folder& Folder::operator=(Folder&&) noexcept = default;
 size_t Folder::workspace_bytes(int n) {
   const size_t size = static_cast<size_t>(n);
   const size_t cells = size * (size + 1) / 2 + 2;
-  return cells * (2 * sizeof(int) + sizeof(int8_t)) + size * (sizeof(size_t) + 48 * sizeof(int));
+  // c and fML, the pair types, about one byte per cell of split candidates at most in
+  // practice (a few percent of the splits, 8 bytes each), and the fill's rows of state.
+  return cells * (2 * sizeof(int) + sizeof(int8_t) + 1) + size * 2048;
 }
 
 int Folder::c(int i, int j) const { return ws_->c[ws_->cell(i, j)]; }

@@ -51,7 +51,7 @@ class Folder {
   int fML(int i, int j) const;
   int f5(int j) const;
 
-  // Bytes the workspace for a sequence of n bases needs.
+  // Bytes a fold of n bases needs (workspace and the fill's state, default options).
   static size_t workspace_bytes(int n);
 
  private:
