@@ -1,22 +1,23 @@
 // The minimum-free-energy fill: c (i paired with j), fML (multiloop pieces) and f5
-// (exterior loop), row by row from the 3' end.
+// (exterior loop), from the 3' end.
 //
-// Cell (i, j) reads row i up to column j - 1 and rows below it up to column j only, so
-// rows can be filled by several threads at once, each row trailing the row below it by
-// at least one column. Every row keeps its own part of the rolling state.
+// Cell (i, j) reads row i up to column j - 1 and the rows below it up to column j only.
+// So rows are filled in blocks of a few rows, column by column, and blocks run on
+// several threads at once, each trailing the block below it by at least one column.
+// Every row keeps its own part of the rolling state, in rings of rows.
 //
 // Every table value equals the term-by-term recursion; the speed comes from regrouping
-// sums. A generic interior loop costs  size/asymmetry(l, r) + mismatch of the outer pair
-// + (mismatch of the inner pair + c(p, q)): the last bracket is computed once per inner
-// pair into a band of the 32 most recent rows, so the search over (l, r) is a plain
-// add-and-min over contiguous memory. Integer sums are exact in any grouping.
-//
-// The multiloop split min_k fML(i, k) + fML(k+1, j) only visits candidate splits: a k
-// whose piece fML(k+1, j) begins with base k+1 unpaired, or is itself a split, is never
-// better than the split at k+1, or at the inner split point; one whose piece ends in an
-// unpaired base j is no better than the best split of [i, j-1] plus that base, which is
-// always reached. So each column j keeps a list of the k whose piece is a single branch.
-// The minimum is the same.
+// exact integer sums:
+// - A generic interior loop costs size/asymmetry(l, r) + mismatch of the outer pair
+//   + (mismatch of the inner pair + c(p, q)); the last bracket is stored once per inner
+//   pair, so the search over (l, r) is an add-and-min over windows of contiguous memory.
+//   Bulges likewise, with c(p, q) + the inner terminal penalty.
+// - The multiloop split min_k fML(i, k) + fML(k+1, j) only visits candidate splits: a k
+//   whose piece fML(k+1, j) begins with base k+1 unpaired, or is itself a split, is
+//   never better than the split at k+1, or at the inner split point; one whose piece
+//   ends in an unpaired base j is no better than the best split of [i, j-1] plus that
+//   base, which is always reached. So each column j keeps a list of the k whose piece
+//   is a single branch.
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -30,8 +31,6 @@
 namespace stemloop {
 namespace {
 
-// Rings of per-row state. Row i reads the inner-pair terms of rows i+1 .. i+31 and the
-// other rows of state of i+1 and i+2; the rings leave room for the rows in flight.
 constexpr int kMaxThreads = 8;
 // Each thread fills a block of rows column by column, so that the split candidates of
 // a column are read once for all rows of the block while they are in cache.
