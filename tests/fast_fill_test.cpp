@@ -133,7 +133,7 @@ TEST(FastFill, ThreadsGiveTheSameTables) {
   FoldOptions opt;
   for (int dangles : {0, 2, 3}) {
     opt.dangles = dangles;
-    const std::string seq = random_rna(rng, 700);
+    const std::string seq = random_rna(rng, 1100);
     const FoldRun one = fold_with(false, model, opt, seq, nullptr, 1);
     for (int threads : {2, 4}) {
       const FoldRun many = fold_with(false, model, opt, seq, nullptr, threads);
