@@ -16,6 +16,9 @@
 
 namespace {
 
+// Records at least this long share their fill between the -j threads.
+constexpr int kLongSequence = 2000;
+
 using stemloop_tools::FoldRecord;
 using stemloop_tools::Outcome;
 
@@ -61,8 +64,12 @@ class FoldWorker {
     }
     try {
       const char* constraint = record.constraint ? record.constraint->c_str() : nullptr;
+      // Only a long sequence's fill is worth sharing out: short records already keep
+      // every worker busy on records of their own.
+      stemloop::FoldOptions fold_options = options_.fold;
+      if (n < kLongSequence) fold_options.threads = 1;
       const stemloop::FoldResult result =
-          folder_->fold(model_, options_.fold, record.sequence, constraint);
+          folder_->fold(model_, fold_options, record.sequence, constraint);
       out = writer_.folded(record.id, record.sequence, result.structure, result.energy);
       return {};
     } catch (const stemloop::Error& e) {

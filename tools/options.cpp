@@ -251,7 +251,7 @@ std::string usage(Program program, const char* name) {
   }
   text += "Run and output:\n";
   text += "  -j, --jobs N            records worked on at once, and threads for the fill of\n"
-          "                          one long sequence (default " +
+          "                          2000+ bases (default " +
           std::to_string(default_jobs()) + ", the number of cores)\n";
   text += "      --format FORMAT     text, tsv or json lines (default text)\n";
   text += "  -h, --help              this text\n";
