@@ -34,7 +34,7 @@ namespace {
 constexpr int kMaxThreads = 8;
 // Each thread fills a block of rows column by column, so that the split candidates of
 // a column are read once for all rows of the block while they are in cache.
-constexpr int kBlockRows = 16;
+constexpr int kBlockRows = 32;
 
 // Interior-loop and bulge searches read windows of kWindow inner-pair terms that end at
 // the last column the loop can reach, so they never read a column another thread may
