@@ -48,8 +48,8 @@ void bench_length(int n, int threads) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double cells = 0.5 * n * (n + 1.0);
-    std::printf("%8d %8d %10.3f %10.1f %14.3g %10.2f\n", n, threads, secs,
-                usage.ru_maxrss / 1024.0, cells / secs, r.kcal);
+    std::printf("%8d %8d %10.3f %10.1f %14.3g %10.2f\n", n, threads, secs, usage.ru_maxrss / 1024.0,
+                cells / secs, r.kcal);
     std::fflush(stdout);
     _exit(0);
   }
@@ -74,8 +74,8 @@ void bench_batch(int count, int length, int threads) {
   }
   for (auto& th : pool) th.join();
   const double secs = seconds_since(start);
-  std::printf("batch: %d sequences of %d bases on %d thread(s): %.2f s, %.0f sequences/s\n",
-              count, length, threads, secs, count / secs);
+  std::printf("batch: %d sequences of %d bases on %d thread(s): %.2f s, %.0f sequences/s\n", count,
+              length, threads, secs, count / secs);
 }
 
 }  // namespace

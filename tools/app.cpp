@@ -68,8 +68,7 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
     }
     std::ifstream file(input, std::ios::binary);
     if (!file) {
-      std::fprintf(stderr, "%s: cannot read '%s': %s\n", name, input.c_str(),
-                   std::strerror(errno));
+      std::fprintf(stderr, "%s: cannot read '%s': %s\n", name, input.c_str(), std::strerror(errno));
       return kExitUsage;
     }
     read(file);
@@ -79,17 +78,14 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
 
 std::string describe(const stemloop::Error& error, const char* what) {
   if (error.position() <= 0) return error.what();
-  return std::string(what) + " position " + std::to_string(error.position()) + ": " +
-         error.what();
+  return std::string(what) + " position " + std::to_string(error.position()) + ": " + error.what();
 }
 
 std::string refusal(const char* name, const std::string& label, const std::string& why) {
   return std::string(name) + ": " + label + ": " + why + "\n";
 }
 
-void Reporter::write(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
+void Reporter::write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 void Reporter::take(Outcome& outcome) {
   if (!outcome.err.empty()) {

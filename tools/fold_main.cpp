@@ -76,8 +76,8 @@ class FoldWorker {
       return stemloop_tools::describe(e, "constraint");
     } catch (const std::bad_alloc&) {
       folder_ = std::make_shared<stemloop::Folder>();  // drop a half-grown workspace
-      return "not enough memory for the " + mib(workspace) + " workspace of " +
-             std::to_string(n) + " bases";
+      return "not enough memory for the " + mib(workspace) + " workspace of " + std::to_string(n) +
+             " bases";
     } catch (const std::exception& e) {
       return e.what();
     }

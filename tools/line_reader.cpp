@@ -12,8 +12,8 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' |
 bool LineReader::read_raw(Line& line) {
   std::streambuf* buf = in_.rdbuf();
   line.text.clear();
-  size_t length = 0;     // characters read so far
-  size_t meaningful = 0; // length up to the last character that is not a blank
+  size_t length = 0;      // characters read so far
+  size_t meaningful = 0;  // length up to the last character that is not a blank
   bool any = false;
   for (;;) {
     const int c = buf->sbumpc();

@@ -9,9 +9,9 @@
 namespace stemloop_tools {
 
 struct Line {
-  std::string text;     // the line without its ending and trailing blanks, maybe cut short
-  size_t length = 0;    // characters the line really had (after dropping trailing blanks)
-  size_t number = 0;    // 1-based line number in its input
+  std::string text;   // the line without its ending and trailing blanks, maybe cut short
+  size_t length = 0;  // characters the line really had (after dropping trailing blanks)
+  size_t number = 0;  // 1-based line number in its input
   bool cut() const { return text.size() < length; }
 };
 

@@ -32,13 +32,20 @@ constexpr int kMaxJobs = 1024;
 
 std::string option_label(int code) {
   switch (code) {
-    case 'T': return "-T/--temperature";
-    case 'd': return "-d/--dangles";
-    case 'j': return "-j/--jobs";
-    case kNsp: return "--nsp";
-    case kEnergySet: return "--energy-set";
-    case kFormat: return "--format";
-    default: return "option";
+    case 'T':
+      return "-T/--temperature";
+    case 'd':
+      return "-d/--dangles";
+    case 'j':
+      return "-j/--jobs";
+    case kNsp:
+      return "--nsp";
+    case kEnergySet:
+      return "--energy-set";
+    case kFormat:
+      return "--format";
+    default:
+      return "option";
   }
 }
 
@@ -153,9 +160,12 @@ int default_jobs() {
 
 const char* format_name(Format format) {
   switch (format) {
-    case Format::Text: return "text";
-    case Format::Tsv: return "tsv";
-    case Format::Json: return "json";
+    case Format::Text:
+      return "text";
+    case Format::Tsv:
+      return "tsv";
+    case Format::Json:
+      return "json";
   }
   return "text";
 }
@@ -171,14 +181,24 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
     const int code = getopt_long(argc, argv, short_options, list.data(), nullptr);
     if (code == -1) break;
     switch (code) {
-      case 'T': opts.model.temperature = parse_temperature(optarg); break;
+      case 'T':
+        opts.model.temperature = parse_temperature(optarg);
+        break;
       case 'd':
         opts.fold.dangles = opts.eval.dangles = parse_int(code, optarg, 0, 3, "0, 1, 2 or 3");
         break;
-      case kNoLP: opts.fold.noLonelyPairs = true; break;
-      case kNoGU: opts.model.alphabet.noGU = true; break;
-      case kNoClosingGU: opts.fold.no_closingGU = true; break;
-      case kNoTetra: opts.fold.tetra_loop = opts.eval.tetra_loop = false; break;
+      case kNoLP:
+        opts.fold.noLonelyPairs = true;
+        break;
+      case kNoGU:
+        opts.model.alphabet.noGU = true;
+        break;
+      case kNoClosingGU:
+        opts.fold.no_closingGU = true;
+        break;
+      case kNoTetra:
+        opts.fold.tetra_loop = opts.eval.tetra_loop = false;
+        break;
       case kNsp:
         opts.model.alphabet.nonstandards += parse_nsp(optarg);
         opts.model.alphabet.has_nonstandards = true;
@@ -187,15 +207,27 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
       case kEnergySet:
         opts.model.alphabet.energy_set = parse_int(code, optarg, 0, 2, "0, 1 or 2");
         break;
-      case kLogML: opts.eval.logML = true; break;
+      case kLogML:
+        opts.eval.logML = true;
+        break;
       case 'j':
         opts.jobs = parse_int(code, optarg, 1, kMaxJobs, "1 to " + std::to_string(kMaxJobs));
         break;
-      case kFormat: opts.format = parse_format(optarg); break;
-      case 'C': opts.constraint = true; break;
-      case 'v': opts.verbose = true; break;
-      case 'h': opts.help = true; break;
-      case kVersion: opts.version = true; break;
+      case kFormat:
+        opts.format = parse_format(optarg);
+        break;
+      case 'C':
+        opts.constraint = true;
+        break;
+      case 'v':
+        opts.verbose = true;
+        break;
+      case 'h':
+        opts.help = true;
+        break;
+      case kVersion:
+        opts.version = true;
+        break;
       case ':':
         throw UsageError("option " + offending(argv, optopt) + " needs a value");
       default:
@@ -250,9 +282,10 @@ std::string usage(Program program, const char* name) {
             std::string(on_off(eval.logML)) + ")\n";
   }
   text += "Run and output:\n";
-  text += "  -j, --jobs N            records worked on at once, and threads for the fill of\n"
-          "                          2000+ bases (default " +
-          std::to_string(default_jobs()) + ", the number of cores)\n";
+  text +=
+      "  -j, --jobs N            records worked on at once, and threads for the fill of\n"
+      "                          2000+ bases (default " +
+      std::to_string(default_jobs()) + ", the number of cores)\n";
   text += "      --format FORMAT     text, tsv or json lines (default text)\n";
   text += "  -h, --help              this text\n";
   text += "      --version           the version\n";

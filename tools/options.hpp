@@ -25,9 +25,9 @@ struct ToolOptions {
   stemloop::ModelOptions model;
   stemloop::FoldOptions fold;
   stemloop::EvalOptions eval;
-  std::string nsp;             // the --nsp argument as given, "" when absent
-  bool constraint = false;     // fold: a constraint line follows each sequence
-  bool verbose = false;        // eval: loop-by-loop breakdown
+  std::string nsp;          // the --nsp argument as given, "" when absent
+  bool constraint = false;  // fold: a constraint line follows each sequence
+  bool verbose = false;     // eval: loop-by-loop breakdown
   int jobs = 1;
   Format format = Format::Text;
   bool help = false;

@@ -113,11 +113,21 @@ std::string json_string(const std::string& text) {
     }
     k++;
     switch (c) {
-      case '"': json += "\\\""; break;
-      case '\\': json += "\\\\"; break;
-      case '\n': json += "\\n"; break;
-      case '\r': json += "\\r"; break;
-      case '\t': json += "\\t"; break;
+      case '"':
+        json += "\\\"";
+        break;
+      case '\\':
+        json += "\\\\";
+        break;
+      case '\n':
+        json += "\\n";
+        break;
+      case '\r':
+        json += "\\r";
+        break;
+      case '\t':
+        json += "\\t";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           char escaped[8];
@@ -166,8 +176,8 @@ std::string Writer::record(const RecordId& id, const std::string& sequence,
                            const std::string& loops) const {
   switch (format_) {
     case Format::Tsv: {
-      std::string line = tsv_field(id.name) + '\t' + sequence + '\t' + structure + '\t' +
-                         kcal(energy);
+      std::string line =
+          tsv_field(id.name) + '\t' + sequence + '\t' + structure + '\t' + kcal(energy);
       return line + (verbose_ ? '\t' + loops : "") + '\n';
     }
     case Format::Json: {

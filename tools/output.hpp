@@ -23,14 +23,14 @@ class Writer {
 
   // Printed once before the first record (the tsv header), maybe empty.
   std::string header() const;
-  std::string folded(const RecordId& id, const std::string& sequence,
-                     const std::string& structure, int energy) const;
+  std::string folded(const RecordId& id, const std::string& sequence, const std::string& structure,
+                     int energy) const;
   std::string evaluated(const RecordId& id, const std::string& sequence,
                         const std::string& structure, const stemloop::Evaluation& eval) const;
 
  private:
-  std::string record(const RecordId& id, const std::string& sequence,
-                     const std::string& structure, int energy, const std::string& loops) const;
+  std::string record(const RecordId& id, const std::string& sequence, const std::string& structure,
+                     int energy, const std::string& loops) const;
   std::string loops_text(const stemloop::Evaluation& eval) const;
 
   Program program_;

@@ -69,9 +69,7 @@ void start_record(RecordId& id, size_t& counter) {
 
 }  // namespace
 
-std::string RecordId::label() const {
-  return named ? name : "record " + std::to_string(number);
-}
+std::string RecordId::label() const { return named ? name : "record " + std::to_string(number); }
 
 std::string check_sequence(const std::string& sequence, size_t length) {
   if (length == 0) return "no sequence";

@@ -14,8 +14,8 @@ namespace stemloop_tools {
 constexpr size_t kMaxBases = 32767;
 
 struct RecordId {
-  size_t number = 0;   // 1-based, counted over all inputs
-  std::string name;    // text after '>', empty for an unnamed record
+  size_t number = 0;  // 1-based, counted over all inputs
+  std::string name;   // text after '>', empty for an unnamed record
   bool named = false;
   // The name, or "record N" for an unnamed record.
   std::string label() const;
@@ -24,9 +24,9 @@ struct RecordId {
 struct FoldRecord {
   RecordId id;
   std::string sequence;
-  size_t length = 0;                       // bases, also when the sequence was too long to keep
-  std::optional<std::string> constraint;   // read only when constraints are on
-  std::string error;                       // empty for a usable record
+  size_t length = 0;                      // bases, also when the sequence was too long to keep
+  std::optional<std::string> constraint;  // read only when constraints are on
+  std::string error;                      // empty for a usable record
 };
 
 struct EvalRecord {

@@ -1,19 +1,19 @@
 // Letters to codes and the pair matrix of the three alphabets.
 #include "stemloop/alphabet.hpp"
-#include "stemloop/alphabet.h"
 
 #include <cctype>
 #include <cstring>
 
+#include "stemloop/alphabet.h"
 #include "stemloop/constants.h"
 #include "stemloop/error.hpp"
 
 extern "C" {
 const char Law_and_Order[] = "_ACGUTXKI";
-const int BP_pair[8][8] = {
-    {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 5, 0, 0, 5}, {0, 0, 0, 1, 0, 0, 0, 0},
-    {0, 0, 2, 0, 3, 0, 0, 0}, {0, 6, 0, 4, 0, 0, 0, 6}, {0, 0, 0, 0, 0, 0, 2, 0},
-    {0, 0, 0, 0, 0, 1, 0, 0}, {0, 6, 0, 0, 5, 0, 0, 0}};
+const int BP_pair[8][8] = {{0, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 5, 0, 0, 5},
+                           {0, 0, 0, 1, 0, 0, 0, 0}, {0, 0, 2, 0, 3, 0, 0, 0},
+                           {0, 6, 0, 4, 0, 0, 0, 6}, {0, 0, 0, 0, 0, 0, 2, 0},
+                           {0, 0, 0, 0, 0, 1, 0, 0}, {0, 6, 0, 0, 5, 0, 0, 0}};
 }
 
 namespace stemloop {

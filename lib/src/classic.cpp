@@ -75,12 +75,14 @@ void make_pair_matrix(void) {
 
 void encode_seq(const char* sequence) {
   const size_t n = std::strlen(sequence);
-  if (n > static_cast<size_t>(MAX_SEQUENCE_LENGTH)) nrerror("encode_seq: sequence longer than 32767");
+  if (n > static_cast<size_t>(MAX_SEQUENCE_LENGTH))
+    nrerror("encode_seq: sequence longer than 32767");
   S = static_cast<short*>(space(static_cast<unsigned>(2 * n + 2)));
   S1 = static_cast<short*>(space(static_cast<unsigned>(2 * n + 2)));
   S[0] = S1[0] = static_cast<short>(n);
   for (size_t i = 1; i <= n; i++) {
-    S[i] = static_cast<short>(encode_char(std::toupper(static_cast<unsigned char>(sequence[i - 1]))));
+    S[i] =
+        static_cast<short>(encode_char(std::toupper(static_cast<unsigned char>(sequence[i - 1]))));
     S1[i] = alias[S[i]];
   }
 }

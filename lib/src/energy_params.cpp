@@ -1,4 +1,6 @@
 // Temperature scaling: the working tables for one temperature from the 37 C set.
+#include "stemloop/energy_params.hpp"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -6,7 +8,6 @@
 
 #include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
-#include "stemloop/energy_params.hpp"
 
 namespace stemloop {
 

@@ -15,12 +15,18 @@ namespace stemloop {
 
 const char* loop_kind_name(LoopKind kind) {
   switch (kind) {
-    case LoopKind::Exterior: return "exterior";
-    case LoopKind::Hairpin: return "hairpin";
-    case LoopKind::Stack: return "stack";
-    case LoopKind::Bulge: return "bulge";
-    case LoopKind::Interior: return "interior";
-    case LoopKind::Multiloop: return "multiloop";
+    case LoopKind::Exterior:
+      return "exterior";
+    case LoopKind::Hairpin:
+      return "hairpin";
+    case LoopKind::Stack:
+      return "stack";
+    case LoopKind::Bulge:
+      return "bulge";
+    case LoopKind::Interior:
+      return "interior";
+    case LoopKind::Multiloop:
+      return "multiloop";
   }
   return "unknown";
 }
@@ -29,8 +35,8 @@ namespace {
 
 class Walker {
  public:
-  Walker(const Model& model, const EvalOptions& options, const char* sequence,
-         const short* table, const short* S, const short* S1, bool with_loops)
+  Walker(const Model& model, const EvalOptions& options, const char* sequence, const short* table,
+         const short* S, const short* S1, bool with_loops)
       : P_(model.params),
         pm_(model.pairs),
         opt_(options),
@@ -117,8 +123,10 @@ class Walker {
       }
       int p = i, q = j;
       while (p < q) {
-        do p++; while (pt_[p] == 0);
-        do q--; while (pt_[q] == 0);
+        do p++;
+        while (pt_[p] == 0);
+        do q--;
+        while (pt_[q] == 0);
         if (pt_[q] != p || q < p) break;
         int t2 = type_of(q, p);
         if (t2 == 0) {
@@ -126,9 +134,8 @@ class Walker {
           t2 = 7;
         }
         const int left = p - i - 1, right = j - q - 1;
-        int e = LoopEnergy(P_, left, right, t, t2, S1_[i + 1], S1_[j - 1], S1_[p - 1],
-                           S1_[q + 1]);
-        LoopKind kind = (left == 0 && right == 0) ? LoopKind::Stack
+        int e = LoopEnergy(P_, left, right, t, t2, S1_[i + 1], S1_[j - 1], S1_[p - 1], S1_[q + 1]);
+        LoopKind kind = (left == 0 && right == 0)   ? LoopKind::Stack
                         : (left == 0 || right == 0) ? LoopKind::Bulge
                                                     : LoopKind::Interior;
         record(kind, i, j, p, q, e);
@@ -137,8 +144,7 @@ class Walker {
         t = pm_.rtype[t2];
       }
       if (q < p) {
-        record(LoopKind::Hairpin, i, j, 0, 0,
-               HairpinE(P_, i, j, t, seq_, S1_, opt_.tetra_loop));
+        record(LoopKind::Hairpin, i, j, 0, 0, HairpinE(P_, i, j, t, seq_, S1_, opt_.tetra_loop));
         continue;
       }
       record(LoopKind::Multiloop, i, j, 0, 0, multiloop(i));
@@ -270,9 +276,9 @@ class Walker {
 
 }  // namespace
 
-Evaluation evaluate_structure(const Model& model, const EvalOptions& options,
-                              const char* sequence, const short* table, const short* S,
-                              const short* S1, bool with_loops) {
+Evaluation evaluate_structure(const Model& model, const EvalOptions& options, const char* sequence,
+                              const short* table, const short* S, const short* S1,
+                              bool with_loops) {
   check_pair_table(table);
   if (table[0] != S[0] || S1[0] != S[0])
     throw Error("energy_of_struct_pt: pair table and sequence have unequal length");

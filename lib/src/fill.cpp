@@ -186,7 +186,9 @@ struct FillState {
       fml_col.assign(cells, ENERGY_INF);
       ptype_col.assign(cells, 0);
       for (int j = 1; j <= n; j++)
-        for (int i = 1; i <= j; i++) ptype_col[col_start[static_cast<size_t>(j)] + static_cast<size_t>(i)] = static_cast<int8_t>(x.t(i, j));
+        for (int i = 1; i <= j; i++)
+          ptype_col[col_start[static_cast<size_t>(j)] + static_cast<size_t>(i)] =
+              static_cast<int8_t>(x.t(i, j));
     }
     const EnergyParams& P = x.P;
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
@@ -203,8 +205,8 @@ struct FillState {
     for (int l = 1; l < MAX_INTERIOR; l++) {
       for (int r = l <= 2 ? 3 : 1; r + l <= MAX_INTERIOR; r++) {
         const int k = kWindow - r;
-        loop_cost[l][k] = P.internal_loop[l + r] +
-                          std::min(MAX_NINIO, std::abs(l - r) * P.F_ninio[2]);
+        loop_cost[l][k] =
+            P.internal_loop[l + r] + std::min(MAX_NINIO, std::abs(l - r) * P.F_ninio[2]);
       }
     }
   }
@@ -237,7 +239,7 @@ struct FillState {
     std::vector<int> k;      // split points
     std::vector<int> piece;  // fML(k+1, j)
   };
-  const int ring;       // rows of per-row state kept, a power of two
+  const int ring;  // rows of per-row state kept, a power of two
   const int ring_mask;
   size_t row_width;
   size_t band_width;
@@ -247,7 +249,7 @@ struct FillState {
   // inner terminal penalty (bulges); ENERGY_INF where (p, q) may not be the inner pair
   // of such a loop.
   std::vector<int> inner_mm, inner_au;
-  std::vector<Candidates> candidates;  // per column j
+  std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
   // Column-major copies of c, fML and the pair types (dangle mode 3 only): column j
   // starts at col_start[j] and is indexed by i.
@@ -288,8 +290,7 @@ void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
 
 // (i (p ... q) j): stacks, bulges and interior loops of at most MAX_INTERIOR bases.
 // Returns the best of them; w receives the stacking energy on (i+1, j-1) when it may form.
-int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool barred,
-                  int& w) {
+int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool barred, int& w) {
   const EnergyParams& P = x.P;
   const int span = j - i;
   int e = ENERGY_INF;
@@ -315,10 +316,8 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
 
   // bulges of one base keep the stacking of their pairs
   if (span >= 7) {
-    if (inner(i + 1, j - 2, u))
-      e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 1, j - 2));
-    if (inner(i + 2, j - 1, u))
-      e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 2, j - 1));
+    if (inner(i + 1, j - 2, u)) e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 1, j - 2));
+    if (inner(i + 2, j - 1, u)) e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 2, j - 1));
   }
   // longer bulges: size term and both terminal penalties
   const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - 6);
@@ -333,8 +332,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   const int a = x.s(i + 1), b = x.s(j - 1);
   // 1x1, 1x2, 2x1 and 2x2 loops have tables of their own
   if (span >= 8) {
-    if (inner(i + 2, j - 2, u))
-      e = std::min(e, P.int11[t][u][a][b] + x.c(i + 2, j - 2));
+    if (inner(i + 2, j - 2, u)) e = std::min(e, P.int11[t][u][a][b] + x.c(i + 2, j - 2));
   }
   if (span >= 9) {
     if (inner(i + 2, j - 3, u))
@@ -401,8 +399,9 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
       m = std::min(m, min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[static_cast<size_t>(col + i + 6)],
                                   &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count));
       // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
-      m = std::min(m, min_coaxial(&st.c_col[static_cast<size_t>(col + i + 6)], &x.fML(i + 1, i + 5),
-                                  &st.ptype_col[static_cast<size_t>(col + i + 6)], on_branch, count));
+      m = std::min(m,
+                   min_coaxial(&st.c_col[static_cast<size_t>(col + i + 6)], &x.fML(i + 1, i + 5),
+                               &st.ptype_col[static_cast<size_t>(col + i + 6)], on_branch, count));
     }
     e = std::min(e, m + 2 * P.MLintern[1] + P.MLclosing);
   }
@@ -434,8 +433,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
     const int t1 = x.t(i + 1, j), t2 = x.t(i, j - 1), t3 = x.t(i + 1, j - 1);
     f = std::min(f, x.c(i + 1, j) + x.D5(t1, i) + P.MLintern[t1] + P.MLbase);
     f = std::min(f, x.c(i, j - 1) + x.D3(t2, j) + P.MLintern[t2] + P.MLbase);
-    f = std::min(f, x.c(i + 1, j - 1) + x.D5(t3, i) + x.D3(t3, j) + P.MLintern[t3] +
-                        2 * P.MLbase);
+    f = std::min(f, x.c(i + 1, j - 1) + x.D5(t3, i) + x.D3(t3, j) + P.MLintern[t3] + 2 * P.MLbase);
   }
 
   // two pieces [i, k] [k+1, j], k = i+4 .. j-5, over the candidate splits of column j

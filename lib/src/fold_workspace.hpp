@@ -22,13 +22,13 @@ class Workspace {
   }
 
   size_t capacity_cells = 0;
-  std::vector<size_t> rowstart; // cell(i, j) = rowstart[i] + j
-  std::vector<int> c;           // i paired with j
-  std::vector<int> fML;         // multiloop piece
-  std::vector<int8_t> ptype;    // allowed pair type of (i, j), 0 = may not pair
-  std::vector<int> f5;          // exterior loop of the prefix [1, j]
-  std::vector<int> BP;          // -1 at positions that must pair
-  EncodedSequence seq;          // the sequence being folded
+  std::vector<size_t> rowstart;  // cell(i, j) = rowstart[i] + j
+  std::vector<int> c;            // i paired with j
+  std::vector<int> fML;          // multiloop piece
+  std::vector<int8_t> ptype;     // allowed pair type of (i, j), 0 = may not pair
+  std::vector<int> f5;           // exterior loop of the prefix [1, j]
+  std::vector<int> BP;           // -1 at positions that must pair
+  EncodedSequence seq;           // the sequence being folded
 };
 
 // Pair types of the sequence under the lonely-pair rule and a constraint string (or
@@ -54,8 +54,8 @@ struct FoldContext {
   Workspace& ws;
   const char* sequence;
   int n;
-  int dangles;        // 0..3 (other values were mapped to 1)
-  bool odd_dangles;   // modes 1 and 3
+  int dangles;       // 0..3 (other values were mapped to 1)
+  bool odd_dangles;  // modes 1 and 3
   bool no_lonely_pairs;
   bool no_closing_gu;
   bool tetra_loop;

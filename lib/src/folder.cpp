@@ -35,14 +35,20 @@ FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& o
 
   // Dangle modes outside 0..3 behave as mode 1 throughout, fill and trace alike.
   const int dangles = (options.dangles >= 0 && options.dangles <= 3) ? options.dangles : 1;
-  return FoldContext{model.params,     model.pairs,           ws,
-                     sequence.c_str(), n,                     dangles,
-                     dangles % 2 == 1, options.noLonelyPairs, options.no_closingGU,
+  return FoldContext{model.params,
+                     model.pairs,
+                     ws,
+                     sequence.c_str(),
+                     n,
+                     dangles,
+                     dangles % 2 == 1,
+                     options.noLonelyPairs,
+                     options.no_closingGU,
                      options.tetra_loop};
 }
 
-FoldResult Folder::fold(const Model& model, const FoldOptions& options,
-                        const std::string& sequence, const char* constraint) {
+FoldResult Folder::fold(const Model& model, const FoldOptions& options, const std::string& sequence,
+                        const char* constraint) {
   Workspace& ws = *ws_;
   const FoldContext ctx = prepare_fold(ws, model, options, sequence, constraint);
   const int n = ctx.n;

@@ -10,16 +10,15 @@
 namespace stemloop {
 
 // (i ... j): hairpin loop closed by (i,j).
-int HairpinE(const EnergyParams& P, int i, int j, int type, const char* sequence,
-             const short* S1, bool tetra_loop) {
+int HairpinE(const EnergyParams& P, int i, int j, int type, const char* sequence, const short* S1,
+             bool tetra_loop) {
   const int size = j - i - 1;
   int e = size <= MAXLOOP ? P.hairpin[size] : extrapolated_loop(P.hairpin, size, P.lxc);
 
   if (tetra_loop && size == 4) {
     char key[7] = {};
     std::memcpy(key, sequence + i - 1, 6);
-    if (const char* hit = std::strstr(Tetraloops, key))
-      e += P.TETRA_ENERGY[(hit - Tetraloops) / 7];
+    if (const char* hit = std::strstr(Tetraloops, key)) e += P.TETRA_ENERGY[(hit - Tetraloops) / 7];
   } else if (size == 3) {
     char key[6] = {};
     std::memcpy(key, sequence + i - 1, 5);
@@ -31,8 +30,8 @@ int HairpinE(const EnergyParams& P, int i, int j, int type, const char* sequence
 }
 
 // (i (p ... q) j): stack, bulge or interior loop closed by (i,j) around (p,q).
-int LoopEnergy(const EnergyParams& P, int left, int right, int type, int inner_type,
-               int after_i, int before_j, int before_p, int after_q) {
+int LoopEnergy(const EnergyParams& P, int left, int right, int type, int inner_type, int after_i,
+               int before_j, int before_p, int after_q) {
   const int larger = std::max(left, right);
   const int smaller = std::min(left, right);
 

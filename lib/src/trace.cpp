@@ -32,8 +32,7 @@ class Tracer {
       const int i = seg.i, j = seg.j;
       if (j < i + 4) continue;
       const int v = seg.ml == kExterior ? x_.ws.f5[j] : x_.fML(i, j);
-      const int v_unpaired =
-          seg.ml == kExterior ? x_.ws.f5[j - 1] : x_.fML(i, j - 1) + P_.MLbase;
+      const int v_unpaired = seg.ml == kExterior ? x_.ws.f5[j - 1] : x_.fML(i, j - 1) + P_.MLbase;
       if (v == v_unpaired) {  // base j unpaired
         stack_.push_back(Pending{i, j - 1, seg.ml});
         continue;
@@ -54,8 +53,9 @@ class Tracer {
       if (x_.odd_dangles) {
         if (int t = x_.t(k, j - 1)) {
           const int e = x_.c(k, j - 1) + x_.D3(t, j) + FoldContext::AU(t);
-          if (v == f5[k - 1] + e) pi = k, pj = j - 1, rest = k - 1;                      // T1
-          if (k > 1 && v == f5[k - 2] + e + x_.D5(t, k - 1)) pi = k, pj = j - 1, rest = k - 2;  // T2
+          if (v == f5[k - 1] + e) pi = k, pj = j - 1, rest = k - 1;  // T1
+          if (k > 1 && v == f5[k - 2] + e + x_.D5(t, k - 1))
+            pi = k, pj = j - 1, rest = k - 2;  // T2
         }
       }
       if (int t = x_.t(k, j)) {
@@ -186,8 +186,7 @@ class Tracer {
     const int coax = 2 * P_.MLintern[1] + P_.MLclosing + b;
     for (int k = i + 5; k <= j - 6; k++) {
       if (!barred) {
-        if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + base +
-                     (x_.dangles == 2 ? x5 + x3 : 0))
+        if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + base + (x_.dangles == 2 ? x5 + x3 : 0))
           return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
         if (x_.odd_dangles) {
           if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + P_.MLbase)

@@ -8,18 +8,18 @@ namespace stemloop {
 
 // Pair types: 0 none, 1 CG, 2 GC, 3 GU, 4 UG, 5 AU, 6 UA, 7 nonstandard.
 struct PairMatrix {
-  int pair[21][21] = {};                       // [5' code][3' code] -> pair type
-  int rtype[8] = {0, 2, 1, 4, 3, 6, 5, 7};     // type of the same pair read from its other end
-  short alias[22] = {};                        // nucleotide code -> aliased code (0 none, 1..4 ACGU)
-  int energy_set = 0;                          // alphabet these tables were built for
+  int pair[21][21] = {};                    // [5' code][3' code] -> pair type
+  int rtype[8] = {0, 2, 1, 4, 3, 6, 5, 7};  // type of the same pair read from its other end
+  short alias[22] = {};                     // nucleotide code -> aliased code (0 none, 1..4 ACGU)
+  int energy_set = 0;                       // alphabet these tables were built for
 };
 
 // Options that decide the alphabet and which letters pair.
 struct AlphabetOptions {
-  int energy_set = 0;          // 0 standard, 1 G/C two-letter, 2 A/U two-letter
-  bool noGU = false;           // forbid G-U and U-G
+  int energy_set = 0;  // 0 standard, 1 G/C two-letter, 2 A/U two-letter
+  bool noGU = false;   // forbid G-U and U-G
   bool has_nonstandards = false;
-  std::string nonstandards;    // extra letter pairs, two letters at a time
+  std::string nonstandards;  // extra letter pairs, two letters at a time
 };
 
 // Nucleotide code of one character under an alphabet (0 for unknown characters).

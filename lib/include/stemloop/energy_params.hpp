@@ -6,24 +6,24 @@ namespace stemloop {
 // Energies in 0.01 kcal/mol. Pair-type indices 0..7, base indices are aliased codes 0..4,
 // sizes are numbers of unpaired bases 0..30.
 struct EnergyParams {
-  int stack[8][8] = {};                     // [type (i,j)][type (q,p)]
-  int hairpin[31] = {};                     // by hairpin size
-  int bulge[31] = {};                       // by bulge size
-  int internal_loop[31] = {};               // by total interior-loop size
-  int mismatchI[8][5][5] = {};              // interior-loop terminal mismatches
-  int mismatchH[8][5][5] = {};              // hairpin terminal mismatches
-  int dangle5[8][5] = {};                   // [type][base 5' of the pair], never positive
-  int dangle3[8][5] = {};                   // [type][base 3' of the pair], never positive
-  int int11[8][8][5][5] = {};               // 1x1 interior loops
-  int int21[8][8][5][5][5] = {};            // 2x1 interior loops
-  int int22[8][8][5][5][5][5] = {};         // 2x2 interior loops
-  int F_ninio[5] = {};                      // asymmetry per base (entry 2 is used)
-  double lxc = 0.0;                         // log extrapolation coefficient above 30
-  int MLbase = 0;                           // multiloop, per unpaired base
-  int MLintern[8] = {};                     // multiloop, per branch (TerminalAU folded in)
-  int MLclosing = 0;                        // multiloop closing penalty
-  int TETRA_ENERGY[80] = {};                // bonus of the k-th entry of Tetraloops
-  int Triloop_E[40] = {};                   // bonus of the k-th entry of Triloops
+  int stack[8][8] = {};              // [type (i,j)][type (q,p)]
+  int hairpin[31] = {};              // by hairpin size
+  int bulge[31] = {};                // by bulge size
+  int internal_loop[31] = {};        // by total interior-loop size
+  int mismatchI[8][5][5] = {};       // interior-loop terminal mismatches
+  int mismatchH[8][5][5] = {};       // hairpin terminal mismatches
+  int dangle5[8][5] = {};            // [type][base 5' of the pair], never positive
+  int dangle3[8][5] = {};            // [type][base 3' of the pair], never positive
+  int int11[8][8][5][5] = {};        // 1x1 interior loops
+  int int21[8][8][5][5][5] = {};     // 2x1 interior loops
+  int int22[8][8][5][5][5][5] = {};  // 2x2 interior loops
+  int F_ninio[5] = {};               // asymmetry per base (entry 2 is used)
+  double lxc = 0.0;                  // log extrapolation coefficient above 30
+  int MLbase = 0;                    // multiloop, per unpaired base
+  int MLintern[8] = {};              // multiloop, per branch (TerminalAU folded in)
+  int MLclosing = 0;                 // multiloop closing penalty
+  int TETRA_ENERGY[80] = {};         // bonus of the k-th entry of Tetraloops
+  int Triloop_E[40] = {};            // bonus of the k-th entry of Triloops
 };
 
 // Derives every working table for `temperature` (degrees Celsius) from the 37 C tables.

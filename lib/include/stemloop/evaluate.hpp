@@ -11,17 +11,17 @@
 namespace stemloop {
 
 struct EvalOptions {
-  int dangles = 1;           // 0, 1, 2, 3; any other value behaves as 1
-  bool logML = false;        // logarithmic multiloop penalty above 6 unpaired bases
-  char backtrack_type = 'F'; // 'M' scores the exterior loop as a multiloop piece
+  int dangles = 1;            // 0, 1, 2, 3; any other value behaves as 1
+  bool logML = false;         // logarithmic multiloop penalty above 6 unpaired bases
+  char backtrack_type = 'F';  // 'M' scores the exterior loop as a multiloop piece
   bool tetra_loop = true;
 };
 
 // A bracketed pair whose bases cannot pair; printed by the classic layer as
 // "WARNING: bases %d and %d (%c%c) can't pair!".
 struct PairWarning {
-  int i, j;        // positions, 5' first
-  char ci, cj;     // the sequence characters at i and j, as given
+  int i, j;     // positions, 5' first
+  char ci, cj;  // the sequence characters at i and j, as given
 };
 
 enum class LoopKind { Exterior, Hairpin, Stack, Bulge, Interior, Multiloop };
@@ -36,17 +36,17 @@ struct LoopContribution {
 };
 
 struct Evaluation {
-  int energy = 0;                          // 0.01 kcal/mol
-  std::vector<PairWarning> warnings;       // each pair that cannot form, once
-  std::vector<LoopContribution> loops;     // filled when asked for
+  int energy = 0;                       // 0.01 kcal/mol
+  std::vector<PairWarning> warnings;    // each pair that cannot form, once
+  std::vector<LoopContribution> loops;  // filled when asked for
 };
 
 // Evaluates a structure given as a pair table over an encoded sequence (S[0] = n).
 // The table must be properly nested (check_pair_table); the walk uses an explicit stack,
 // so nesting depth is unbounded.
-Evaluation evaluate_structure(const Model& model, const EvalOptions& options,
-                              const char* sequence, const short* table, const short* S,
-                              const short* S1, bool with_loops = false);
+Evaluation evaluate_structure(const Model& model, const EvalOptions& options, const char* sequence,
+                              const short* table, const short* S, const short* S1,
+                              bool with_loops = false);
 
 // Convenience: encodes, parses and evaluates. Throws Error for unequal lengths
 // ("energy_of_struct: string and structure have unequal length") and unbalanced brackets.

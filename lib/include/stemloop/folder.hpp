@@ -12,7 +12,7 @@
 namespace stemloop {
 
 struct FoldOptions {
-  int dangles = 1;            // 0..3; any other value behaves as 1
+  int dangles = 1;  // 0..3; any other value behaves as 1
   bool noLonelyPairs = false;
   bool no_closingGU = false;
   bool tetra_loop = true;
@@ -21,12 +21,12 @@ struct FoldOptions {
 };
 
 struct FoldResult {
-  std::string structure;                  // dot-bracket, one character per base
-  int energy = 0;                         // 0.01 kcal/mol, selected by backtrack_type
-  float kcal = 0.0f;                      // energy / 100 in single precision
-  std::vector<std::pair<int, int>> pairs; // in the order the trace found them
-  int constraint_items = 0;               // positions marked '|'
-  int constraint_met = 0;                 // of those, the ones paired in the structure
+  std::string structure;                   // dot-bracket, one character per base
+  int energy = 0;                          // 0.01 kcal/mol, selected by backtrack_type
+  float kcal = 0.0f;                       // energy / 100 in single precision
+  std::vector<std::pair<int, int>> pairs;  // in the order the trace found them
+  int constraint_items = 0;                // positions marked '|'
+  int constraint_met = 0;                  // of those, the ones paired in the structure
   bool constraints_unmet() const { return constraint_met < constraint_items; }
 };
 

@@ -10,7 +10,7 @@
 namespace stemloop {
 
 struct ModelOptions {
-  double temperature = 37.0;   // degrees Celsius
+  double temperature = 37.0;  // degrees Celsius
   AlphabetOptions alphabet;
 };
 
