@@ -3,15 +3,21 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <exception>
 #include <functional>
 #include <istream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "line_reader.hpp"
 #include "options.hpp"
+#include "output.hpp"
+#include "parallel.hpp"
 #include "progress.hpp"
 #include "stemloop/error.hpp"
+#include "stemloop/model.hpp"
 
 namespace stemloop_tools {
 
@@ -57,5 +63,37 @@ class Reporter {
 
 // The line telling that a record was refused.
 std::string refusal(const char* name, const std::string& label, const std::string& why);
+
+// The whole run of a program: options, the model, every record of every input through
+// a worker on each of the -j threads, outcomes written in input order, the exit status.
+// make_worker(model, options, writer) gives one thread's worker, a callable taking a
+// Record& and returning its Outcome; read(lines, options, counter, submit) reads the
+// records of one input and hands each to submit.
+template <class Record, class MakeWorker, class Read>
+int run_program(Program program, const char* name, int argc, char** argv, MakeWorker make_worker,
+                Read read) {
+  int status = kExitOk;
+  const std::optional<ToolOptions> options = start(program, name, argc, argv, status);
+  if (!options) return status;
+  try {
+    const stemloop::Model model(options->model);
+    const Writer writer(program, *options);
+    Reporter reporter(name);
+    reporter.write(writer.header());
+    OrderedRunner<Record, Outcome> runner(
+        options->jobs, [&] { return make_worker(model, *options, writer); },
+        [&](Outcome& outcome) { reporter.take(outcome); });
+    size_t counter = 0;
+    const int input_status = for_each_input(name, options->inputs, [&](std::istream& in) {
+      LineReader lines(in);
+      read(lines, *options, counter, [&](Record&& record) { runner.submit(std::move(record)); });
+    });
+    runner.finish();
+    return reporter.finish(name, input_status);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", name, e.what());
+    return kExitUsage;
+  }
+}
 
 }  // namespace stemloop_tools

@@ -54,31 +54,14 @@ Outcome evaluate(const stemloop::Model& model, const stemloop_tools::ToolOptions
 
 int main(int argc, char** argv) {
   using namespace stemloop_tools;
-  int status = kExitOk;
-  const std::optional<ToolOptions> options = start(Program::Eval, kName, argc, argv, status);
-  if (!options) return status;
-  try {
-    const stemloop::Model model(options->model);
-    const Writer writer(Program::Eval, *options);
-    Reporter reporter(kName);
-    reporter.write(writer.header());
-    OrderedRunner<EvalRecord, Outcome> runner(
-        options->jobs,
-        [&] {
-          return [&](EvalRecord& record) { return evaluate(model, *options, writer, record); };
-        },
-        [&](Outcome& outcome) { reporter.take(outcome); });
-    size_t counter = 0;
-    const int input_status = for_each_input(kName, options->inputs, [&](std::istream& in) {
-      LineReader lines(in);
-      EvalRecordReader reader(lines, counter);
-      EvalRecord record;
-      while (reader.next(record)) runner.submit(std::move(record));
-    });
-    runner.finish();
-    return reporter.finish(kName, input_status);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", kName, e.what());
-    return kExitUsage;
-  }
+  return run_program<EvalRecord>(
+      Program::Eval, kName, argc, argv,
+      [](const stemloop::Model& model, const ToolOptions& options, const Writer& writer) {
+        return [&](EvalRecord& record) { return evaluate(model, options, writer, record); };
+      },
+      [](LineReader& lines, const ToolOptions&, size_t& counter, const auto& submit) {
+        EvalRecordReader reader(lines, counter);
+        EvalRecord record;
+        while (reader.next(record)) submit(std::move(record));
+      });
 }

@@ -93,28 +93,14 @@ class FoldWorker {
 
 int main(int argc, char** argv) {
   using namespace stemloop_tools;
-  int status = kExitOk;
-  const std::optional<ToolOptions> options = start(Program::Fold, kName, argc, argv, status);
-  if (!options) return status;
-  try {
-    const stemloop::Model model(options->model);
-    const Writer writer(Program::Fold, *options);
-    Reporter reporter(kName);
-    reporter.write(writer.header());
-    OrderedRunner<FoldRecord, Outcome> runner(
-        options->jobs, [&] { return FoldWorker(model, *options, writer); },
-        [&](Outcome& outcome) { reporter.take(outcome); });
-    size_t counter = 0;
-    const int input_status = for_each_input(kName, options->inputs, [&](std::istream& in) {
-      LineReader lines(in);
-      FoldRecordReader reader(lines, options->constraint, counter);
-      FoldRecord record;
-      while (reader.next(record)) runner.submit(std::move(record));
-    });
-    runner.finish();
-    return reporter.finish(kName, input_status);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", kName, e.what());
-    return kExitUsage;
-  }
+  return run_program<FoldRecord>(
+      Program::Fold, kName, argc, argv,
+      [](const stemloop::Model& model, const ToolOptions& options, const Writer& writer) {
+        return FoldWorker(model, options, writer);
+      },
+      [](LineReader& lines, const ToolOptions& options, size_t& counter, const auto& submit) {
+        FoldRecordReader reader(lines, options.constraint, counter);
+        FoldRecord record;
+        while (reader.next(record)) submit(std::move(record));
+      });
 }
