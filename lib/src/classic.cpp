@@ -47,11 +47,6 @@ void publish_pair_matrix() {
   std::memcpy(alias, pm.alias, sizeof alias);
 }
 
-bool is_constraint_error(const stemloop::Error& e) {
-  return std::strcmp(e.what(), "unbalanced brackets in constraints") == 0 ||
-         std::strcmp(e.what(), "unbalanced brackets in constraint string") == 0;
-}
-
 }  // namespace
 
 extern "C" {
@@ -139,7 +134,9 @@ float fold(const char* sequence, char* structure) {
   try {
     r = folder().fold(model(), opts, sequence, constraint);
   } catch (const stemloop::Error& e) {
-    if (is_constraint_error(e)) std::fprintf(stderr, "%s\n", structure);
+    // The constraint string is shown above the message, as for any unbalanced brackets.
+    if (e.kind() == stemloop::Error::Kind::UnbalancedBrackets)
+      std::fprintf(stderr, "%s\n", structure);
     nrerror(e.what());
   } catch (const std::bad_alloc&) {
     nrerror("SPACE allocation failure -> no memory");

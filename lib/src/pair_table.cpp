@@ -32,14 +32,14 @@ PairTable make_pair_table(const std::string& structure) {
     if (c == '(') {
       open.push_back(static_cast<short>(i));
     } else if (c == ')') {
-      if (open.empty()) throw Error(kUnbalanced, i);
+      if (open.empty()) throw Error(kUnbalanced, i, Error::Kind::UnbalancedBrackets);
       const short j = open.back();
       open.pop_back();
       table[static_cast<size_t>(i)] = j;
       table[static_cast<size_t>(j)] = static_cast<short>(i);
     }
   }
-  if (!open.empty()) throw Error(kUnbalanced, n + 1);
+  if (!open.empty()) throw Error(kUnbalanced, n + 1, Error::Kind::UnbalancedBrackets);
   return table;
 }
 
@@ -72,9 +72,8 @@ short* make_pair_table(const char* structure) {
     try {
       table = stemloop::make_pair_table(structure);
     } catch (const stemloop::Error& e) {
-      if (std::strcmp(e.what(), stemloop::kUnbalanced) == 0) {
+      if (e.kind() == stemloop::Error::Kind::UnbalancedBrackets)
         std::fprintf(stderr, "%s\n", structure);
-      }
       throw;
     }
     auto* result = static_cast<short*>(space(static_cast<unsigned>(table.size() * sizeof(short))));

@@ -82,7 +82,8 @@ void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
         w.forbid_left(i);
         break;
       case ')': {
-        if (open.empty()) throw Error("unbalanced brackets in constraints", i);
+        if (open.empty())
+          throw Error("unbalanced brackets in constraints", i, Error::Kind::UnbalancedBrackets);
         const int p = open.back();
         open.pop_back();
         w.force(p, i);
@@ -105,7 +106,9 @@ void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
         break;
     }
   }
-  if (!open.empty()) throw Error("unbalanced brackets in constraint string", open.back());
+  if (!open.empty())
+    throw Error("unbalanced brackets in constraint string", open.back(),
+                Error::Kind::UnbalancedBrackets);
 }
 
 }  // namespace stemloop
