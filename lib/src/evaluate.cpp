@@ -194,7 +194,7 @@ class Walker {
 
     int unpaired;
     if (opt_.logML && u > 6)
-      unpaired = 6 * P_.MLbase + static_cast<int>(P_.lxc * std::log(u / 6.0));
+      unpaired = 6 * P_.MLbase + trunc_energy(P_.lxc * std::log(u / 6.0));
     else
       unpaired = u * P_.MLbase;
     return best + P_.MLclosing + unpaired;

@@ -276,8 +276,8 @@ void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
   int au = ENERGY_INF;
   const int t2 = x.t(p, q);
   const int u = x.pm.rtype[t2];
-  // Never an inner pair at the ends; G-U closing no loop is only ever a direct stack.
-  if (p >= 2 && q < x.n && t2 != 0 && !(x.no_closing_gu && (u == 3 || u == 4))) {
+  // Never an inner pair at the ends.
+  if (p >= 2 && q < x.n && t2 != 0 && x.may_be_inner(u)) {
     const int c = x.c(p, q);
     st.mm_row(p)[q + kShift] = c + x.P.mismatchI[u][x.s(q + 1)][x.s(p - 1)];
     au = c + FoldContext::AU(u);
@@ -310,7 +310,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
     const int t2 = x.t(p, q);
     if (t2 == 0) return false;
     u = x.pm.rtype[t2];
-    return !(x.no_closing_gu && (u == 3 || u == 4));
+    return x.may_be_inner(u);
   };
   int u = 0;
 

@@ -74,6 +74,10 @@ struct FoldContext {
   }
   // G-U and U-G pairs without a bonus may not close loops under no_closingGU.
   bool barred(int type, int b) const { return no_closing_gu && (type == 3 || type == 4) && b == 0; }
+  // Whether a pair read from inside as type u may be the inner pair of a bulge or
+  // interior loop: under no_closingGU a G-U or U-G pair sits inside another only as a
+  // direct stack.
+  bool may_be_inner(int u) const { return !(no_closing_gu && (u == 3 || u == 4)); }
 };
 
 // Encodes the sequence, sizes the workspace, applies the pair rules and the constraint

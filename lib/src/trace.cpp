@@ -163,8 +163,8 @@ class Tracer {
         const int t2 = x_.t(p, q);
         if (t2 == 0) continue;
         const int u = x_.pm.rtype[t2];
-        if (x_.no_closing_gu && (barred || u == 3 || u == 4) && !(p == i + 1 && q == j - 1))
-          continue;
+        const bool direct_stack = p == i + 1 && q == j - 1;
+        if (!direct_stack && (barred || !x_.may_be_inner(u))) continue;
         const int L = LoopEnergy(P_, p - i - 1, j - q - 1, t, u, x_.s(i + 1), x_.s(j - 1),
                                  x_.s(p - 1), x_.s(q + 1));
         if (g == L + x_.c(p, q) + b) {
