@@ -2,21 +2,9 @@
 # Command-line tests of stemloop-eval: the fold | eval round trip, the loop breakdown,
 # pair warnings, options, output formats, input forms and bad input.
 # Usage: tools_eval.sh BUILD_DIR
-set -u
+source "$(dirname "$0")/common.bash"
 FOLD="$1/stemloop-fold"
 EVAL="$1/stemloop-eval"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILED=0
-fail() { echo "FAIL: $*" >&2; FAILED=1; }
-
-check_run() {
-  local name=$1 expected=$2
-  shift 2
-  "$@" >"$WORK/out" 2>"$WORK/err"
-  local status=$?
-  [ "$status" -eq "$expected" ] || fail "$name: exit status $status, expected $expected"
-}
 # input NAME LINES...: writes the lines to $WORK/NAME.
 input() { local f="$WORK/$1"; shift; printf '%s\n' "$@" >"$f"; }
 

@@ -2,21 +2,8 @@
 # Command-line tests of stemloop-fold: input forms, every option reaching the engine,
 # the output formats parsed back, thread-count independence and bad input.
 # Usage: tools_fold.sh BUILD_DIR
-set -u
+source "$(dirname "$0")/common.bash"
 FOLD="$1/stemloop-fold"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-FAILED=0
-fail() { echo "FAIL: $*" >&2; FAILED=1; }
-
-# check_run NAME EXPECTED_STATUS CMD...: runs CMD, output in $WORK/out and $WORK/err.
-check_run() {
-  local name=$1 expected=$2
-  shift 2
-  "$@" >"$WORK/out" 2>"$WORK/err"
-  local status=$?
-  [ "$status" -eq "$expected" ] || fail "$name: exit status $status, expected $expected"
-}
 # Sequence, structure, energy of each text record on stdin, names skipped.
 records() { grep -v '^>' | paste - - | sed -E 's/\t/ /; s/ \( *(-?[0-9.]+)\)$/ \1/'; }
 # fold_of SEQ OPTIONS...: the "sequence structure energy" line of one folded sequence.
