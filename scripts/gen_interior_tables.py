@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Generate lib/src/interior_tables.inc: the 1x1, 2x1 and 2x2 interior-loop tables.
+"""Generate lib/src/data/interior_tables.inc: the 1x1, 2x1 and 2x2 interior-loop tables.
 
 int11_37, int11_H, int21_37, int21_H, int22_37 and int22_H follow from the rules of
 the parameter set; only the individual 2x2 free energies come from a data file, int22_37.tsv
@@ -17,8 +17,8 @@ import os
 import sys
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-DEFAULT_TSV = os.path.join(REPO, "..", "shared", "data", "int22_37.tsv")
-DEFAULT_OUT = os.path.join(REPO, "lib", "src", "interior_tables.inc")
+DEFAULT_TSV = os.path.join(REPO, "data", "int22_37.tsv")
+DEFAULT_OUT = os.path.join(REPO, "lib", "src", "data", "interior_tables.inc")
 
 # Pair types and aliased base codes.
 PAIR_NAMES = ["", "CG", "GC", "GU", "UG", "AU", "UA", "NS"]

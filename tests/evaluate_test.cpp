@@ -15,7 +15,7 @@
 #include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 #include "support/test_support.hpp"

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "fold_workspace.hpp"
+#include "engine/fold_workspace.hpp"
 #include "stemloop/error.hpp"
 #include "stemloop/model.hpp"
 

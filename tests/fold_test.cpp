@@ -13,7 +13,7 @@
 #include "stemloop/error.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 

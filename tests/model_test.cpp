@@ -7,7 +7,7 @@
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/stemloop.h"
 #include "support/test_support.hpp"

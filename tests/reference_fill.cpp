@@ -2,8 +2,8 @@
 // is optimised; the tests compare every table value of both.
 #include <algorithm>
 
-#include "fold_workspace.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/fold_workspace.hpp"
+#include "engine/loops.hpp"
 
 namespace stemloop {
 namespace {

@@ -9,7 +9,7 @@
 #include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 
 namespace stemloop {
 

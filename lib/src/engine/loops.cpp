@@ -1,5 +1,5 @@
 // Hairpin and two-pair loop energies, shared by the fill, the trace and evaluation.
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -26,7 +26,7 @@
 #include <thread>
 
 #include "fold_workspace.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 
 namespace stemloop {
 namespace {

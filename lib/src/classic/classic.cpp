@@ -9,7 +9,7 @@
 #include "classic_guard.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 #include "stemloop/stemloop.h"
@@ -196,6 +196,23 @@ float energy_of_struct(const char* string, const char* structure) {
   S = saved_S;
   S1 = saved_S1;
   return stemloop::energy_to_kcal(e);
+}
+
+// The classic wrapper: shows an unbalanced structure above the fatal message.
+short* make_pair_table(const char* structure) {
+  return stemloop::classic::guarded([structure] {
+    stemloop::PairTable table;
+    try {
+      table = stemloop::make_pair_table(structure);
+    } catch (const stemloop::Error& e) {
+      if (e.kind() == stemloop::Error::Kind::UnbalancedBrackets)
+        std::fprintf(stderr, "%s\n", structure);
+      throw;
+    }
+    auto* result = static_cast<short*>(space(static_cast<unsigned>(table.size() * sizeof(short))));
+    std::memcpy(result, table.data(), table.size() * sizeof(short));
+    return result;
+  });
 }
 
 }  // extern "C"

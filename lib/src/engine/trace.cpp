@@ -4,7 +4,7 @@
 
 #include "fold_workspace.hpp"
 #include "stemloop/error.hpp"
-#include "stemloop/loops.hpp"
+#include "engine/loops.hpp"
 
 namespace stemloop {
 namespace {

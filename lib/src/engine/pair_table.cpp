@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "classic_guard.hpp"
 #include "stemloop/error.hpp"
-#include "stemloop/stemloop.h"
 
 namespace stemloop {
 namespace {
@@ -65,19 +63,3 @@ void check_pair_table(const short* table) {
 }
 
 }  // namespace stemloop
-
-short* make_pair_table(const char* structure) {
-  return stemloop::classic::guarded([structure] {
-    stemloop::PairTable table;
-    try {
-      table = stemloop::make_pair_table(structure);
-    } catch (const stemloop::Error& e) {
-      if (e.kind() == stemloop::Error::Kind::UnbalancedBrackets)
-        std::fprintf(stderr, "%s\n", structure);
-      throw;
-    }
-    auto* result = static_cast<short*>(space(static_cast<unsigned>(table.size() * sizeof(short))));
-    std::memcpy(result, table.data(), table.size() * sizeof(short));
-    return result;
-  });
-}
