@@ -15,7 +15,7 @@
 #include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "engine/loops.hpp"
+#include "engine/energy_terms.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 #include "support/test_support.hpp"
@@ -45,7 +45,7 @@ int energy(const Model& m, const EvalOptions& o, const std::string& seq, const s
 // Hairpin energy of (i, j) of the given type in `seq`.
 int hairpin(const Model& m, const std::string& seq, int i, int j, int type, bool tetra = true) {
   const stemloop::EncodedSequence enc = stemloop::encode_sequence(seq, m.pairs);
-  return stemloop::HairpinE(m.params, i, j, type, seq.c_str(), enc.S1.data(), tetra);
+  return stemloop::EnergyTerms(m, 1, tetra).hairpin(i, j, type, seq.c_str(), enc.S1.data());
 }
 
 class EvaluateWorked : public ::testing::Test {

@@ -13,7 +13,7 @@
 #include "stemloop/error.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
-#include "engine/loops.hpp"
+#include "engine/energy_terms.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 
@@ -409,7 +409,7 @@ TEST(FoldSmall, SequencesTooShortToPairAndTheSmallestHairpin) {
   Folder folder;
   const std::string five = "GAAAC";
   const EncodedSequence enc = stemloop::encode_sequence(five, model.pairs);
-  const int hairpin = stemloop::HairpinE(model.params, 1, 5, 2, five.c_str(), enc.S1.data(), true);
+  const int hairpin = stemloop::EnergyTerms(model, 1, true).hairpin(1, 5, 2, five.c_str(), enc.S1.data());
   for (int d : {0, 1, 2, 3}) {
     FoldOptions fo;
     fo.dangles = d;

@@ -7,7 +7,7 @@
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "engine/loops.hpp"
+#include "engine/energy_terms.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/stemloop.h"
 #include "support/test_support.hpp"
@@ -161,7 +161,10 @@ TEST(Scaling, OtherTemperaturesTruncateTowardZero) {
 
 class Loops : public ::testing::Test {
  protected:
-  EnergyParams P = scaled(37.0);
+  const stemloop::Model model;
+  const EnergyParams& P = model.params;
+  const stemloop::EnergyTerms E{model, 1, true};
+  const stemloop::EnergyTerms no_tetra{model, 1, false};
   // Aliased codes of a sequence, 1-based.
   std::vector<short> s1(const std::string& seq) {
     return stemloop::encode_sequence(seq, stemloop::Model().pairs).S1;
@@ -170,40 +173,40 @@ class Loops : public ::testing::Test {
 
 TEST_F(Loops, HairpinsWithTetraloopsTriloopsAndLongLoops) {
   const auto tetra = s1("GGGGAC");
-  EXPECT_EQ(stemloop::HairpinE(P, 1, 6, 2, "GGGGAC", tetra.data(), true), 560 - 300 - 240);
-  EXPECT_EQ(stemloop::HairpinE(P, 1, 6, 2, "ggggac", tetra.data(), true), 560 - 240);
-  EXPECT_EQ(stemloop::HairpinE(P, 1, 6, 2, "GGGGAC", tetra.data(), false), 560 - 240);
+  EXPECT_EQ(E.hairpin(1, 6, 2, "GGGGAC", tetra.data()), 560 - 300 - 240);
+  EXPECT_EQ(E.hairpin(1, 6, 2, "ggggac", tetra.data()), 560 - 240);
+  EXPECT_EQ(no_tetra.hairpin(1, 6, 2, "GGGGAC", tetra.data()), 560 - 240);
   const auto tri = s1("AAAAU");
-  EXPECT_EQ(stemloop::HairpinE(P, 1, 5, 5, "AAAAU", tri.data(), true), 570 + 50);
-  EXPECT_EQ(stemloop::HairpinE(P, 1, 5, 1, "CAAAG", s1("CAAAG").data(), true), 570);
+  EXPECT_EQ(E.hairpin(1, 5, 5, "AAAAU", tri.data()), 570 + 50);
+  EXPECT_EQ(E.hairpin(1, 5, 1, "CAAAG", s1("CAAAG").data()), 570);
   const std::string big = "G" + std::string(31, 'A') + "C";
-  EXPECT_EQ(stemloop::HairpinE(P, 1, 33, 2, big.c_str(), s1(big).data(), true),
+  EXPECT_EQ(E.hairpin(1, 33, 2, big.c_str(), s1(big).data()),
             769 + 3 + P.mismatchH[2][1][1]);
 }
 
 TEST_F(Loops, StacksBulgesAndInteriorLoops) {
-  EXPECT_EQ(stemloop::LoopEnergy(P, 0, 0, 1, 2, 1, 1, 1, 1), -330);
-  EXPECT_EQ(stemloop::LoopEnergy(P, 1, 0, 1, 2, 1, 1, 1, 1), 380 + P.stack[1][2]);
-  EXPECT_EQ(stemloop::LoopEnergy(P, 0, 2, 5, 6, 1, 1, 1, 1), 280 + 50 + 50);
+  EXPECT_EQ(E.two_pair_loop(0, 0, 1, 2, 1, 1, 1, 1), -330);
+  EXPECT_EQ(E.two_pair_loop(1, 0, 1, 2, 1, 1, 1, 1), 380 + P.stack[1][2]);
+  EXPECT_EQ(E.two_pair_loop(0, 2, 5, 6, 1, 1, 1, 1), 280 + 50 + 50);
   // 1x3: size 4, asymmetry 2 x 50, both mismatches.
-  EXPECT_EQ(stemloop::LoopEnergy(P, 1, 3, 1, 2, 1, 3, 1, 3),
+  EXPECT_EQ(E.two_pair_loop(1, 3, 1, 2, 1, 3, 1, 3),
             170 + 100 + P.mismatchI[1][1][3] + P.mismatchI[2][3][1]);
   // 1x15: asymmetry capped at MAX_NINIO.
-  EXPECT_EQ(stemloop::LoopEnergy(P, 1, 15, 1, 2, 4, 4, 4, 4),
+  EXPECT_EQ(E.two_pair_loop(1, 15, 1, 2, 4, 4, 4, 4),
             P.internal_loop[16] + 300 + P.mismatchI[1][4][4] + P.mismatchI[2][4][4]);
   // 31 and 60 unpaired bases are extrapolated from entry 30.
-  EXPECT_EQ(stemloop::LoopEnergy(P, 15, 16, 1, 2, 2, 2, 2, 2),
+  EXPECT_EQ(E.two_pair_loop(15, 16, 1, 2, 2, 2, 2, 2),
             369 + 3 + 50 + P.mismatchI[1][2][2] + P.mismatchI[2][2][2]);
-  EXPECT_EQ(stemloop::LoopEnergy(P, 30, 30, 1, 2, 2, 2, 2, 2),
+  EXPECT_EQ(E.two_pair_loop(30, 30, 1, 2, 2, 2, 2, 2),
             369 + 74 + P.mismatchI[1][2][2] + P.mismatchI[2][2][2]);
 }
 
 TEST_F(Loops, SmallInteriorLoopsReadTheirTablesFromTheSingleBaseSide) {
-  EXPECT_EQ(stemloop::LoopEnergy(P, 1, 1, 1, 1, 3, 3, 1, 1), -140);  // G G in CG/CG
+  EXPECT_EQ(E.two_pair_loop(1, 1, 1, 1, 3, 3, 1, 1), -140);  // G G in CG/CG
   // Same bases, other side: CG/GC [A][A][A] is 230, GC/CG [A][A][C] 370 - 150.
-  EXPECT_EQ(stemloop::LoopEnergy(P, 1, 2, 1, 2, 1, 1, 2, 1), 230);
-  EXPECT_EQ(stemloop::LoopEnergy(P, 2, 1, 1, 2, 1, 1, 2, 1), 220);
-  EXPECT_EQ(stemloop::LoopEnergy(P, 2, 2, 1, 1, 1, 1, 1, 1), 130);  // int22 CG/CG AAAA
+  EXPECT_EQ(E.two_pair_loop(1, 2, 1, 2, 1, 1, 2, 1), 230);
+  EXPECT_EQ(E.two_pair_loop(2, 1, 1, 2, 1, 1, 2, 1), 220);
+  EXPECT_EQ(E.two_pair_loop(2, 2, 1, 1, 1, 1, 1, 1), 130);  // int22 CG/CG AAAA
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "engine/fold_workspace.hpp"
-#include "engine/loops.hpp"
 
 namespace stemloop {
 namespace {
@@ -31,14 +30,13 @@ struct Rows {
 };
 
 void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
-  const EnergyParams& P = x.P;
+  const EnergyTerms& E = x.E;
   const int t = x.t(i, j);
   const int b = x.bonus(i, j);
   const bool barred = x.barred(t, b);
 
   // (i ... j): hairpin
-  int e = barred ? FORBIDDEN_HAIRPIN : HairpinE(P, i, j, t, x.sequence, x.ws.seq.S1.data(),
-                                                x.tetra_loop);
+  int e = barred ? FORBIDDEN_HAIRPIN : E.hairpin(i, j, t, x.sequence, x.S1());
 
   // (i (p ... q) j): stack, bulge or interior loop
   int w = ENERGY_INF;
@@ -47,42 +45,41 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
     for (int q = std::max(p + 4, p + j - i - MAX_INTERIOR - 2); q < j; q++) {
       const int t2 = x.t(p, q);
       if (t2 == 0) continue;
-      const int u = x.pm.rtype[t2];
+      const int u = E.rtype(t2);
       const bool direct_stack = p == i + 1 && q == j - 1;
-      if (x.no_closing_gu && (barred || u == 3 || u == 4) && !direct_stack) continue;
-      const int L = LoopEnergy(P, p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1),
-                               x.s(p - 1), x.s(q + 1));
+      if (!direct_stack && (barred || !x.may_be_inner(u))) continue;
+      const int L =
+          E.two_pair_loop(p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1), x.s(p - 1), x.s(q + 1));
       e = std::min(e, L + x.c(p, q));
       if (direct_stack) w = L;
     }
   }
 
-  // (i (..)(..) j): regular multiloop closing
+  // (i (..)(..) j): multiloop, closing pair read from inside as tt
+  const int tt = E.rtype(t);
   if (!barred) {
-    int d = r.DMLi1[j - 1];
-    if (x.dangles != 0) {
-      const int tt = x.pm.rtype[t];
-      const int x3 = x.D3(tt, i + 1), x5 = x.D5(tt, j - 1);
-      if (x.dangles == 2) {
-        d += x3 + x5;
-      } else {
-        d = std::min({d, r.DMLi2[j - 1] + x3 + P.MLbase, r.DMLi1[j - 2] + x5 + P.MLbase,
-                      r.DMLi2[j - 2] + x3 + x5 + 2 * P.MLbase});
-      }
+    int d = r.DMLi1[j - 1] + E.ml_branch(tt, x.s(j - 1), x.s(i + 1));
+    if (E.odd_dangles()) {
+      const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
+      const int u = E.ml_unpaired(), branch = E.ml_branch(tt);
+      d = std::min({d, r.DMLi2[j - 1] + x3 + u + branch, r.DMLi1[j - 2] + x5 + u + branch,
+                    r.DMLi2[j - 2] + x3 + x5 + 2 * u + branch});
     }
-    e = std::min(e, d + P.MLintern[t] + P.MLclosing);
+    e = std::min(e, d + E.ml_closing());
   }
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
-  if (x.dangles == 3) {
-    int m = ENERGY_INF;
+  if (E.dangles() == 3) {
     for (int k = i + 5; k <= j - 6; k++) {
-      const int u1 = x.pm.rtype[x.t(i + 1, k)];
-      if (u1 != 0) m = std::min(m, x.c(i + 1, k) + P.stack[t][u1] + x.fML(k + 1, j - 1));
-      const int u2 = x.pm.rtype[x.t(k + 1, j - 1)];
-      if (u2 != 0) m = std::min(m, x.c(k + 1, j - 1) + P.stack[t][u2] + x.fML(i + 1, k));
+      const int u1 = E.rtype(x.t(i + 1, k));
+      if (u1 != 0)
+        e = std::min(e, x.c(i + 1, k) + E.coaxial_stack(t, u1) + x.fML(k + 1, j - 1) +
+                            E.ml_closing());
+      const int u2 = E.rtype(x.t(k + 1, j - 1));
+      if (u2 != 0)
+        e = std::min(e, x.c(k + 1, j - 1) + E.coaxial_stack(t, u2) + x.fML(i + 1, k) +
+                            E.ml_closing());
     }
-    e = std::min(e, m + 2 * P.MLintern[1] + P.MLclosing);
   }
 
   e = std::min(e, w + r.cc1[j - 1]);
@@ -91,28 +88,24 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
 }
 
 void fill_ml_piece(const FoldContext& x, Rows& r, int i, int j) {
-  const EnergyParams& P = x.P;
+  const EnergyTerms& E = x.E;
   const int n = x.n;
   const int t = x.t(i, j);
+  const int unpaired = E.ml_unpaired();
 
   // unpaired base at either end of the piece
-  int f = std::min(x.fML(i + 1, j) + P.MLbase, x.fML(i, j - 1) + P.MLbase);
+  int f = std::min(x.fML(i + 1, j) + unpaired, x.fML(i, j - 1) + unpaired);
 
   // one branch (i, j)
-  int a0 = x.c(i, j) + P.MLintern[t];
-  if (x.dangles == 2) {
-    if (i > 1) a0 += x.D5(t, i - 1);
-    if (j < n) a0 += x.D3(t, j + 1);
-  }
-  f = std::min(f, a0);
+  f = std::min(f, x.c(i, j) + E.ml_branch(t, i > 1 ? x.s(i - 1) : -1, j < n ? x.s(j + 1) : -1));
 
   // one branch with dangling neighbours inside the piece
-  if (x.odd_dangles) {
+  if (E.odd_dangles()) {
     const int t1 = x.t(i + 1, j), t2 = x.t(i, j - 1), t3 = x.t(i + 1, j - 1);
-    f = std::min(f, x.c(i + 1, j) + x.D5(t1, i) + P.MLintern[t1] + P.MLbase);
-    f = std::min(f, x.c(i, j - 1) + x.D3(t2, j) + P.MLintern[t2] + P.MLbase);
-    f = std::min(f, x.c(i + 1, j - 1) + x.D5(t3, i) + x.D3(t3, j) + P.MLintern[t3] +
-                        2 * P.MLbase);
+    f = std::min(f, x.c(i + 1, j) + E.dangle5(t1, x.s(i)) + E.ml_branch(t1) + unpaired);
+    f = std::min(f, x.c(i, j - 1) + E.dangle3(t2, x.s(j)) + E.ml_branch(t2) + unpaired);
+    f = std::min(f, x.c(i + 1, j - 1) + E.dangle5(t3, x.s(i)) + E.dangle3(t3, x.s(j)) +
+                        E.ml_branch(t3) + 2 * unpaired);
   }
 
   // two pieces [i, k] [k+1, j]
@@ -122,13 +115,11 @@ void fill_ml_piece(const FoldContext& x, Rows& r, int i, int j) {
   f = std::min(f, split);
 
   // two adjacent branches stacked coaxially
-  if (x.dangles == 3) {
-    int m = ENERGY_INF;
+  if (E.dangles() == 3) {
     for (int k = i + 4; k <= j - 5; k++) {
-      const int u1 = x.pm.rtype[x.t(i, k)], u2 = x.pm.rtype[x.t(k + 1, j)];
-      if (u1 != 0 && u2 != 0) m = std::min(m, x.c(i, k) + x.c(k + 1, j) + P.stack[u1][u2]);
+      const int u1 = E.rtype(x.t(i, k)), u2 = E.rtype(x.t(k + 1, j));
+      if (u1 != 0 && u2 != 0) f = std::min(f, x.c(i, k) + x.c(k + 1, j) + E.coaxial_stack(u1, u2));
     }
-    f = std::min(f, m + 2 * P.MLintern[1]);
   }
 
   r.Fmi[j] = f;
@@ -136,34 +127,26 @@ void fill_ml_piece(const FoldContext& x, Rows& r, int i, int j) {
 }
 
 void fill_exterior(const FoldContext& x) {
+  const EnergyTerms& E = x.E;
   const int n = x.n;
   std::vector<int>& f5 = x.ws.f5;
   std::fill(f5.begin(), f5.begin() + 5, 0);
   for (int j = 5; j <= n; j++) {
+    const int three = j < n ? x.s(j + 1) : -1;
     int v = f5[j - 1];
-    if (int t = x.t(1, j)) {
-      int e = x.c(1, j) + FoldContext::AU(t);
-      if (x.dangles == 2 && j < n) e += x.D3(t, j + 1);
-      v = std::min(v, e);
-    }
-    if (x.odd_dangles) {
-      if (int t = x.t(1, j - 1)) v = std::min(v, x.c(1, j - 1) + x.D3(t, j) + FoldContext::AU(t));
-    }
-    for (int k = j - 4; k >= 2; k--) {
+    for (int k = j - 4; k >= 1; k--) {
+      const int before = k > 1 ? f5[k - 1] : 0;
+      const int five = k > 1 ? x.s(k - 1) : -1;
       if (int t = x.t(k, j)) {
-        int e = f5[k - 1] + x.c(k, j) + FoldContext::AU(t);
-        if (x.dangles == 2) {
-          e += x.D5(t, k - 1);
-          if (j < n) e += x.D3(t, j + 1);
-        }
-        v = std::min(v, e);
-        if (x.odd_dangles)
-          v = std::min(v, f5[k - 2] + x.c(k, j) + x.D5(t, k - 1) + FoldContext::AU(t));
+        v = std::min(v, before + x.c(k, j) + E.exterior_branch(t, five, three));
+        if (E.odd_dangles() && k > 1)
+          v = std::min(v, f5[k - 2] + x.c(k, j) + E.dangle5(t, five) + E.terminal(t));
       }
-      if (x.odd_dangles) {
+      if (E.odd_dangles()) {
         if (int t = x.t(k, j - 1)) {
-          const int e = x.c(k, j - 1) + x.D3(t, j) + FoldContext::AU(t);
-          v = std::min({v, f5[k - 1] + e, f5[k - 2] + e + x.D5(t, k - 1)});
+          const int e = x.c(k, j - 1) + E.dangle3(t, x.s(j)) + E.terminal(t);
+          v = std::min(v, before + e);
+          if (k > 1) v = std::min(v, f5[k - 2] + e + E.dangle5(t, five));
         }
       }
     }

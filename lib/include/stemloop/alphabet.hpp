@@ -6,7 +6,25 @@
 
 namespace stemloop {
 
-// Pair types: 0 none, 1 CG, 2 GC, 3 GU, 4 UG, 5 AU, 6 UA, 7 nonstandard.
+// Pair types, named by the bases read 5' to 3' from the pair's first position. Every
+// table indexed by a pair type uses this order.
+enum PairType : int {
+  kNoPair = 0,
+  kPairCG = 1,
+  kPairGC = 2,
+  kPairGU = 3,
+  kPairUG = 4,
+  kPairAU = 5,
+  kPairUA = 6,
+  kPairNonstandard = 7,
+};
+constexpr int kPairTypes = 8;
+
+// Helix ends other than C-G and G-C pay the terminal penalty.
+constexpr bool pays_terminal_penalty(int type) { return type > kPairGC; }
+// G-U and U-G pairs, the ones no_closingGU restricts.
+constexpr bool is_wobble(int type) { return type == kPairGU || type == kPairUG; }
+
 struct PairMatrix {
   int pair[21][21] = {};                    // [5' code][3' code] -> pair type
   int rtype[8] = {0, 2, 1, 4, 3, 6, 5, 7};  // type of the same pair read from its other end

@@ -24,9 +24,14 @@ struct EnergyParams {
   int MLclosing = 0;                 // multiloop closing penalty
   int TETRA_ENERGY[80] = {};         // bonus of the k-th entry of Tetraloops
   int Triloop_E[40] = {};            // bonus of the k-th entry of Triloops
+  int TerminalAU = 0;                // helix end other than C-G or G-C
+  int MAX_NINIO = 0;                 // cap of the interior-loop asymmetry penalty
+  char Tetraloops[561] = {};         // special hairpins of four: "GAAAAC " ..., 7 per entry
+  char Triloops[241] = {};           // special hairpins of three: 6 characters per entry
 };
 
-// Derives every working table for `temperature` (degrees Celsius) from the 37 C tables.
+// Derives every working table for `temperature` (degrees Celsius) from the 37 C tables;
+// the special-hairpin lists, TerminalAU and MAX_NINIO do not depend on temperature.
 // Entries that the lists do not reach (TETRA_ENERGY past the tetraloop list, Triloop_E
 // past the triloop list) keep what `params` held before.
 void scale_parameters(EnergyParams& params, double temperature);

@@ -9,7 +9,7 @@
 #include "classic_guard.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
-#include "engine/loops.hpp"
+#include "engine/energy_terms.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 #include "stemloop/stemloop.h"
@@ -94,11 +94,12 @@ void update_fold_params(void) {
 }
 
 int HairpinE(int i, int j, int type, const char* sequence) {
-  return stemloop::HairpinE(model().params, i, j, type, sequence, S1, tetra_loop != 0);
+  return stemloop::EnergyTerms(model(), dangles, tetra_loop != 0).hairpin(i, j, type, sequence, S1);
 }
 
 int LoopEnergy(int n1, int n2, int type, int type_2, int si1, int sj1, int sp1, int sq1) {
-  return stemloop::LoopEnergy(model().params, n1, n2, type, type_2, si1, sj1, sp1, sq1);
+  return stemloop::EnergyTerms(model(), dangles, tetra_loop != 0)
+      .two_pair_loop(n1, n2, type, type_2, si1, sj1, sp1, sq1);
 }
 
 void initialize_fold(int length) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "stemloop/constants.h"
+#include "stemloop/alphabet.hpp"
 #include "stemloop/energy_par.h"
 
 namespace stemloop {
@@ -37,15 +38,15 @@ int extrapolated_loop(const int table[31], int size, double lxc) {
 
 namespace {
 
-// Rule A: G(T) = G37 * r.
+// Entropy-only terms: G(T) = G37 * r.
 int scaled(int g37, double r) { return trunc_energy(r * g37); }
 
-// Rule B: G(T) = H - (H - G37) * r, the difference formed in integers.
+// Terms with an enthalpy: G(T) = H - (H - G37) * r, the difference formed in integers.
 int from_enthalpy(int g37, int h, double r) {
   return trunc_energy(h - static_cast<double>(h - g37) * r);
 }
 
-// Rule B applied entry by entry over tables of the same shape, seen as flat arrays.
+// The enthalpy rule applied entry by entry over tables of the same shape, seen as flat arrays.
 template <size_t N>
 void scale_flat(int (&out)[N], const int* g37, const int* h, double r) {
   for (size_t k = 0; k < N; k++) out[k] = from_enthalpy(g37[k], h[k], r);
@@ -73,7 +74,12 @@ void scale_parameters(EnergyParams& P, double temperature) {
   P.lxc = r * lxc37;
   P.MLbase = scaled(ML_BASE37, r);
   P.MLclosing = scaled(ML_closing37, r);
-  for (int t = 0; t < 8; t++) P.MLintern[t] = scaled(ML_intern37, r) + (t > 2 ? TerminalAU : 0);
+  P.TerminalAU = TerminalAU;
+  P.MAX_NINIO = MAX_NINIO;
+  std::memcpy(P.Tetraloops, Tetraloops, sizeof P.Tetraloops);
+  std::memcpy(P.Triloops, Triloops, sizeof P.Triloops);
+  for (int t = 0; t < 8; t++)
+    P.MLintern[t] = scaled(ML_intern37, r) + (pays_terminal_penalty(t) ? P.TerminalAU : 0);
 
   scale_table(P.stack, stack37, enthalpies, r);
   scale_table(P.mismatchI, mismatchI37, mism_H, r);

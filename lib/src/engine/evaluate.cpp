@@ -3,13 +3,11 @@
 #include "stemloop/evaluate.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
+#include "engine/energy_terms.hpp"
 #include "stemloop/constants.h"
-#include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "engine/loops.hpp"
 
 namespace stemloop {
 
@@ -37,7 +35,7 @@ class Walker {
  public:
   Walker(const Model& model, const EvalOptions& options, const char* sequence, const short* table,
          const short* S, const short* S1, bool with_loops)
-      : P_(model.params),
+      : E_(model, options.dangles, options.tetra_loop),
         pm_(model.pairs),
         opt_(options),
         seq_(sequence),
@@ -70,39 +68,41 @@ class Walker {
   }
 
   // Exterior loop: terminal penalties and dangles of the exterior pairs; the loops
-  // inside each exterior pair are added to the result as they are walked.
+  // inside each exterior pair are added to the result as they are walked. In modes 1
+  // and 3 a base between two helices dangles on the one it stabilises more.
   int exterior_loop() {
     const bool as_ml_piece = opt_.backtrack_type == 'M';
+    const int mode = E_.dangles();
     int E = 0, last = 0, d3 = 0;
     for (int i = 1; i <= n_;) {
       if (pt_[i] == 0) {
-        if (as_ml_piece) E += P_.MLbase;
+        if (as_ml_piece) E += E_.ml_unpaired();
         i++;
         continue;
       }
       const int j = pt_[i];
+      // ... (i ... j) ...
       const int raw = type_of(i, j);
-      int t = raw;
-      if (t == 0) {
-        t = 7;
-        E += TerminalAU;
-      } else if (t > 2) {
-        E += TerminalAU;
-      }
-      if (opt_.dangles != 0) {
-        if (i > 1 && (pt_[i - 1] == 0 || opt_.dangles == 2)) {
-          int x = P_.dangle5[t][S1_[i - 1]];
-          if (last == i - 1 && opt_.dangles != 2) x -= d3;
-          E += std::min(x, 0);
-        }
-        if (j < n_ && (pt_[j + 1] == 0 || opt_.dangles == 2)) {
-          d3 = P_.dangle3[t][S1_[j + 1]];
-          E += d3;
-          last = j + 1;
+      const int t = raw == 0 ? kPairNonstandard : raw;
+      if (mode == 2) {
+        E += E_.exterior_branch(t, i > 1 ? S1_[i - 1] : -1, j < n_ ? S1_[j + 1] : -1);
+      } else {
+        E += E_.terminal(t);
+        if (mode != 0) {
+          if (i > 1 && pt_[i - 1] == 0) {
+            int x = E_.dangle5(t, S1_[i - 1]);
+            if (last == i - 1) x -= d3;
+            E += std::min(x, 0);
+          }
+          if (j < n_ && pt_[j + 1] == 0) {
+            d3 = E_.dangle3(t, S1_[j + 1]);
+            E += d3;
+            last = j + 1;
+          }
         }
       }
       enclosed_loops(i);
-      if (as_ml_piece) E += P_.MLintern[raw];
+      if (as_ml_piece) E += E_.ml_branch(raw);
       i = j + 1;
     }
     return E;
@@ -134,7 +134,9 @@ class Walker {
           t2 = 7;
         }
         const int left = p - i - 1, right = j - q - 1;
-        int e = LoopEnergy(P_, left, right, t, t2, S1_[i + 1], S1_[j - 1], S1_[p - 1], S1_[q + 1]);
+        // (i (p ... q) j)
+        const int e =
+            E_.two_pair_loop(left, right, t, t2, S1_[i + 1], S1_[j - 1], S1_[p - 1], S1_[q + 1]);
         LoopKind kind = (left == 0 && right == 0)   ? LoopKind::Stack
                         : (left == 0 || right == 0) ? LoopKind::Bulge
                                                     : LoopKind::Interior;
@@ -144,7 +146,8 @@ class Walker {
         t = pm_.rtype[t2];
       }
       if (q < p) {
-        record(LoopKind::Hairpin, i, j, 0, 0, HairpinE(P_, i, j, t, seq_, S1_, opt_.tetra_loop));
+        // (i ... j)
+        record(LoopKind::Hairpin, i, j, 0, 0, E_.hairpin(i, j, t, seq_, S1_));
         continue;
       }
       record(LoopKind::Multiloop, i, j, 0, 0, multiloop(i));
@@ -190,27 +193,24 @@ class Walker {
     u += gap[0];
 
     int best = pass(stems, gap, 0);
-    if (opt_.dangles == 3) best = std::min(best, pass(stems, gap, 1));
-
-    int unpaired;
-    if (opt_.logML && u > 6)
-      unpaired = 6 * P_.MLbase + trunc_energy(P_.lxc * std::log(u / 6.0));
-    else
-      unpaired = u * P_.MLbase;
-    return best + P_.MLclosing + unpaired;
+    if (E_.dangles() == 3) best = std::min(best, pass(stems, gap, 1));
+    return best + E_.ml_closing() + E_.ml_unpaired(u, opt_.logML);
   }
 
+  // One walk round the cycle of stems from stem `start`: E is the best energy of the
+  // stems so far with the last one free to stack; A the same with the last one stacked
+  // coaxially on its successor (mode 3); D the dangle the first stem already counted.
   int pass(const std::vector<Stem>& stems, const std::vector<int>& gap, size_t start) const {
     const size_t k1 = stems.size();
-    const int* MLintern = P_.MLintern;
+    const int mode = E_.dangles();
     int E = 0, A = ENERGY_INF, T = stems[start].type, D = 0;
-    if (opt_.dangles == 3) {
+    if (mode == 3) {
       const int x = stems[start].five;
-      D = P_.dangle5[T][S1_[x - 1]];
+      D = E_.dangle5(T, S1_[x - 1]);
       // Position 0 holds the length, not a partner: treat it as unpaired.
       if (x - 2 >= 1 && pt_[x - 2] != 0) {
         const int y = pt_[x - 2];
-        if (D > P_.dangle3[type_of(y, x - 2)][S1_[x - 1]]) D = 0;
+        if (D > E_.dangle3(type_of(y, x - 2), S1_[x - 1])) D = 0;
       }
     }
     size_t from = start;
@@ -218,11 +218,11 @@ class Walker {
       const size_t to = (from + 1) % k1;
       const Stem& next = stems[to];
       const int t = next.type, g = gap[to];
-      const int d5 = P_.dangle5[t][S1_[next.five - 1]];
-      const int d3 = P_.dangle3[T][S1_[stems[from].three + 1]];
-      E += MLintern[t];
-      A += MLintern[t];
-      switch (opt_.dangles) {
+      const int d5 = E_.dangle5(t, S1_[next.five - 1]);
+      const int d3 = E_.dangle3(T, S1_[stems[from].three + 1]);
+      E += E_.ml_branch(t);
+      A += E_.ml_branch(t);
+      switch (mode) {
         case 0:
           break;
         case 2:
@@ -230,12 +230,14 @@ class Walker {
           break;
         case 3:
           if (g == 0) {
-            const int coaxial = E + P_.stack[pm_.rtype[T]][pm_.rtype[t]] - D - MLintern[t] -
-                                MLintern[T] + 2 * MLintern[1];
+            // ...)(... : the two stems stack coaxially in place of their branch costs
+            const int coaxial = E + E_.coaxial_stack(pm_.rtype[T], pm_.rtype[t]) - D -
+                                E_.ml_branch(t) - E_.ml_branch(T);
             E = std::min(E, A);
             D = 0;
             A = coaxial;
           } else if (g == 1) {
+            // ...).(... : the base dangles on one of the two stems
             const int m = std::min(d5, d3);
             E += m;
             D = m - d3;
@@ -256,13 +258,13 @@ class Walker {
           if (g >= 2) E += d5 + d3;
           break;
       }
-      if (opt_.dangles != 0) T = t;
+      if (mode != 0) T = t;
       from = to;
     }
     return E;
   }
 
-  const EnergyParams& P_;
+  const EnergyTerms E_;
   const PairMatrix& pm_;
   const EvalOptions& opt_;
   const char* seq_;

@@ -26,135 +26,26 @@
 #include <thread>
 
 #include "fold_workspace.hpp"
-#include "engine/loops.hpp"
+#include "engine/fill_kernels.hpp"
 
 namespace stemloop {
 namespace {
+
+using kernels::kNoStack;
+using kernels::kOutOfLoop;
+using kernels::kShift;
+using kernels::kWindow;
 
 constexpr int kMaxThreads = 8;
 // Each thread fills a block of rows column by column, so that the split candidates of
 // a column are read once for all rows of the block while they are in cache.
 constexpr int kBlockRows = 32;
-
-// Interior-loop and bulge searches read windows of kWindow inner-pair terms that end at
-// the last column the loop can reach, so they never read a column another thread may
-// still be writing. Rows of inner-pair terms store column q at q + kShift, so windows
-// never start before the row. Size costs hold kOutOfLoop wherever a lane is no such loop,
-// so the lane sums far above ENERGY_INF (inner terms stay within +-2^29 for sequences of
-// 32767 bases, constraint bonuses included); lanes whose inner pair would be closer than
-// a hairpin read the ENERGY_INF of a row's unwritten columns.
-constexpr int kWindow = 32;
-constexpr int kShift = kWindow + 2;
-constexpr int kOutOfLoop = 1 << 30;
-
-// min over c of row[index[c]] + b[c]; vectorised with gathers where the CPU has them.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
-int min_gather_sum(const int* row, const int* index, const int* b, int count) {
-  int best = std::numeric_limits<int>::max();
-  for (int c = 0; c < count; c++) best = std::min(best, row[index[c]] + b[c]);
-  return best;
-}
-
-// Marks a pair type that may not take part in a coaxial stack in the tables below.
-constexpr int kNoStack = std::numeric_limits<int>::min();
-
-// min over k of a[k] + b[k] + stacking[type[k]] where stacking[type[k]] != kNoStack:
-// one coaxial stack per k, its energy looked up by the branch's pair type.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
-int min_coaxial(const int* a, const int* b, const int8_t* type, const int* stacking, int count) {
-  int best = ENERGY_INF;
-  for (int k = 0; k < count; k++) {
-    const int s = stacking[type[k]];
-    const bool stacks = s != kNoStack;
-    const int v = a[k] + b[k] + (stacks ? s : 0);
-    best = stacks ? std::min(best, v) : best;
-  }
-  return best;
-}
-
-// The same for two adjacent branches, their stacking looked up by both pair types.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
-int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
-                 const int* stacking, int count) {
-  int best = ENERGY_INF;
-  for (int k = 0; k < count; k++) {
-    const int s = stacking[type_a[k] * 8 + type_b[k]];
-    const bool stacks = s != kNoStack;
-    const int v = a[k] + b[k] + (stacks ? s : 0);
-    best = stacks ? std::min(best, v) : best;
-  }
-  return best;
-}
-
-// Best generic interior loop closed by (i, j), before the outer mismatch: the minimum
-// over l = 1..29 of the window of inner-pair terms of row i+1+l (a ring of rows
-// of `width` entries) ending at column j-2, plus the size/asymmetry costs of l.
-using Lanes = int __attribute__((vector_size(kWindow * sizeof(int) / 2)));
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
-int min_generic_loop(const int* band, size_t width, int ring_mask, int i, int j,
-                     const int (*loop_cost)[kWindow]) {
-  constexpr int kHalf = kWindow / 2;
-  const int span = j - i;
-  const int max_l = std::min(MAX_INTERIOR - 1, span - 7);
-  Lanes lo, hi;
-  for (int k = 0; k < kHalf; k++) lo[k] = hi[k] = ENERGY_INF;
-  for (int l = 1; l <= max_l; l++) {
-    // lane k: q = j-1-r with r = kWindow - k
-    const int* row = band + static_cast<size_t>((i + 1 + l) & ring_mask) * width +
-                     static_cast<size_t>(j - 1 - kWindow + kShift);
-    const int* cost = loop_cost[l];
-    Lanes row_lo, row_hi, cost_lo, cost_hi;
-    std::memcpy(&row_lo, row, sizeof row_lo);
-    std::memcpy(&row_hi, row + kHalf, sizeof row_hi);
-    std::memcpy(&cost_lo, cost, sizeof cost_lo);
-    std::memcpy(&cost_hi, cost + kHalf, sizeof cost_hi);
-    const Lanes sum_lo = row_lo + cost_lo, sum_hi = row_hi + cost_hi;
-    lo = sum_lo < lo ? sum_lo : lo;
-    hi = sum_hi < hi ? sum_hi : hi;
-  }
-  lo = hi < lo ? hi : lo;
-  int best = ENERGY_INF;
-  for (int k = 0; k < kHalf; k++) best = std::min(best, lo[k]);
-  return best;
-}
-
-// Best bulge of two or more bases closed by (i, j), before the outer terminal penalty:
-// inner pairs (i+1, j-1-r) read from a window of row i+1 ending at r = 2 against bulge
-// sizes by r, and inner pairs (i+1+l, j-1) read from a window of column j-1 against sizes
-// by l, of which only the first max_bulge - 1 lanes are rows that reach column j-1.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
-int min_bulge_loop(const int* row, const int* column, int max_bulge, const int* by_r,
-                   const int* by_l) {
-  constexpr int kHalf = kWindow / 2;
-  Lanes best;
-  for (int k = 0; k < kHalf; k++) best[k] = ENERGY_INF;
-  for (int half = 0; half < 2; half++) {
-    Lanes r_terms, r_cost, l_terms, l_cost, lane;
-    std::memcpy(&r_terms, row + half * kHalf, sizeof r_terms);
-    std::memcpy(&r_cost, by_r + half * kHalf, sizeof r_cost);
-    std::memcpy(&l_terms, column + half * kHalf, sizeof l_terms);
-    std::memcpy(&l_cost, by_l + half * kHalf, sizeof l_cost);
-    for (int k = 0; k < kHalf; k++) lane[k] = half * kHalf + k;
-    const Lanes by_right = r_terms + r_cost;
-    Lanes by_left = l_terms + l_cost;
-    by_left = lane < max_bulge - 1 ? by_left : best;
-    best = by_right < best ? by_right : best;
-    best = by_left < best ? by_left : best;
-  }
-  int result = ENERGY_INF;
-  for (int k = 0; k < kHalf; k++) result = std::min(result, best[k]);
-  return result;
-}
+// The closest pair: MIN_HAIRPIN unpaired bases between its ends.
+constexpr int kMinSpan = MIN_HAIRPIN + 1;
+// The farthest row below its own that a cell reads from the rings: interior loops reach
+// MAX_INTERIOR + 2 rows down, the bulge window one window.
+constexpr int kReach = kWindow + 2;
+static_assert(kReach >= MAX_INTERIOR + 2, "the rings keep every row an interior loop reads");
 
 // Per-fill constants and the rings of per-row state.
 struct FillState {
@@ -169,13 +60,14 @@ struct FillState {
         inner_au(static_cast<size_t>(ring) * band_width, ENERGY_INF),
         candidates(static_cast<size_t>(n) + 1),
         progress(static_cast<size_t>(n) + 2) {
-    if (x.dangles == 3) {
-      // Stacking of two branches by their raw pair types, kNoStack where either
-      // reversed type is 0.
-      for (int a = 0; a < 8; a++) {
-        for (int b = 0; b < 8; b++) {
-          const int ua = x.pm.rtype[a], ub = x.pm.rtype[b];
-          branch_stack[a * 8 + b] = (ua != 0 && ub != 0) ? x.P.stack[ua][ub] : kNoStack;
+    const EnergyTerms& E = x.E;
+    if (E.dangles() == 3) {
+      // (i k)(k+1 j): two branches stacked coaxially, by their types from outside;
+      // kNoStack where either is no pair.
+      for (int a = 0; a < kPairTypes; a++) {
+        for (int b = 0; b < kPairTypes; b++) {
+          const int ua = E.rtype(a), ub = E.rtype(b);
+          branch_stack[a * kPairTypes + b] = (ua != 0 && ub != 0) ? E.coaxial_stack(ua, ub) : kNoStack;
         }
       }
       // Coaxial stacking scans columns too: keep column-major copies for them.
@@ -190,7 +82,6 @@ struct FillState {
           ptype_col[col_start[static_cast<size_t>(j)] + static_cast<size_t>(i)] =
               static_cast<int8_t>(x.t(i, j));
     }
-    const EnergyParams& P = x.P;
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -198,32 +89,40 @@ struct FillState {
     std::fill(std::begin(bulge_by_r), std::end(bulge_by_r), kOutOfLoop);
     std::fill(std::begin(bulge_by_l), std::end(bulge_by_l), kOutOfLoop);
     for (int b = 2; b <= MAX_INTERIOR; b++) {
-      bulge_by_r[kWindow + 1 - b] = P.bulge[b];
-      bulge_by_l[b - 2] = P.bulge[b];
+      bulge_by_r[kWindow + 1 - b] = E.bulge_size(b);
+      bulge_by_l[b - 2] = E.bulge_size(b);
     }
     au_col.assign((static_cast<size_t>(n) + 2) * 2 * static_cast<size_t>(ring), ENERGY_INF);
     for (int l = 1; l < MAX_INTERIOR; l++) {
-      for (int r = l <= 2 ? 3 : 1; r + l <= MAX_INTERIOR; r++) {
-        const int k = kWindow - r;
-        loop_cost[l][k] =
-            P.internal_loop[l + r] + std::min(MAX_NINIO, std::abs(l - r) * P.F_ninio[2]);
+      for (int r = 1; r + l <= MAX_INTERIOR; r++) {
+        if (EnergyTerms::is_generic_interior(l, r)) loop_cost[l][kWindow - r] = E.interior_size(l, r);
       }
     }
   }
 
-  // Clears the state of row i before the row is filled.
+  // Clears the state of row i before the row is filled: the columns from i + kMinSpan
+  // on, which the previous row of this ring slot may have written. Columns before that
+  // hold no pair of any row that uses the slot: they keep the ENERGY_INF of the
+  // constructor, are never written, and other threads may read them at any time.
   void start_row(int i) {
-    std::fill(cc_row(i), cc_row(i) + row_width, ENERGY_INF);
-    std::fill(dml_row(i), dml_row(i) + row_width, ENERGY_INF);
-    std::fill(mm_row(i), mm_row(i) + band_width, ENERGY_INF);
-    std::fill(au_row(i), au_row(i) + band_width, ENERGY_INF);
+    const size_t from = static_cast<size_t>(i + kMinSpan);
+    std::fill(cc_row(i) + from, cc_row(i) + row_width, ENERGY_INF);
+    std::fill(dml_row(i) + from, dml_row(i) + row_width, ENERGY_INF);
+    std::fill(mm_row(i) + from + kShift, mm_row(i) + band_width, ENERGY_INF);
+    std::fill(au_row(i) + from + kShift, au_row(i) + band_width, ENERGY_INF);
   }
 
-  // Rows of state in a ring: row i reads rows up to i+34, and rows as far as
-  // kBlockRows * threads above it may be in flight, so slots must not come round sooner.
+  // Rows of state in a ring. Why slots never come round too soon: a row reads the rows
+  // up to kReach below it. Blocks are numbered in fill order and a worker starts block
+  // k, clearing its slots, only after finishing block k - W (W workers), which waited
+  // for block k - W + 1 ... down to every block before it to finish every column (the
+  // acquire of `progress` orders those reads before the clears). So only blocks
+  // k - W + 1 .. k - 1 may still read, rows up to kBlockRows * (W - 1) + kBlockRows - 1
+  // + kReach below block k's first row; a ring of more rows than that plus the block
+  // keeps their slots apart from block k's.
   static int ring_rows(int threads) {
     int rows = 64;
-    while (rows <= kWindow + 2 + kBlockRows * threads) rows *= 2;
+    while (rows <= kReach + kBlockRows * threads) rows *= 2;
     return rows;
   }
   int* ring_row(std::vector<int>& rows, size_t width, int i) {
@@ -256,7 +155,7 @@ struct FillState {
   std::vector<size_t> col_start;
   std::vector<int> c_col, fml_col;
   std::vector<int8_t> ptype_col;
-  int branch_stack[64] = {};
+  int branch_stack[kPairTypes * kPairTypes] = {};
   size_t col(int i, int j) const {
     return col_start[static_cast<size_t>(j)] + static_cast<size_t>(i);
   }
@@ -275,15 +174,15 @@ struct FillState {
 void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
   int au = ENERGY_INF;
   const int t2 = x.t(p, q);
-  const int u = x.pm.rtype[t2];
+  const int u = x.E.rtype(t2);
   // Never an inner pair at the ends.
   if (p >= 2 && q < x.n && t2 != 0 && x.may_be_inner(u)) {
     const int c = x.c(p, q);
-    st.mm_row(p)[q + kShift] = c + x.P.mismatchI[u][x.s(q + 1)][x.s(p - 1)];
-    au = c + FoldContext::AU(u);
+    st.mm_row(p)[q + kShift] = c + x.E.interior_inner(u, x.s(q + 1), x.s(p - 1));
+    au = c + x.E.terminal(u);
     st.au_row(p)[q + kShift] = au;
   }
-  // The column copy's slots are reused by every 64th row: always overwrite them.
+  // The column copy's slots are reused by rows a ring apart: always overwrite them.
   int* column = st.au_column(q);
   column[p & st.ring_mask] = column[(p & st.ring_mask) + st.ring] = au;
 }
@@ -291,119 +190,101 @@ void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
 // (i (p ... q) j): stacks, bulges and interior loops of at most MAX_INTERIOR bases.
 // Returns the best of them; w receives the stacking energy on (i+1, j-1) when it may form.
 int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool barred, int& w) {
-  const EnergyParams& P = x.P;
+  const EnergyTerms& E = x.E;
   const int span = j - i;
   int e = ENERGY_INF;
+  const int a = x.s(i + 1), b = x.s(j - 1);
 
   // (i (i+1 ... j-1) j): direct stack, allowed even to barred pairs
-  if (span >= 6) {
+  if (span >= kMinSpan + 2) {
     if (const int t2 = x.t(i + 1, j - 1)) {
-      w = P.stack[t][x.pm.rtype[t2]];
+      w = E.stack(t, E.rtype(t2));
       e = w + x.c(i + 1, j - 1);
     }
   }
   if (barred) return e;
 
-  // Whether (p, q) may be the inner pair of a loop other than a stack; u is its type
-  // read from inside.
-  auto inner = [&](int p, int q, int& u) {
+  // (i (p ... q) j) with left and right unpaired bases, when (p, q) may be the inner
+  // pair of a loop other than a stack
+  auto small_loop = [&](int left, int right) -> int {
+    const int p = i + 1 + left, q = j - 1 - right;
     const int t2 = x.t(p, q);
-    if (t2 == 0) return false;
-    u = x.pm.rtype[t2];
-    return x.may_be_inner(u);
+    if (t2 == 0) return ENERGY_INF;
+    const int u = E.rtype(t2);
+    if (!x.may_be_inner(u)) return ENERGY_INF;
+    return E.two_pair_loop(left, right, t, u, a, b, x.s(p - 1), x.s(q + 1)) + x.c(p, q);
   };
-  int u = 0;
 
-  // bulges of one base keep the stacking of their pairs
-  if (span >= 7) {
-    if (inner(i + 1, j - 2, u)) e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 1, j - 2));
-    if (inner(i + 2, j - 1, u)) e = std::min(e, P.bulge[1] + P.stack[t][u] + x.c(i + 2, j - 1));
-  }
-  // longer bulges: size term and both terminal penalties
-  const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - 6);
+  // (i (i+1 ... j-2) . j) and mirror: bulges of one base
+  if (span >= kMinSpan + 3) e = std::min({e, small_loop(0, 1), small_loop(1, 0)});
+  // (i .. (p ... q) j): longer bulges, their size and both terminal penalties
+  const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - kMinSpan - 2);
   if (max_bulge >= 2) {
     // row window: q = j-2-kWindow+k, that is r = kWindow + 1 - k, ending at r = 2
-    const int bulges = min_bulge_loop(st.au_row(i + 1) + (j - 2 - kWindow + kShift),
-                                      st.au_column(j - 1) + ((i + 3) & st.ring_mask), max_bulge,
-                                      st.bulge_by_r, st.bulge_by_l);
-    e = std::min(e, bulges + FoldContext::AU(t));
+    const int bulges = kernels::min_bulge_loop(
+        st.au_row(i + 1) + (j - 2 - kWindow + kShift),
+        st.au_column(j - 1) + ((i + 3) & st.ring_mask), max_bulge, st.bulge_by_r, st.bulge_by_l);
+    e = std::min(e, bulges + E.terminal(t));
   }
 
-  const int a = x.s(i + 1), b = x.s(j - 1);
-  // 1x1, 1x2, 2x1 and 2x2 loops have tables of their own
-  if (span >= 8) {
-    if (inner(i + 2, j - 2, u)) e = std::min(e, P.int11[t][u][a][b] + x.c(i + 2, j - 2));
-  }
-  if (span >= 9) {
-    if (inner(i + 2, j - 3, u))
-      e = std::min(e, P.int21[t][u][a][x.s(j - 2)][b] + x.c(i + 2, j - 3));
-    if (inner(i + 3, j - 2, u))
-      e = std::min(e, P.int21[u][t][x.s(j - 1)][a][x.s(i + 2)] + x.c(i + 3, j - 2));
-  }
-  if (span >= 10) {
-    if (inner(i + 3, j - 3, u))
-      e = std::min(e, P.int22[t][u][a][x.s(i + 2)][x.s(j - 2)][b] + x.c(i + 3, j - 3));
-  }
+  // (i . (p ... q) . j) and the 1x2, 2x1 and 2x2 loops, which have tables of their own
+  if (span >= kMinSpan + 4) e = std::min(e, small_loop(1, 1));
+  if (span >= kMinSpan + 5) e = std::min({e, small_loop(1, 2), small_loop(2, 1)});
+  if (span >= kMinSpan + 6) e = std::min(e, small_loop(2, 2));
 
-  // generic interior loops: l bases 5', r bases 3', not covered above
-  const int generic =
-      min_generic_loop(st.inner_mm.data(), st.band_width, st.ring_mask, i, j, st.loop_cost);
-  if (generic < ENERGY_INF) e = std::min(e, generic + P.mismatchI[t][a][b]);
+  // (i ... (p ... q) ... j): generic interior loops, outer mismatch added last
+  const int generic = kernels::min_generic_loop(st.inner_mm.data(), st.band_width, st.ring_mask,
+                                                i, j, st.loop_cost);
+  if (generic < ENERGY_INF) e = std::min(e, generic + E.interior_outer(t, a, b));
   return e;
 }
 
 void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
-  const EnergyParams& P = x.P;
+  const EnergyTerms& E = x.E;
   const int t = x.t(i, j);
   const int b = x.bonus(i, j);
   const bool barred = x.barred(t, b);
 
   // (i ... j): hairpin
-  int e = barred ? FORBIDDEN_HAIRPIN
-                 : HairpinE(P, i, j, t, x.sequence, x.ws.seq.S1.data(), x.tetra_loop);
+  int e = barred ? FORBIDDEN_HAIRPIN : E.hairpin(i, j, t, x.sequence, x.S1());
 
   int w = ENERGY_INF;
   e = std::min(e, best_interior(x, st, i, j, t, barred, w));
 
-  // (i (..)(..) j): regular multiloop closing
+  // (i (..)(..) j): multiloop closed by (i, j), read from inside as tt
+  const int tt = E.rtype(t);
   if (!barred) {
     const int* dml1 = st.dml_row(i + 1);
     const int* dml2 = st.dml_row(i + 2);
-    int d = dml1[j - 1];
-    if (x.dangles != 0) {
-      const int tt = x.pm.rtype[t];
-      const int x3 = x.D3(tt, i + 1), x5 = x.D5(tt, j - 1);
-      if (x.dangles == 2) {
-        d += x3 + x5;
-      } else {
-        d = std::min({d, dml2[j - 1] + x3 + P.MLbase, dml1[j - 2] + x5 + P.MLbase,
-                      dml2[j - 2] + x3 + x5 + 2 * P.MLbase});
-      }
+    int d = dml1[j - 1] + E.ml_branch(tt, x.s(j - 1), x.s(i + 1));
+    if (E.odd_dangles()) {
+      // (i .(..)(..) j), (i (..)(..). j), (i .(..)(..). j): unpaired bases dangling on
+      // the closing pair
+      const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
+      const int u = E.ml_unpaired(), branch = E.ml_branch(tt);
+      d = std::min({d, dml2[j - 1] + x3 + u + branch, dml1[j - 2] + x5 + u + branch,
+                    dml2[j - 2] + x3 + x5 + 2 * u + branch});
     }
-    e = std::min(e, d + P.MLintern[t] + P.MLclosing);
+    e = std::min(e, d + E.ml_closing());
   }
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
-  if (x.dangles == 3) {
-    int m = ENERGY_INF;
-    if (j - 6 >= i + 5) {
-      // the closing pair's stacking on a branch, by the branch's raw type
-      int on_branch[8];
-      for (int v = 0; v < 8; v++) {
-        const int u = x.pm.rtype[v];
-        on_branch[v] = u != 0 ? P.stack[t][u] : kNoStack;
-      }
-      const int count = j - i - 10;  // k = i+5 .. j-6
-      const int col = static_cast<int>(st.col(0, j - 1));
-      // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
-      m = std::min(m, min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[static_cast<size_t>(col + i + 6)],
-                                  &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count));
-      // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
-      m = std::min(m,
-                   min_coaxial(&st.c_col[static_cast<size_t>(col + i + 6)], &x.fML(i + 1, i + 5),
-                               &st.ptype_col[static_cast<size_t>(col + i + 6)], on_branch, count));
+  if (E.dangles() == 3 && j - 6 >= i + 5) {
+    // the closing pair's stacking on a branch, by the branch's type from outside
+    int on_branch[kPairTypes];
+    for (int v = 0; v < kPairTypes; v++) {
+      const int u = E.rtype(v);
+      on_branch[v] = u != 0 ? E.coaxial_stack(t, u) : kNoStack;
     }
-    e = std::min(e, m + 2 * P.MLintern[1] + P.MLclosing);
+    const int count = j - i - 10;  // k = i+5 .. j-6
+    const size_t col = st.col(0, j - 1) + static_cast<size_t>(i + 6);
+    // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
+    int m = kernels::min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[col],
+                                 &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count);
+    // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
+    m = std::min(m, kernels::min_coaxial(&st.c_col[col], &x.fML(i + 1, i + 5),
+                                         &st.ptype_col[col], on_branch, count));
+    if (m < ENERGY_INF) e = std::min(e, m + E.ml_closing());
   }
 
   const int stacked_on = st.cc_row(i + 1)[j - 1];  // cc(i+1, j-1)
@@ -413,61 +294,56 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
 }
 
 void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
-  const EnergyParams& P = x.P;
+  const EnergyTerms& E = x.E;
   const int n = x.n;
   const int t = x.t(i, j);
+  const int unpaired = E.ml_unpaired();
 
-  // unpaired base at either end of the piece
-  int f = std::min(x.fML(i + 1, j) + P.MLbase, x.fML(i, j - 1) + P.MLbase);
+  // [. i+1 .. j] and [i .. j-1 .]: unpaired base at either end of the piece
+  int f = std::min(x.fML(i + 1, j) + unpaired, x.fML(i, j - 1) + unpaired);
 
-  // one branch (i, j)
-  int a0 = x.c(i, j) + P.MLintern[t];
-  if (x.dangles == 2) {
-    if (i > 1) a0 += x.D5(t, i - 1);
-    if (j < n) a0 += x.D3(t, j + 1);
-  }
-  f = std::min(f, a0);
+  // (i .. j): one branch
+  f = std::min(f, x.c(i, j) + E.ml_branch(t, i > 1 ? x.s(i - 1) : -1, j < n ? x.s(j + 1) : -1));
 
-  // one branch with dangling neighbours inside the piece
-  if (x.odd_dangles) {
+  // [. (i+1 .. j)], [(i .. j-1) .], [. (i+1 .. j-1) .]: one branch with dangling
+  // neighbours inside the piece
+  if (E.odd_dangles()) {
     const int t1 = x.t(i + 1, j), t2 = x.t(i, j - 1), t3 = x.t(i + 1, j - 1);
-    f = std::min(f, x.c(i + 1, j) + x.D5(t1, i) + P.MLintern[t1] + P.MLbase);
-    f = std::min(f, x.c(i, j - 1) + x.D3(t2, j) + P.MLintern[t2] + P.MLbase);
-    f = std::min(f, x.c(i + 1, j - 1) + x.D5(t3, i) + x.D3(t3, j) + P.MLintern[t3] + 2 * P.MLbase);
+    f = std::min(f, x.c(i + 1, j) + E.dangle5(t1, x.s(i)) + E.ml_branch(t1) + unpaired);
+    f = std::min(f, x.c(i, j - 1) + E.dangle3(t2, x.s(j)) + E.ml_branch(t2) + unpaired);
+    f = std::min(f, x.c(i + 1, j - 1) + E.dangle5(t3, x.s(i)) + E.dangle3(t3, x.s(j)) +
+                        E.ml_branch(t3) + 2 * unpaired);
   }
 
-  // two pieces [i, k] [k+1, j], k = i+4 .. j-5, over the candidate splits of column j
+  // [i .. k][k+1 .. j], k = i+4 .. j-5: two pieces, over the candidate splits of column j
   int split = ENERGY_INF;
   const bool has_split = j - 5 >= i + 4;
   if (has_split) {
-    split = std::numeric_limits<int>::max();
     const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
     int count = static_cast<int>(cand.k.size());
     while (count > 0 && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
-    split = min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
+    split = kernels::min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
     // Splits whose 3' piece ends in an unpaired base: together no better than the best
     // split of [i, j-1] plus that base, and that value is reached.
-    if (j - i >= 10) split = std::min(split, st.dml_row(i)[j - 1] + P.MLbase);
+    if (j - i >= 10) split = std::min(split, st.dml_row(i)[j - 1] + unpaired);
   }
   st.dml_row(i)[j] = split;
   f = std::min(f, split);
 
-  // two adjacent branches stacked coaxially
-  if (x.dangles == 3) {
-    int m = ENERGY_INF;
-    if (j - 5 >= i + 4) {  // (i k)(k+1 j), k = i+4 .. j-5
-      const size_t col = st.col(i + 5, j);
-      m = min_coaxial2(&x.c(i, i + 4), &st.c_col[col], &x.ws.ptype[x.ws.cell(i, i + 4)],
-                       &st.ptype_col[col], st.branch_stack, j - i - 8);
-    }
-    f = std::min(f, m + 2 * P.MLintern[1]);
+  // (i k)(k+1 j): two adjacent branches stacked coaxially
+  if (E.dangles() == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
+    const size_t col = st.col(i + 5, j);
+    const int m = kernels::min_coaxial2(&x.c(i, i + 4), &st.c_col[col],
+                                        &x.ws.ptype[x.ws.cell(i, i + 4)], &st.ptype_col[col],
+                                        st.branch_stack, j - i - 8);
+    f = std::min(f, m);
   }
 
   x.fML(i, j) = f;
   // Splitting at i-1 is worth trying later only if this piece is one branch, without
   // unpaired bases at its ends and not itself split.
-  const bool unpaired_start = i <= j - 5 && f == x.fML(i + 1, j) + P.MLbase;
-  const bool unpaired_end = i <= j - 5 && f == x.fML(i, j - 1) + P.MLbase;
+  const bool unpaired_start = i <= j - 5 && f == x.fML(i + 1, j) + unpaired;
+  const bool unpaired_end = i <= j - 5 && f == x.fML(i, j - 1) + unpaired;
   if (!unpaired_start && !unpaired_end && !(has_split && f == split)) {
     FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
     cand.k.push_back(i - 1);
@@ -479,38 +355,32 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
 // are final, the pairs (k, m) of row k offer their candidates for f5[m] (m the 3' end)
 // and, with odd dangles, for f5[m+1] (base m+1 dangling).
 void fill_exterior(const FoldContext& x) {
+  const EnergyTerms& E = x.E;
   const int n = x.n;
   std::vector<int>& f5 = x.ws.f5;
-  std::fill(f5.begin(), f5.begin() + 5, 0);
+  std::fill(f5.begin(), f5.begin() + kMinSpan + 1, 0);
   std::vector<int> best(static_cast<size_t>(n) + 2, ENERGY_INF);
-  for (int k = 1; k + 4 <= n; k++) {
-    if (k - 1 >= 5) f5[k - 1] = std::min(f5[k - 2], best[k - 1]);
-    for (int m = k + 4; m <= n; m++) {
+  for (int k = 1; k + kMinSpan <= n; k++) {
+    if (k - 1 > kMinSpan) f5[k - 1] = std::min(f5[k - 2], best[k - 1]);
+    for (int m = k + kMinSpan; m <= n; m++) {
       const int t = x.t(k, m);
       if (t == 0) continue;
-      const int cm = x.c(k, m) + FoldContext::AU(t);
-      if (k == 1) {
-        best[m] = std::min(best[m], cm + (x.dangles == 2 && m < n ? x.D3(t, m + 1) : 0));
-        if (x.odd_dangles && m < n) best[m + 1] = std::min(best[m + 1], cm + x.D3(t, m + 1));
-        continue;
-      }
-      const int d5 = x.D5(t, k - 1);
-      int e = f5[k - 1] + cm;
-      if (x.dangles == 2) {
-        e += d5;
-        if (m < n) e += x.D3(t, m + 1);
-      }
-      best[m] = std::min(best[m], e);
-      if (x.odd_dangles) {
-        best[m] = std::min(best[m], f5[k - 2] + cm + d5);
-        if (m < n) {
-          const int d3 = x.D3(t, m + 1);
-          best[m + 1] = std::min({best[m + 1], f5[k - 1] + cm + d3, f5[k - 2] + cm + d3 + d5});
-        }
+      const int five = k > 1 ? x.s(k - 1) : -1, three = m < n ? x.s(m + 1) : -1;
+      // ... (k .. m) ...: the helix with both neighbours dangling in mode 2
+      const int before = k > 1 ? f5[k - 1] : 0;
+      best[m] = std::min(best[m], before + x.c(k, m) + E.exterior_branch(t, five, three));
+      if (!E.odd_dangles()) continue;
+      // . (k .. m) and (k .. m) .: one neighbour dangling, left unpaired by the rest
+      const int cm = x.c(k, m) + E.terminal(t);
+      if (k > 1) best[m] = std::min(best[m], f5[k - 2] + cm + E.dangle5(t, five));
+      if (m < n) {
+        const int d3 = E.dangle3(t, three);
+        best[m + 1] = std::min(best[m + 1], before + cm + d3);
+        if (k > 1) best[m + 1] = std::min(best[m + 1], f5[k - 2] + cm + d3 + E.dangle5(t, five));
       }
     }
   }
-  for (int m = 5; m <= n; m++) f5[m] = std::min(f5[m - 1], best[m]);
+  for (int m = kMinSpan + 1; m <= n; m++) f5[m] = std::min(f5[m - 1], best[m]);
 }
 
 // Fills rows top down to bottom (a block), column by column: a cell of the block's first

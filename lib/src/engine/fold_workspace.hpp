@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/energy_terms.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/constants.h"
+#include "stemloop/folder.hpp"
+#include "stemloop/model.hpp"
 
 namespace stemloop {
 
@@ -37,47 +40,32 @@ class Workspace {
 void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
                  const char* constraint);
 
-}  // namespace stemloop
-
-#include "stemloop/energy_par.h"
-#include "stemloop/energy_params.hpp"
-#include "stemloop/folder.hpp"
-#include "stemloop/model.hpp"
-
-namespace stemloop {
-
 // Everything the fill and the trace read for one fold, with the notation of the
-// recursions: t(i,j) pair types, s(k) aliased codes, D5/D3 dangles, AU terminal penalty.
+// recursions: t(i,j) pair types, c and fML the tables, s(k) aliased codes.
 struct FoldContext {
-  const EnergyParams& P;
-  const PairMatrix& pm;
+  EnergyTerms E;
   Workspace& ws;
   const char* sequence;
   int n;
-  int dangles;       // 0..3 (other values were mapped to 1)
-  bool odd_dangles;  // modes 1 and 3
   bool no_lonely_pairs;
   bool no_closing_gu;
-  bool tetra_loop;
 
   int t(int i, int j) const { return ws.ptype[ws.cell(i, j)]; }
   int& c(int i, int j) const { return ws.c[ws.cell(i, j)]; }
   int& fML(int i, int j) const { return ws.fML[ws.cell(i, j)]; }
   int s(int k) const { return ws.seq.S1[static_cast<size_t>(k)]; }
-  int D5(int type, int k) const { return P.dangle5[type][s(k)]; }
-  int D3(int type, int k) const { return P.dangle3[type][s(k)]; }
-  static int AU(int type) { return type > 2 ? TerminalAU : 0; }
+  const short* S1() const { return ws.seq.S1.data(); }
   // Constraint bonus of the pair (i, j): one CONSTRAINT_BONUS per end that must pair.
   int bonus(int i, int j) const {
     return (ws.BP[static_cast<size_t>(i)] == -1 ? -CONSTRAINT_BONUS : 0) +
            (ws.BP[static_cast<size_t>(j)] == -1 ? -CONSTRAINT_BONUS : 0);
   }
   // G-U and U-G pairs without a bonus may not close loops under no_closingGU.
-  bool barred(int type, int b) const { return no_closing_gu && (type == 3 || type == 4) && b == 0; }
+  bool barred(int type, int b) const { return no_closing_gu && is_wobble(type) && b == 0; }
   // Whether a pair read from inside as type u may be the inner pair of a bulge or
   // interior loop: under no_closingGU a G-U or U-G pair sits inside another only as a
   // direct stack.
-  bool may_be_inner(int u) const { return !(no_closing_gu && (u == 3 || u == 4)); }
+  bool may_be_inner(int u) const { return !(no_closing_gu && is_wobble(u)); }
 };
 
 // Encodes the sequence, sizes the workspace, applies the pair rules and the constraint

@@ -33,18 +33,12 @@ FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& o
   ws.BP.assign(static_cast<size_t>(n) + 2, 0);
   make_ptypes(ws, model.pairs.pair, options.noLonelyPairs, constraint);
 
-  // Dangle modes outside 0..3 behave as mode 1 throughout, fill and trace alike.
-  const int dangles = (options.dangles >= 0 && options.dangles <= 3) ? options.dangles : 1;
-  return FoldContext{model.params,
-                     model.pairs,
+  return FoldContext{EnergyTerms(model, options.dangles, options.tetra_loop),
                      ws,
                      sequence.c_str(),
                      n,
-                     dangles,
-                     dangles % 2 == 1,
                      options.noLonelyPairs,
-                     options.no_closingGU,
-                     options.tetra_loop};
+                     options.no_closingGU};
 }
 
 FoldResult Folder::fold(const Model& model, const FoldOptions& options, const std::string& sequence,

@@ -4,7 +4,6 @@
 
 #include "fold_workspace.hpp"
 #include "stemloop/error.hpp"
-#include "engine/loops.hpp"
 
 namespace stemloop {
 namespace {
@@ -18,7 +17,7 @@ struct Pending {
 class Tracer {
  public:
   Tracer(const FoldContext& x, std::vector<std::pair<int, int>>& pairs)
-      : x_(x), P_(x.P), pairs_(pairs) {}
+      : x_(x), E_(x.E), pairs_(pairs) {}
 
   void run(int ml) {
     stack_.push_back(Pending{1, x_.n, ml});
@@ -30,9 +29,10 @@ class Tracer {
         continue;
       }
       const int i = seg.i, j = seg.j;
-      if (j < i + 4) continue;
+      if (j < i + MIN_HAIRPIN + 1) continue;
       const int v = seg.ml == kExterior ? x_.ws.f5[j] : x_.fML(i, j);
-      const int v_unpaired = seg.ml == kExterior ? x_.ws.f5[j - 1] : x_.fML(i, j - 1) + P_.MLbase;
+      const int v_unpaired =
+          seg.ml == kExterior ? x_.ws.f5[j - 1] : x_.fML(i, j - 1) + E_.ml_unpaired();
       if (v == v_unpaired) {  // base j unpaired
         stack_.push_back(Pending{i, j - 1, seg.ml});
         continue;
@@ -45,29 +45,32 @@ class Tracer {
   }
 
  private:
+  // The exterior loop ending at j: the helix that ends there or one base before it,
+  // with the 5' neighbour and, in modes 1 and 3, one dangling base.
   void exterior_step(int j, int v) {
     const std::vector<int>& f5 = x_.ws.f5;
     const int n = x_.n;
-    for (int k = j - 4; k >= 1; k--) {
+    for (int k = j - MIN_HAIRPIN - 1; k >= 1; k--) {
       int pi = 0, pj = 0, rest = 0;
-      if (x_.odd_dangles) {
+      const int five = k > 1 ? x_.s(k - 1) : -1;
+      if (E_.odd_dangles()) {
         if (int t = x_.t(k, j - 1)) {
-          const int e = x_.c(k, j - 1) + x_.D3(t, j) + FoldContext::AU(t);
-          if (v == f5[k - 1] + e) pi = k, pj = j - 1, rest = k - 1;  // T1
-          if (k > 1 && v == f5[k - 2] + e + x_.D5(t, k - 1))
-            pi = k, pj = j - 1, rest = k - 2;  // T2
+          const int e = x_.c(k, j - 1) + E_.dangle3(t, x_.s(j)) + E_.terminal(t);
+          // [1 .. k-1] (k .. j-1) .
+          if (v == f5[k - 1] + e) pi = k, pj = j - 1, rest = k - 1;
+          // [1 .. k-2] . (k .. j-1) .
+          if (k > 1 && v == f5[k - 2] + e + E_.dangle5(t, five)) pi = k, pj = j - 1, rest = k - 2;
         }
       }
       if (int t = x_.t(k, j)) {
-        const int e = x_.c(k, j) + FoldContext::AU(t);
-        int e3 = e;
-        if (x_.dangles == 2) {
-          if (k > 1) e3 += x_.D5(t, k - 1);
-          if (j < n) e3 += x_.D3(t, j + 1);
-        }
-        if (v == f5[k - 1] + e3) pi = k, pj = j, rest = k - 1;  // T3
-        if (x_.odd_dangles && k > 1 && v == f5[k - 2] + e + x_.D5(t, k - 1))
-          pi = k, pj = j, rest = k - 2;  // T4
+        // [1 .. k-1] (k .. j), both neighbours dangling in mode 2
+        const int three = j < n ? x_.s(j + 1) : -1;
+        if (v == f5[k - 1] + x_.c(k, j) + E_.exterior_branch(t, five, three))
+          pi = k, pj = j, rest = k - 1;
+        // [1 .. k-2] . (k .. j)
+        if (E_.odd_dangles() && k > 1 &&
+            v == f5[k - 2] + x_.c(k, j) + E_.terminal(t) + E_.dangle5(t, five))
+          pi = k, pj = j, rest = k - 2;
       }
       if (pi != 0) {
         stack_.push_back(Pending{1, rest, kExterior});
@@ -80,31 +83,30 @@ class Tracer {
 
   void piece_step(int i, int j, int v) {
     const int n = x_.n;
-    if (v == x_.fML(i + 1, j) + P_.MLbase) {  // base i unpaired
+    const int unpaired = E_.ml_unpaired();
+    if (v == x_.fML(i + 1, j) + unpaired) {  // [. i+1 .. j]
       stack_.push_back(Pending{i + 1, j, kPiece});
       return;
     }
 
-    // one branch, possibly with dangling neighbours inside the piece
+    // (i .. j): one branch, or with dangling neighbours inside the piece
     const int t = x_.t(i, j);
-    int a0 = x_.c(i, j) + P_.MLintern[t];
-    if (x_.dangles == 2) {
-      if (i > 1) a0 += x_.D5(t, i - 1);
-      if (j < n) a0 += x_.D3(t, j + 1);
-    }
+    const int a0 =
+        x_.c(i, j) + E_.ml_branch(t, i > 1 ? x_.s(i - 1) : -1, j < n ? x_.s(j + 1) : -1);
     int a1 = ENERGY_INF, a2 = ENERGY_INF, a3 = ENERGY_INF;
-    if (x_.odd_dangles) {
+    if (E_.odd_dangles()) {
       const int t1 = x_.t(i + 1, j), t2 = x_.t(i, j - 1), t3 = x_.t(i + 1, j - 1);
-      a1 = x_.c(i + 1, j) + x_.D5(t1, i) + P_.MLintern[t1] + P_.MLbase;
-      a2 = x_.c(i, j - 1) + x_.D3(t2, j) + P_.MLintern[t2] + P_.MLbase;
-      a3 = x_.c(i + 1, j - 1) + x_.D5(t3, i) + x_.D3(t3, j) + P_.MLintern[t3] + 2 * P_.MLbase;
+      a1 = x_.c(i + 1, j) + E_.dangle5(t1, x_.s(i)) + E_.ml_branch(t1) + unpaired;
+      a2 = x_.c(i, j - 1) + E_.dangle3(t2, x_.s(j)) + E_.ml_branch(t2) + unpaired;
+      a3 = x_.c(i + 1, j - 1) + E_.dangle5(t3, x_.s(i)) + E_.dangle3(t3, x_.s(j)) +
+           E_.ml_branch(t3) + 2 * unpaired;
     }
     if (v == a1) return pair_trace(i + 1, j);
     if (v == a2) return pair_trace(i, j - 1);
     if (v == a3) return pair_trace(i + 1, j - 1);
     if (v == a0) return pair_trace(i, j);
 
-    // two pieces
+    // [i .. k][k+1 .. j]: two pieces
     for (int k = i + 4; k <= j - 5; k++) {
       if (v == x_.fML(i, k) + x_.fML(k + 1, j)) {
         stack_.push_back(Pending{i, k, kPiece});
@@ -112,12 +114,12 @@ class Tracer {
         return;
       }
     }
-    // two coaxially stacked branches
-    if (x_.dangles == 3) {
+    // (i k)(k+1 j): two coaxially stacked branches
+    if (E_.dangles() == 3) {
       for (int k = i + 4; k <= j - 5; k++) {
-        const int u1 = x_.pm.rtype[x_.t(i, k)], u2 = x_.pm.rtype[x_.t(k + 1, j)];
+        const int u1 = E_.rtype(x_.t(i, k)), u2 = E_.rtype(x_.t(k + 1, j));
         if (u1 == 0 || u2 == 0) continue;
-        if (v == x_.c(i, k) + x_.c(k + 1, j) + P_.stack[u1][u2] + 2 * P_.MLintern[1]) {
+        if (v == x_.c(i, k) + x_.c(k + 1, j) + E_.coaxial_stack(u1, u2)) {
           stack_.push_back(Pending{i, k, kPair});
           stack_.push_back(Pending{k + 1, j, kPair});
           return;
@@ -135,18 +137,18 @@ class Tracer {
     for (;;) {
       const int t = x_.t(i, j);
       const int b = x_.bonus(i, j);
-      if (x_.no_lonely_pairs && g == x_.c(i, j)) {  // stacks on (i+1, j-1)
-        g -= b + P_.stack[t][x_.pm.rtype[x_.t(i + 1, j - 1)]];
+      // (i (i+1 ... j-1) j): under the lonely-pair rule c(i, j) itself is the stack
+      if (x_.no_lonely_pairs && g == x_.c(i, j)) {
+        g -= b + E_.stack(t, E_.rtype(x_.t(i + 1, j - 1)));
         i++;
         j--;
         pairs_.emplace_back(i, j);
         continue;
       }
+      // (i ... j): hairpin
       const bool barred = x_.barred(t, b);
       if (barred && g == FORBIDDEN_HAIRPIN) return;
-      if (!barred &&
-          g == HairpinE(P_, i, j, t, x_.sequence, x_.ws.seq.S1.data(), x_.tetra_loop) + b)
-        return;
+      if (!barred && g == E_.hairpin(i, j, t, x_.sequence, x_.S1()) + b) return;
       if (interior_step(i, j, t, b, barred, g)) continue;
       multiloop_step(i, j, t, b, barred, g);
       return;
@@ -156,17 +158,18 @@ class Tracer {
   // Interior loops, smallest left gap first and for each the smallest right gap first.
   // On a match moves (i, j) to the inner pair and resets the target to its c.
   bool interior_step(int& i, int& j, int t, int b, bool barred, int& g) {
-    const int p_max = std::min(j - 5, i + MAX_INTERIOR + 1);
+    // (i (p ... q) j)
+    const int p_max = std::min(j - MIN_HAIRPIN - 2, i + MAX_INTERIOR + 1);
     for (int p = i + 1; p <= p_max; p++) {
-      const int q_min = std::max(p + 4, p + j - i - MAX_INTERIOR - 2);
+      const int q_min = std::max(p + MIN_HAIRPIN + 1, p + j - i - MAX_INTERIOR - 2);
       for (int q = j - 1; q >= q_min; q--) {
         const int t2 = x_.t(p, q);
         if (t2 == 0) continue;
-        const int u = x_.pm.rtype[t2];
+        const int u = E_.rtype(t2);
         const bool direct_stack = p == i + 1 && q == j - 1;
         if (!direct_stack && (barred || !x_.may_be_inner(u))) continue;
-        const int L = LoopEnergy(P_, p - i - 1, j - q - 1, t, u, x_.s(i + 1), x_.s(j - 1),
-                                 x_.s(p - 1), x_.s(q + 1));
+        const int L = E_.two_pair_loop(p - i - 1, j - q - 1, t, u, x_.s(i + 1), x_.s(j - 1),
+                                       x_.s(p - 1), x_.s(q + 1));
         if (g == L + x_.c(p, q) + b) {
           pairs_.emplace_back(p, q);
           i = p;
@@ -179,30 +182,38 @@ class Tracer {
     return false;
   }
 
+  // (i (..)(..) j): the multiloop closed by (i, j), read from inside as tt.
   void multiloop_step(int i, int j, int t, int b, bool barred, int g) {
-    const int tt = x_.pm.rtype[t];
-    const int base = P_.MLclosing + b + P_.MLintern[t];
-    const int x5 = x_.D5(tt, j - 1), x3 = x_.D3(tt, i + 1);
-    const int coax = 2 * P_.MLintern[1] + P_.MLclosing + b;
+    const int tt = E_.rtype(t);
+    const int closing = E_.ml_closing() + b;
+    const int base = closing + E_.ml_branch(tt);
+    const int both = closing + E_.ml_branch(tt, x_.s(j - 1), x_.s(i + 1));
+    const int x5 = E_.dangle5(tt, x_.s(j - 1)), x3 = E_.dangle3(tt, x_.s(i + 1));
+    const int unpaired = E_.ml_unpaired();
     for (int k = i + 5; k <= j - 6; k++) {
       if (!barred) {
-        if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + base + (x_.dangles == 2 ? x5 + x3 : 0))
+        // (i [i+1 .. k][k+1 .. j-1] j)
+        if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + both)
           return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
-        if (x_.odd_dangles) {
-          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + P_.MLbase)
+        if (E_.odd_dangles()) {
+          // (i . [i+2 .. k][k+1 .. j-1] j) and the like: bases dangling on (i, j)
+          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + unpaired)
             return push_parts(i + 2, k, kPiece, k + 1, j - 1, kPiece);
-          if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 2) + base + x5 + P_.MLbase)
+          if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 2) + base + x5 + unpaired)
             return push_parts(i + 1, k, kPiece, k + 1, j - 2, kPiece);
-          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 2) + base + x3 + x5 + 2 * P_.MLbase)
+          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 2) + base + x3 + x5 + 2 * unpaired)
             return push_parts(i + 2, k, kPiece, k + 1, j - 2, kPiece);
         }
       }
-      if (x_.dangles == 3) {
-        const int u1 = x_.pm.rtype[x_.t(i + 1, k)];
-        if (u1 != 0 && g == x_.c(i + 1, k) + P_.stack[t][u1] + x_.fML(k + 1, j - 1) + coax)
+      if (E_.dangles() == 3) {
+        // (i (i+1 k) [k+1 .. j-1] j) and (i [i+1 .. k] (k+1 j-1) j): coaxial stacks
+        const int u1 = E_.rtype(x_.t(i + 1, k));
+        if (u1 != 0 &&
+            g == x_.c(i + 1, k) + E_.coaxial_stack(t, u1) + x_.fML(k + 1, j - 1) + closing)
           return push_parts(i + 1, k, kPair, k + 1, j - 1, kPiece);
-        const int u2 = x_.pm.rtype[x_.t(k + 1, j - 1)];
-        if (u2 != 0 && g == x_.c(k + 1, j - 1) + P_.stack[t][u2] + x_.fML(i + 1, k) + coax)
+        const int u2 = E_.rtype(x_.t(k + 1, j - 1));
+        if (u2 != 0 &&
+            g == x_.c(k + 1, j - 1) + E_.coaxial_stack(t, u2) + x_.fML(i + 1, k) + closing)
           return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPair);
       }
     }
@@ -216,7 +227,7 @@ class Tracer {
   }
 
   const FoldContext& x_;
-  const EnergyParams& P_;
+  const EnergyTerms& E_;
   std::vector<std::pair<int, int>>& pairs_;
   std::vector<Pending> stack_;
 };
