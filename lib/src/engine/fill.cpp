@@ -138,6 +138,7 @@ struct FillState {
     std::vector<int> k;      // split points
     std::vector<int> piece;  // fML(k+1, j)
   };
+  const kernels::KernelSet& vector_ops = kernels::kernel_set();
   const int ring;  // rows of per-row state kept, a power of two
   const int ring_mask;
   size_t row_width;
@@ -206,7 +207,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
 
   // (i (p ... q) j) with left and right unpaired bases, when (p, q) may be the inner
   // pair of a loop other than a stack
-  auto small_loop = [&](int left, int right) -> int {
+  auto small_loop = [&](int left, int right) __attribute__((always_inline)) -> int {
     const int p = i + 1 + left, q = j - 1 - right;
     const int t2 = x.t(p, q);
     if (t2 == 0) return ENERGY_INF;
@@ -221,7 +222,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - kMinSpan - 2);
   if (max_bulge >= 2) {
     // row window: q = j-2-kWindow+k, that is r = kWindow + 1 - k, ending at r = 2
-    const int bulges = kernels::min_bulge_loop(
+    const int bulges = st.vector_ops.min_bulge_loop(
         st.au_row(i + 1) + (j - 2 - kWindow + kShift),
         st.au_column(j - 1) + ((i + 3) & st.ring_mask), max_bulge, st.bulge_by_r, st.bulge_by_l);
     e = std::min(e, bulges + E.terminal(t));
@@ -233,7 +234,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   if (span >= kMinSpan + 6) e = std::min(e, small_loop(2, 2));
 
   // (i ... (p ... q) ... j): generic interior loops, outer mismatch added last
-  const int generic = kernels::min_generic_loop(st.inner_mm.data(), st.band_width, st.ring_mask,
+  const int generic = st.vector_ops.min_generic_loop(st.inner_mm.data(), st.band_width, st.ring_mask,
                                                 i, j, st.loop_cost);
   if (generic < ENERGY_INF) e = std::min(e, generic + E.interior_outer(t, a, b));
   return e;
@@ -279,10 +280,10 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
     const int count = j - i - 10;  // k = i+5 .. j-6
     const size_t col = st.col(0, j - 1) + static_cast<size_t>(i + 6);
     // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
-    int m = kernels::min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[col],
+    int m = st.vector_ops.min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[col],
                                  &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count);
     // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
-    m = std::min(m, kernels::min_coaxial(&st.c_col[col], &x.fML(i + 1, i + 5),
+    m = std::min(m, st.vector_ops.min_coaxial(&st.c_col[col], &x.fML(i + 1, i + 5),
                                          &st.ptype_col[col], on_branch, count));
     if (m < ENERGY_INF) e = std::min(e, m + E.ml_closing());
   }
@@ -322,7 +323,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
     const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
     int count = static_cast<int>(cand.k.size());
     while (count > 0 && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
-    split = kernels::min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
+    split = st.vector_ops.min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
     // Splits whose 3' piece ends in an unpaired base: together no better than the best
     // split of [i, j-1] plus that base, and that value is reached.
     if (j - i >= 10) split = std::min(split, st.dml_row(i)[j - 1] + unpaired);
@@ -333,7 +334,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   // (i k)(k+1 j): two adjacent branches stacked coaxially
   if (E.dangles() == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
     const size_t col = st.col(i + 5, j);
-    const int m = kernels::min_coaxial2(&x.c(i, i + 4), &st.c_col[col],
+    const int m = st.vector_ops.min_coaxial2(&x.c(i, i + 4), &st.c_col[col],
                                         &x.ws.ptype[x.ws.cell(i, i + 4)], &st.ptype_col[col],
                                         st.branch_stack, j - i - 8);
     f = std::min(f, m);

@@ -1,5 +1,5 @@
 // The fill's vectorised loops. Each body is written once as NAME_body; STEMLOOP_KERNEL
-// compiles it again for AVX-512 and AVX2 and defines NAME to run the widest version the
+// compiles it again for AVX-512 and AVX2, and kernel_set() picks the widest versions the
 // CPU supports. The choice is an ordinary run-time test, not an ifunc resolved during
 // relocation, so the same binary works under every sanitizer.
 #include "engine/fill_kernels.hpp"
@@ -9,37 +9,17 @@
 
 namespace stemloop::kernels {
 
+// Defines NAME_avx512 and NAME_avx2 around NAME_body, for the choice in kernel_set().
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-enum class Simd { kPortable, kAvx2, kAvx512 };
-
-static Simd simd_level() {
-  static const Simd level = [] {
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return Simd::kAvx512;
-    if (__builtin_cpu_supports("avx2")) return Simd::kAvx2;
-    return Simd::kPortable;
-  }();
-  return level;
-}
-
-#define STEMLOOP_KERNEL(ret, name, params, args)                                      \
-  __attribute__((target("avx512f"))) static ret name##_avx512 params {                \
-    return name##_body args;                                                          \
-  }                                                                                   \
-  __attribute__((target("avx2"))) static ret name##_avx2 params { return name##_body args; } \
-  ret name params {                                                                   \
-    switch (simd_level()) {                                                           \
-      case Simd::kAvx512:                                                             \
-        return name##_avx512 args;                                                    \
-      case Simd::kAvx2:                                                               \
-        return name##_avx2 args;                                                      \
-      default:                                                                        \
-        return name##_body args;                                                      \
-    }                                                                                 \
-  }
+#define STEMLOOP_HAS_VARIANTS 1
+#define STEMLOOP_KERNEL(ret, name, params, args)                                         \
+  __attribute__((target("avx512f"))) static ret name##_avx512 params {                   \
+    return name##_body args;                                                             \
+  }                                                                                      \
+  __attribute__((target("avx2"))) static ret name##_avx2 params { return name##_body args; }
 #else
-#define STEMLOOP_KERNEL(ret, name, params, args) \
-  ret name params { return name##_body args; }
+#define STEMLOOP_HAS_VARIANTS 0
+#define STEMLOOP_KERNEL(ret, name, params, args)
 #endif
 
 // The bodies are inlined into each instruction-set version.
@@ -142,5 +122,23 @@ STEMLOOP_KERNEL(int, min_bulge_loop,
                 (const int* row, const int* column, int max_bulge, const int* by_r,
                  const int* by_l),
                 (row, column, max_bulge, by_r, by_l))
+
+#define STEMLOOP_KERNEL_SET(variant)                                                    \
+  KernelSet {                                                                           \
+    min_gather_sum##variant, min_coaxial##variant, min_coaxial2##variant,               \
+        min_generic_loop##variant, min_bulge_loop##variant                              \
+  }
+
+const KernelSet& kernel_set() {
+  static const KernelSet chosen = [] {
+#if STEMLOOP_HAS_VARIANTS
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) return STEMLOOP_KERNEL_SET(_avx512);
+    if (__builtin_cpu_supports("avx2")) return STEMLOOP_KERNEL_SET(_avx2);
+#endif
+    return STEMLOOP_KERNEL_SET(_body);
+  }();
+  return chosen;
+}
 
 }  // namespace stemloop::kernels

@@ -26,27 +26,34 @@ static_assert(static_cast<long long>(kOutOfLoop) + (1 << 29) < std::numeric_limi
 // Marks a pair type that may not take part in a coaxial stack.
 constexpr int kNoStack = std::numeric_limits<int>::min();
 
-// min over c < count of row[index[c]] + b[c].
-int min_gather_sum(const int* row, const int* index, const int* b, int count);
+// The kernels, compiled for one instruction set.
+struct KernelSet {
+  // min over c < count of row[index[c]] + b[c].
+  int (*min_gather_sum)(const int* row, const int* index, const int* b, int count);
 
-// min over k < count of a[k] + b[k] + stacking[type[k]], over the k where
-// stacking[type[k]] != kNoStack; ENERGY_INF when there is none.
-int min_coaxial(const int* a, const int* b, const int8_t* type, const int* stacking, int count);
+  // min over k < count of a[k] + b[k] + stacking[type[k]], over the k where
+  // stacking[type[k]] != kNoStack; ENERGY_INF when there is none.
+  int (*min_coaxial)(const int* a, const int* b, const int8_t* type, const int* stacking,
+                     int count);
 
-// The same for two adjacent branches: stacking[type_a[k] * 8 + type_b[k]].
-int min_coaxial2(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
-                 const int* stacking, int count);
+  // The same for two adjacent branches: stacking[type_a[k] * 8 + type_b[k]].
+  int (*min_coaxial2)(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
+                      const int* stacking, int count);
 
-// min over l = 1..max_l and lanes k of band[row (i+1+l) & ring_mask][j-1-kWindow+kShift+k]
-// + loop_cost[l][k]: the best generic interior loop closed by (i, j) before its outer
-// mismatch, with max_l = min(MAX_INTERIOR - 1, j - i - 7). `band` is a ring of rows of
-// `width` entries.
-int min_generic_loop(const int* band, size_t width, int ring_mask, int i, int j,
-                     const int (*loop_cost)[kWindow]);
+  // min over l = 1..max_l and lanes k of band[row (i+1+l) & ring_mask][j-1-kWindow+kShift+k]
+  // + loop_cost[l][k]: the best generic interior loop closed by (i, j) before its outer
+  // mismatch, with max_l = min(MAX_INTERIOR - 1, j - i - 7). `band` is a ring of rows of
+  // `width` entries.
+  int (*min_generic_loop)(const int* band, size_t width, int ring_mask, int i, int j,
+                          const int (*loop_cost)[kWindow]);
 
-// min over lanes k of row[k] + by_r[k] and, for k < max_bulge - 1, column[k] + by_l[k]:
-// the best bulge of two or more bases before the outer terminal penalty.
-int min_bulge_loop(const int* row, const int* column, int max_bulge, const int* by_r,
-                   const int* by_l);
+  // min over lanes k of row[k] + by_r[k] and, for k < max_bulge - 1, column[k] + by_l[k]:
+  // the best bulge of two or more bases before the outer terminal penalty.
+  int (*min_bulge_loop)(const int* row, const int* column, int max_bulge, const int* by_r,
+                        const int* by_l);
+};
+
+// The widest versions the CPU runs, chosen on the first call.
+const KernelSet& kernel_set();
 
 }  // namespace stemloop::kernels
