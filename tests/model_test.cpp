@@ -210,3 +210,22 @@ TEST_F(Loops, SmallInteriorLoopsReadTheirTablesFromTheSingleBaseSide) {
 }
 
 }  // namespace
+
+// The fill stores the inner part of a generic interior loop once per pair and adds the
+// outer part last: the parts must sum to the whole loop for every loop they stand for.
+TEST_F(Loops, GenericInteriorLoopsAreTheSumOfTheirParts) {
+  for (int left = 1; left <= MAX_INTERIOR; left++) {
+    for (int right = 1; left + right <= MAX_INTERIOR + 4; right++) {
+      if (!stemloop::EnergyTerms::is_generic_interior(left, right)) continue;
+      for (int t = 1; t < stemloop::kPairTypes; t++)
+        for (int u = 1; u < stemloop::kPairTypes; u++)
+          for (int a = 0; a < 5; a++)
+            for (int b = 0; b < 5; b++)
+              for (int c = 0; c < 5; c++)
+                for (int d = 0; d < 5; d++)
+                  ASSERT_EQ(E.two_pair_loop(left, right, t, u, a, b, c, d),
+                            E.interior_outer(t, a, b) + E.interior_size(left, right) +
+                                E.interior_inner(u, d, c));
+    }
+  }
+}
