@@ -1,11 +1,23 @@
-# Thin wrapper over CMake: `make run`, `make test`, `make bench`.
+# Thin wrapper over CMake: `make run`, `make test`, `make bench`; `make help` lists all.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all build run test bench sanitize fuzz deps clean
+.PHONY: all build run test bench sanitize tsan fuzz format format-check tidy deps clean help
 
 all: build
+
+help:
+	@echo "make run           build, then fold a tRNA with the classic program"
+	@echo "make test          build, then run every test suite"
+	@echo "make bench         speed and memory of the fold on fixed-seed random sequences"
+	@echo "make sanitize      the test suite under AddressSanitizer and UBSan ($(BUILD)-sanitize)"
+	@echo "make tsan          the threaded tests under ThreadSanitizer ($(BUILD)-tsan)"
+	@echo "make fuzz          libFuzzer targets for FUZZ_SECONDS seconds each (needs clang)"
+	@echo "make format        clang-format every source file in place"
+	@echo "make format-check  fail when a source file is not clang-formatted"
+	@echo "make tidy          clang-tidy over the library, programs and tools"
+	@echo "make clean         remove the build folders"
 
 # Install what the build needs from Debian's packages when running as root;
 # otherwise name the missing package in one line and stop.
@@ -44,10 +56,29 @@ sanitize: deps
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The threaded fill and the tools' threads under ThreadSanitizer.
+tsan: deps
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTEMLOOP_TSAN=ON
+	cmake --build $(BUILD)-tsan -j $(JOBS)
+	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -R 'Thread|cli_tools_fold'
+
 # libFuzzer targets built with clang in build-fuzz, each run for FUZZ_SECONDS seconds.
 FUZZ_SECONDS ?= 60
 fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash fuzz/run.sh $(CURDIR)/build-fuzz
 
+FORMATTED = $(shell git ls-files '*.cpp' '*.hpp' '*.h' '*.c')
+format:
+	clang-format -i $(FORMATTED)
+
+format-check:
+	clang-format --dry-run --Werror $(FORMATTED)
+
+# clang-tidy with the checks of .clang-tidy, on the compile commands of the build.
+tidy: build
+	cmake -S . -B $(BUILD) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+	clang-tidy -p $(BUILD) --quiet $(filter lib/% tools/% driver/%,$(filter %.cpp,$(FORMATTED)))
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-tsan

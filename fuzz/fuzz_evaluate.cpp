@@ -66,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const stemloop::Error& e) {
     const std::string what = e.what();
     if (sequence.size() != structure.size()) {
-      FUZZ_CHECK(what == "energy_of_struct: string and structure have unequal length");
+      FUZZ_CHECK(what == "string and structure have unequal length");
     } else if (!balanced(structure)) {
-      FUZZ_CHECK(what == "unbalanced brackets in make_pair_table");
+      FUZZ_CHECK(what == "unbalanced brackets in structure");
     } else {
       // The text form of the sequence ends at its first NUL and is then too short.
       FUZZ_CHECK(has_nul);

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const stemloop::Error& e) {
     if (size > kMaxLength) return 0;
     FUZZ_CHECK(bad != 0);
-    FUZZ_CHECK(std::strcmp(e.what(), "unbalanced brackets in make_pair_table") == 0);
+    FUZZ_CHECK(std::strcmp(e.what(), "unbalanced brackets in structure") == 0);
     FUZZ_CHECK(e.position() == bad);
     return 0;
   }

@@ -358,14 +358,14 @@ TEST(EvaluateInput, MalformedTablesAndStringsAreRejected) {
     stemloop::evaluate_structure(m, o, "GGGAAACCC", "(((...))");
     ADD_FAILURE() << "unequal lengths accepted";
   } catch (const stemloop::Error& e) {
-    EXPECT_STREQ(e.what(), "energy_of_struct: string and structure have unequal length");
+    EXPECT_STREQ(e.what(), "string and structure have unequal length");
   }
   for (const char* bad : {"((((...))).", ")(((...)))."}) {
     try {
       stemloop::evaluate_structure(m, o, "GGGGAAACCCC", bad);
       ADD_FAILURE() << bad << " accepted";
     } catch (const stemloop::Error& e) {
-      EXPECT_STREQ(e.what(), "unbalanced brackets in make_pair_table");
+      EXPECT_STREQ(e.what(), "unbalanced brackets in structure");
     }
   }
 }

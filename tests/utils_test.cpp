@@ -106,7 +106,7 @@ TEST(PairTableTest, UnbalancedBracketsInBothLayers) {
       stemloop::make_pair_table(c.structure);
       ADD_FAILURE() << "no error for " << c.structure;
     } catch (const stemloop::Error& e) {
-      EXPECT_STREQ(e.what(), "unbalanced brackets in make_pair_table") << c.structure;
+      EXPECT_STREQ(e.what(), "unbalanced brackets in structure") << c.structure;
       EXPECT_EQ(e.position(), c.position) << c.structure;
     }
   }

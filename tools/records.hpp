@@ -7,11 +7,12 @@
 #include <string>
 
 #include "line_reader.hpp"
+#include "stemloop/constants.h"
 
 namespace stemloop_tools {
 
 // Longest sequence the tools accept: the 16-bit encodings of the engine hold no more.
-constexpr size_t kMaxBases = 32767;
+constexpr size_t kMaxBases = MAX_SEQUENCE_LENGTH;
 
 struct RecordId {
   size_t number = 0;  // 1-based, counted over all inputs

@@ -117,7 +117,7 @@ input bad.txt '>short' GGGGAAAACCCC '((((....)))' '>open' GGGGAAAACCCC '(((((...
 check_run "bad records" 1 "$EVAL" "$WORK/bad.txt"
 cat >"$WORK/expected" <<'MSG'
 stemloop-eval: short: structure has 11 characters for a sequence of 12 bases
-stemloop-eval: open: structure position 13: unbalanced brackets in make_pair_table
+stemloop-eval: open: structure position 13: unbalanced brackets in structure
 stemloop-eval: close: structure has 14 characters for a sequence of 12 bases
 stemloop-eval: chars: structure position 7: '[' is not one of ( ) .
 stemloop-eval: junk: text after the structure is not an energy in parentheses
@@ -132,7 +132,7 @@ grep -qx '>last' "$WORK/out" || fail "record after bad ones not printed"
 input unbalanced.txt '>balance' GGGGAAAACCCC '))))....(((('
 check_run "unbalanced" 1 "$EVAL" "$WORK/unbalanced.txt"
 [ "$(cat "$WORK/err")" = "stemloop-eval: balance: structure position 1: unbalanced brackets\
- in make_pair_table" ] || fail "unbalanced message: $(cat "$WORK/err")"
+ in structure" ] || fail "unbalanced message: $(cat "$WORK/err")"
 [ -s "$WORK/out" ] && fail "unbalanced: printed a result"
 
 # --- Bad options: one line, status 2, nothing on stdout ------------------------------

@@ -8,9 +8,10 @@ namespace stemloop {
 
 class Error : public std::runtime_error {
  public:
-  // UnbalancedBrackets: a structure or constraint string whose brackets do not match;
-  // callers that report the string itself can tell these apart from other failures.
-  enum class Kind { General, UnbalancedBrackets };
+  // What went wrong, for callers that word it their own way: UnbalancedBrackets, a
+  // structure or constraint string whose brackets do not match; TooLong, an input past
+  // MAX_SEQUENCE_LENGTH; InvalidArgument, arguments that do not fit together.
+  enum class Kind { General, UnbalancedBrackets, TooLong, InvalidArgument };
 
   explicit Error(const std::string& message, int position = 0, Kind kind = Kind::General)
       : std::runtime_error(message), position_(position), kind_(kind) {}

@@ -173,8 +173,14 @@ int energy_of_struct_pt(const char* string, short* ptable, short* s, short* s1) 
   opts.logML = logML != 0;
   opts.backtrack_type = backtrack_type;
   opts.tetra_loop = tetra_loop != 0;
-  stemloop::Evaluation ev =
-      guarded([&] { return stemloop::evaluate_structure(model(), opts, string, ptable, s, s1); });
+  stemloop::Evaluation ev = guarded([&] {
+    try {
+      return stemloop::evaluate_structure(model(), opts, string, ptable, s, s1);
+    } catch (const stemloop::Error& e) {
+      if (e.kind() != stemloop::Error::Kind::InvalidArgument) throw;
+      throw stemloop::Error(std::string("energy_of_struct_pt: ") + e.what());
+    }
+  });
   for (const stemloop::PairWarning& w : ev.warnings)
     std::fprintf(stderr, "WARNING: bases %d and %d (%c%c) can't pair!\n", w.i, w.j, w.ci, w.cj);
   return ev.energy;
@@ -206,9 +212,12 @@ short* make_pair_table(const char* structure) {
     try {
       table = stemloop::make_pair_table(structure);
     } catch (const stemloop::Error& e) {
-      if (e.kind() == stemloop::Error::Kind::UnbalancedBrackets)
+      // The engine's words, with the classic entry point named as it always was.
+      if (e.kind() == stemloop::Error::Kind::UnbalancedBrackets) {
         std::fprintf(stderr, "%s\n", structure);
-      throw;
+        throw stemloop::Error("unbalanced brackets in make_pair_table");
+      }
+      throw stemloop::Error(std::string("make_pair_table: ") + e.what());
     }
     auto* result = static_cast<short*>(space(static_cast<unsigned>(table.size() * sizeof(short))));
     std::memcpy(result, table.data(), table.size() * sizeof(short));

@@ -81,7 +81,7 @@ void build_pair_matrix(PairMatrix& pm, const AlphabetOptions& options) {
 
 EncodedSequence encode_sequence(const std::string& sequence, const PairMatrix& pm) {
   if (sequence.size() > static_cast<size_t>(MAX_SEQUENCE_LENGTH))
-    throw Error("sequence longer than 32767 bases");
+    throw Error("sequence longer than 32767 bases", 0, Error::Kind::TooLong);
   const int n = static_cast<int>(sequence.size());
   EncodedSequence enc;
   enc.S.assign(static_cast<size_t>(n) + 1, 0);

@@ -283,9 +283,9 @@ Evaluation evaluate_structure(const Model& model, const EvalOptions& options, co
                               bool with_loops) {
   check_pair_table(table);
   if (table[0] != S[0] || S1[0] != S[0])
-    throw Error("energy_of_struct_pt: pair table and sequence have unequal length");
+    throw Error("pair table and sequence have unequal length", 0, Error::Kind::InvalidArgument);
   if (std::strlen(sequence) < static_cast<size_t>(S[0]))
-    throw Error("energy_of_struct_pt: sequence text shorter than its encoding");
+    throw Error("sequence text shorter than its encoding", 0, Error::Kind::InvalidArgument);
   if (S[0] < 1) return Evaluation{};
   return Walker(model, options, sequence, table, S, S1, with_loops).run();
 }
@@ -294,7 +294,7 @@ Evaluation evaluate_structure(const Model& model, const EvalOptions& options,
                               const std::string& sequence, const std::string& structure,
                               bool with_loops) {
   if (structure.size() != sequence.size())
-    throw Error("energy_of_struct: string and structure have unequal length");
+    throw Error("string and structure have unequal length", 0, Error::Kind::InvalidArgument);
   EncodedSequence enc = encode_sequence(sequence, model.pairs);
   PairTable table = make_pair_table(structure);
   return evaluate_structure(model, options, sequence.c_str(), table.data(), enc.S.data(),

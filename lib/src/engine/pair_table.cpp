@@ -1,25 +1,21 @@
 // Dot-bracket structures to pair tables, and the check that a table is properly nested.
 #include "stemloop/pair_table.hpp"
 
-#include <cstdio>
-#include <cstring>
 
+#include "stemloop/constants.h"
 #include "stemloop/error.hpp"
 
 namespace stemloop {
 namespace {
 
-// Positions and the length are stored in 16-bit signed entries.
-constexpr size_t kMaxLength = 32767;
-
-constexpr char kUnbalanced[] = "unbalanced brackets in make_pair_table";
+constexpr char kUnbalanced[] = "unbalanced brackets in structure";
 
 }  // namespace
 
 PairTable make_pair_table(const std::string& structure) {
-  if (structure.size() > kMaxLength) {
-    throw Error("make_pair_table: structure longer than 32767");
-  }
+  // Positions and the length are stored in 16-bit signed entries.
+  if (structure.size() > static_cast<size_t>(MAX_SEQUENCE_LENGTH))
+    throw Error("structure longer than 32767", 0, Error::Kind::TooLong);
   // Counted in int: a short counter would wrap past 32767 and never end the loop.
   const int n = static_cast<int>(structure.size());
   PairTable table(static_cast<size_t>(n) + 2, 0);
@@ -42,21 +38,21 @@ PairTable make_pair_table(const std::string& structure) {
 }
 
 void check_pair_table(const short* table) {
-  const char* const kInvalid = "energy_of_struct_pt: invalid pair table";
+  const char* const kInvalid = "invalid pair table";
   const int n = table[0];
-  if (n < 0 || table[n + 1] != 0) throw Error(kInvalid);
+  if (n < 0 || table[n + 1] != 0) throw Error(kInvalid, 0, Error::Kind::InvalidArgument);
   // With every pair reciprocal, pairs nest exactly when each closing position meets its
   // partner on top of the stack of positions still open.
   std::vector<int> open;
   for (int i = 1; i <= n; i++) {
     const int j = table[i];
-    if (j < 0 || j > n || j == i) throw Error(kInvalid, i);
+    if (j < 0 || j > n || j == i) throw Error(kInvalid, i, Error::Kind::InvalidArgument);
     if (j == 0) continue;
-    if (table[j] != i) throw Error(kInvalid, i);
+    if (table[j] != i) throw Error(kInvalid, i, Error::Kind::InvalidArgument);
     if (j > i) {
       open.push_back(i);
     } else {
-      if (open.empty() || open.back() != j) throw Error(kInvalid, i);
+      if (open.empty() || open.back() != j) throw Error(kInvalid, i, Error::Kind::InvalidArgument);
       open.pop_back();
     }
   }
