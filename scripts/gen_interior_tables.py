@@ -3,7 +3,7 @@
 
 int11_37, int11_H, int21_37, int21_H, int22_37 and int22_H follow from the rules of
 the parameter set; only the individual 2x2 free energies come from a data file, int22_37.tsv
-(see its README). The generator checks every rule the README says the data meets and
+(see data/README.md). The generator checks every rule the data must meet and
 writes C initialisers for energy_par.cpp to include. The output depends on nothing but
 the input file, so running it twice gives identical bytes.
 
@@ -201,17 +201,17 @@ def read_int22(path):
 
 
 COMPLEMENT = {(A, U), (U, A), (C, G), (G, C)}
-SAME_AS = {GU: AU, UG: UA}  # rule 2: GU blocks equal AU blocks, UG blocks equal UA blocks
+SAME_AS = {GU: AU, UG: UA}  # GU blocks equal AU blocks, UG blocks equal UA blocks
 
 
 def check_int22(v):
-    """The rules of the 2x2 table that the README says the data file meets."""
+    """The rules of the 2x2 table that data/README.md says the data file meets."""
     for (t1, t2, a, b, c, d), x in v.items():
         if (a, d) in COMPLEMENT or (b, c) in COMPLEMENT:
-            assert x == 200, f"rule 3 fails at {t1} {t2} {a}{b}{c}{d}: {x}"
+            assert x == 200, f"complementary mismatch is not 200 at {t1} {t2} {a}{b}{c}{d}: {x}"
         assert x == v[(t2, t1, c, d, a, b)], f"symmetry fails at {t1} {t2} {a}{b}{c}{d}"
         assert x == v[(SAME_AS.get(t1, t1), SAME_AS.get(t2, t2), a, b, c, d)], \
-            f"rule 2 fails at {t1} {t2} {a}{b}{c}{d}"
+            f"wobble block differs from its AU/UA block at {t1} {t2} {a}{b}{c}{d}"
     blocks = {tuple(v[(t1, t2) + k] for k in itertools.product(REAL, repeat=4))
               for t1 in STANDARD for t2 in STANDARD}
     assert len(blocks) == 16, f"{len(blocks)} distinct blocks, expected 16"
