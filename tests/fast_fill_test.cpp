@@ -52,8 +52,8 @@ struct FoldRun {
   std::vector<std::pair<int, int>> pairs;
 };
 
-FoldRun fold_with(bool reference, const Model& model, const FoldOptions& opt, const std::string& seq,
-              const char* constraint, int threads = 1) {
+FoldRun fold_with(bool reference, const Model& model, const FoldOptions& opt,
+                  const std::string& seq, const char* constraint, int threads = 1) {
   Workspace ws;
   const FoldContext x = stemloop::prepare_fold(ws, model, opt, seq, constraint);
   if (reference)
@@ -141,8 +141,8 @@ TEST(FastFill, MatchesReferenceUnderConstraintsAndRandomModels) {
   ModelOptions extra;  // G-A allowed one way only: its reverse type is 0
   extra.alphabet.has_nonstandards = true;
   extra.alphabet.nonstandards = "GA";
-  const Model models[] = {Model(warm), Model(no_gu), Model(extra), perturbed(Model(), 1),
-                          perturbed(Model(), 2), perturbed(Model(extra), 3)};
+  const Model models[] = {Model(warm),           Model(no_gu),          Model(extra),
+                          perturbed(Model(), 1), perturbed(Model(), 2), perturbed(Model(extra), 3)};
   for (int round = 0; round < 120; round++) {
     const int n = 8 + static_cast<int>(rng() % 90);
     const std::string seq = random_rna(rng, n, round % 5 == 0 ? "GGCCAU" : "ACGU");

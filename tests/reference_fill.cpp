@@ -24,9 +24,9 @@ struct Rows {
     std::fill(Fmi.begin(), Fmi.end(), ENERGY_INF);
     std::fill(cc.begin(), cc.end(), ENERGY_INF);
   }
-  std::vector<int> cc, cc1;            // c without the lonely-pair rule, rows i and i + 1
-  std::vector<int> Fmi;                // fML(i, j) of the current row
-  std::vector<int> DMLi, DMLi1, DMLi2; // best two-piece split, rows i, i + 1, i + 2
+  std::vector<int> cc, cc1;             // c without the lonely-pair rule, rows i and i + 1
+  std::vector<int> Fmi;                 // fML(i, j) of the current row
+  std::vector<int> DMLi, DMLi1, DMLi2;  // best two-piece split, rows i, i + 1, i + 2
 };
 
 void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
@@ -48,8 +48,8 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
       const int u = E.rtype(t2);
       const bool direct_stack = p == i + 1 && q == j - 1;
       if (!direct_stack && (barred || !x.may_be_inner(u))) continue;
-      const int L =
-          E.two_pair_loop(p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1), x.s(p - 1), x.s(q + 1));
+      const int L = E.two_pair_loop(p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1), x.s(p - 1),
+                                    x.s(q + 1));
       e = std::min(e, L + x.c(p, q));
       if (direct_stack) w = L;
     }
@@ -73,12 +73,12 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
     for (int k = i + 5; k <= j - 6; k++) {
       const int u1 = E.rtype(x.t(i + 1, k));
       if (u1 != 0)
-        e = std::min(e, x.c(i + 1, k) + E.coaxial_stack(t, u1) + x.fML(k + 1, j - 1) +
-                            E.ml_closing());
+        e = std::min(e,
+                     x.c(i + 1, k) + E.coaxial_stack(t, u1) + x.fML(k + 1, j - 1) + E.ml_closing());
       const int u2 = E.rtype(x.t(k + 1, j - 1));
       if (u2 != 0)
-        e = std::min(e, x.c(k + 1, j - 1) + E.coaxial_stack(t, u2) + x.fML(i + 1, k) +
-                            E.ml_closing());
+        e = std::min(e,
+                     x.c(k + 1, j - 1) + E.coaxial_stack(t, u2) + x.fML(i + 1, k) + E.ml_closing());
     }
   }
 

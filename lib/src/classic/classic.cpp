@@ -7,9 +7,9 @@
 #include <string>
 
 #include "classic_guard.hpp"
+#include "engine/energy_terms.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
-#include "engine/energy_terms.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 #include "stemloop/stemloop.h"

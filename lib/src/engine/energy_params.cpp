@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "stemloop/constants.h"
 #include "stemloop/alphabet.hpp"
+#include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
 
 namespace stemloop {

@@ -80,7 +80,8 @@ class EnergyTerms {
   // Size and asymmetry of a loop of left + right unpaired bases.
   int interior_size(int left, int right) const {
     const int u = left + right;
-    const int e = u <= MAXLOOP ? P_.internal_loop[u] : extrapolated_loop(P_.internal_loop, u, P_.lxc);
+    const int e =
+        u <= MAXLOOP ? P_.internal_loop[u] : extrapolated_loop(P_.internal_loop, u, P_.lxc);
     return e + std::min(P_.MAX_NINIO, std::abs(left - right) * P_.F_ninio[2]);
   }
   // Mismatch of the inner pair (q, p), from inside, on the bases q+1 and p-1.

@@ -68,12 +68,11 @@ class Walker {
   }
 
   // Exterior loop: terminal penalties and dangles of the exterior pairs; the loops
-  // inside each exterior pair are added to the result as they are walked. In modes 1
-  // and 3 a base between two helices dangles on the one it stabilises more.
+  // inside each exterior pair are added to the result as they are walked.
   int exterior_loop() {
     const bool as_ml_piece = opt_.backtrack_type == 'M';
-    const int mode = E_.dangles();
-    int E = 0, last = 0, d3 = 0;
+    int E = 0;
+    Dangling dangling;
     for (int i = 1; i <= n_;) {
       if (pt_[i] == 0) {
         if (as_ml_piece) E += E_.ml_unpaired();
@@ -81,31 +80,49 @@ class Walker {
         continue;
       }
       const int j = pt_[i];
-      // ... (i ... j) ...
-      const int raw = type_of(i, j);
-      const int t = raw == 0 ? kPairNonstandard : raw;
-      if (mode == 2) {
-        E += E_.exterior_branch(t, i > 1 ? S1_[i - 1] : -1, j < n_ ? S1_[j + 1] : -1);
-      } else {
-        E += E_.terminal(t);
-        if (mode != 0) {
-          if (i > 1 && pt_[i - 1] == 0) {
-            int x = E_.dangle5(t, S1_[i - 1]);
-            if (last == i - 1) x -= d3;
-            E += std::min(x, 0);
-          }
-          if (j < n_ && pt_[j + 1] == 0) {
-            d3 = E_.dangle3(t, S1_[j + 1]);
-            E += d3;
-            last = j + 1;
-          }
-        }
-      }
+      E += exterior_helix(i, j, dangling);
       enclosed_loops(i);
-      if (as_ml_piece) E += E_.ml_branch(raw);
+      if (as_ml_piece) E += E_.ml_branch(type_of(i, j));
       i = j + 1;
     }
     return E;
+  }
+
+  // The last 3' dangle of the exterior loop: where and how much.
+  struct Dangling {
+    int last = 0, d3 = 0;
+  };
+
+  // ... (i ... j) ...: an exterior helix with its terminal penalty and dangles. In modes
+  // 1 and 3 only unpaired neighbours dangle, and a base between two helices counts once,
+  // on the helix it stabilises more.
+  int exterior_helix(int i, int j, Dangling& dangling) const {
+    const int raw = type_of(i, j);
+    const int t = raw == 0 ? kPairNonstandard : raw;
+    const int mode = E_.dangles();
+    if (mode == 2) return E_.exterior_branch(t, i > 1 ? S1_[i - 1] : -1, j < n_ ? S1_[j + 1] : -1);
+    int E = E_.terminal(t);
+    if (mode == 0) return E;
+    if (i > 1 && pt_[i - 1] == 0) {
+      int x = E_.dangle5(t, S1_[i - 1]);
+      if (dangling.last == i - 1) x -= dangling.d3;
+      E += std::min(x, 0);
+    }
+    if (j < n_ && pt_[j + 1] == 0) {
+      dangling.d3 = E_.dangle3(t, S1_[j + 1]);
+      E += dangling.d3;
+      dangling.last = j + 1;
+    }
+    return E;
+  }
+
+  // Type of (x, y) for scoring; a pair the bases cannot form is warned about and scored
+  // as nonstandard.
+  int scored_type(int x, int y) {
+    const int t = type_of(x, y);
+    if (t != 0) return t;
+    warn(x < y ? x : y, x < y ? y : x);
+    return kPairNonstandard;
   }
 
   // Every loop enclosed by the pair (i, pt[i]): down each helix iteratively, one pending
@@ -116,49 +133,50 @@ class Walker {
       int i = pending.back();
       pending.pop_back();
       int j = pt_[i];
-      int t = type_of(i, j);
-      if (t == 0) {
-        warn(i, j);
-        t = 7;
-      }
-      int p = i, q = j;
-      while (p < q) {
-        do p++;
-        while (pt_[p] == 0);
-        do q--;
-        while (pt_[q] == 0);
-        if (pt_[q] != p || q < p) break;
-        int t2 = type_of(q, p);
-        if (t2 == 0) {
-          warn(p, q);
-          t2 = 7;
-        }
-        const int left = p - i - 1, right = j - q - 1;
-        // (i (p ... q) j)
-        const int e =
-            E_.two_pair_loop(left, right, t, t2, S1_[i + 1], S1_[j - 1], S1_[p - 1], S1_[q + 1]);
-        LoopKind kind = (left == 0 && right == 0)   ? LoopKind::Stack
-                        : (left == 0 || right == 0) ? LoopKind::Bulge
-                                                    : LoopKind::Interior;
-        record(kind, i, j, p, q, e);
-        i = p;
-        j = q;
-        t = pm_.rtype[t2];
-      }
-      if (q < p) {
-        // (i ... j)
-        record(LoopKind::Hairpin, i, j, 0, 0, E_.hairpin(i, j, t, seq_, S1_));
-        continue;
-      }
+      const int t = scored_type(i, j);
+      const int inner = follow_helix(i, j, t);
+      if (inner == 0) continue;
+      // (i (..)(..) j): a multiloop, its branches walked next
       record(LoopKind::Multiloop, i, j, 0, 0, multiloop(i));
       std::vector<int> branches;
-      for (int b = p; b < j;) {
+      for (int b = inner; b < j;) {
         branches.push_back(b);
         b = pt_[b] + 1;
         while (b < j && pt_[b] == 0) b++;
       }
       pending.insert(pending.end(), branches.rbegin(), branches.rend());
     }
+  }
+
+  // From the pair (i, j) of type t, records the stacks, bulges and interior loops down
+  // the helix and the hairpin at its end. Returns 0 when it ends in a hairpin, otherwise
+  // the first paired position inside the multiloop that ends it, with (i, j) moved to
+  // that multiloop's closing pair.
+  int follow_helix(int& i, int& j, int t) {
+    int p = i, q = j;
+    for (;;) {
+      do p++;
+      while (p < q && pt_[p] == 0);
+      if (p >= q) break;
+      do q--;
+      while (pt_[q] == 0);
+      if (pt_[q] != p) return p;
+      const int t2 = scored_type(q, p);
+      const int left = p - i - 1, right = j - q - 1;
+      // (i (p ... q) j)
+      const int e =
+          E_.two_pair_loop(left, right, t, t2, S1_[i + 1], S1_[j - 1], S1_[p - 1], S1_[q + 1]);
+      const LoopKind kind = (left == 0 && right == 0)   ? LoopKind::Stack
+                            : (left == 0 || right == 0) ? LoopKind::Bulge
+                                                        : LoopKind::Interior;
+      record(kind, i, j, p, q, e);
+      i = p;
+      j = q;
+      t = pm_.rtype[t2];
+    }
+    // (i ... j)
+    record(LoopKind::Hairpin, i, j, 0, 0, E_.hairpin(i, j, t, seq_, S1_));
+    return 0;
   }
 
   struct Stem {
@@ -173,7 +191,7 @@ class Walker {
     std::vector<int> gap;  // gap[m]: unpaired bases before stem m
     auto stem_type = [&](int x, int y) {
       int t = type_of(x, y);
-      return t == 0 ? 7 : t;
+      return t == 0 ? kPairNonstandard : t;
     };
     stems.push_back(Stem{j, i, stem_type(j, i)});
     gap.push_back(0);
@@ -195,6 +213,34 @@ class Walker {
     int best = pass(stems, gap, 0);
     if (E_.dangles() == 3) best = std::min(best, pass(stems, gap, 1));
     return best + E_.ml_closing() + E_.ml_unpaired(u, opt_.logML);
+  }
+
+  // Mode 3, from one stem (type T) to the next (type t) across g unpaired bases.
+  void coaxial_step(int g, int d5, int d3, int T, int t, int& E, int& A, int& D) const {
+    if (g == 0) {
+      // ...)(... : the two stems stack coaxially in place of their branch costs
+      const int coaxial =
+          E + E_.coaxial_stack(pm_.rtype[T], pm_.rtype[t]) - D - E_.ml_branch(t) - E_.ml_branch(T);
+      E = std::min(E, A);
+      D = 0;
+      A = coaxial;
+      return;
+    }
+    if (g == 1) {
+      // ...).(... : the base dangles on one of the two stems
+      const int m = std::min(d5, d3);
+      E += m;
+      D = m - d3;
+      if (E > A + d5) {
+        E = A + d5;
+        D = d5;
+      }
+    } else {
+      E += d5 + d3;
+      if (E > A + d5) E = A + d5;
+      D = d5;
+    }
+    A = ENERGY_INF;
   }
 
   // One walk round the cycle of stems from stem `start`: E is the best energy of the
@@ -229,29 +275,7 @@ class Walker {
           E += d5 + d3;
           break;
         case 3:
-          if (g == 0) {
-            // ...)(... : the two stems stack coaxially in place of their branch costs
-            const int coaxial = E + E_.coaxial_stack(pm_.rtype[T], pm_.rtype[t]) - D -
-                                E_.ml_branch(t) - E_.ml_branch(T);
-            E = std::min(E, A);
-            D = 0;
-            A = coaxial;
-          } else if (g == 1) {
-            // ...).(... : the base dangles on one of the two stems
-            const int m = std::min(d5, d3);
-            E += m;
-            D = m - d3;
-            if (E > A + d5) {
-              E = A + d5;
-              D = d5;
-            }
-            A = ENERGY_INF;
-          } else {
-            E += d5 + d3;
-            if (E > A + d5) E = A + d5;
-            D = d5;
-            A = ENERGY_INF;
-          }
+          coaxial_step(g, d5, d3, T, t, E, A, D);
           break;
         default:
           if (g == 1) E += std::min(d5, d3);

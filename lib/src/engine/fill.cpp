@@ -25,8 +25,8 @@
 #include <limits>
 #include <thread>
 
-#include "fold_workspace.hpp"
 #include "engine/fill_kernels.hpp"
+#include "fold_workspace.hpp"
 
 namespace stemloop {
 namespace {
@@ -61,27 +61,7 @@ struct FillState {
         candidates(static_cast<size_t>(n) + 1),
         progress(static_cast<size_t>(n) + 2) {
     const EnergyTerms& E = x.E;
-    if (E.dangles() == 3) {
-      // (i k)(k+1 j): two branches stacked coaxially, by their types from outside;
-      // kNoStack where either is no pair.
-      for (int a = 0; a < kPairTypes; a++) {
-        for (int b = 0; b < kPairTypes; b++) {
-          const int ua = E.rtype(a), ub = E.rtype(b);
-          branch_stack[a * kPairTypes + b] = (ua != 0 && ub != 0) ? E.coaxial_stack(ua, ub) : kNoStack;
-        }
-      }
-      // Coaxial stacking scans columns too: keep column-major copies for them.
-      col_start.assign(static_cast<size_t>(n) + 2, 0);
-      for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
-      const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-      c_col.assign(cells, ENERGY_INF);
-      fml_col.assign(cells, ENERGY_INF);
-      ptype_col.assign(cells, 0);
-      for (int j = 1; j <= n; j++)
-        for (int i = 1; i <= j; i++)
-          ptype_col[col_start[static_cast<size_t>(j)] + static_cast<size_t>(i)] =
-              static_cast<int8_t>(x.t(i, j));
-    }
+    if (E.dangles() == 3) prepare_coaxial(x, n);
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -95,9 +75,31 @@ struct FillState {
     au_col.assign((static_cast<size_t>(n) + 2) * 2 * static_cast<size_t>(ring), ENERGY_INF);
     for (int l = 1; l < MAX_INTERIOR; l++) {
       for (int r = 1; r + l <= MAX_INTERIOR; r++) {
-        if (EnergyTerms::is_generic_interior(l, r)) loop_cost[l][kWindow - r] = E.interior_size(l, r);
+        if (EnergyTerms::is_generic_interior(l, r))
+          loop_cost[l][kWindow - r] = E.interior_size(l, r);
       }
     }
+  }
+
+  // The tables of dangle mode 3. (i k)(k+1 j): two branches stacked coaxially, by their
+  // types from outside; kNoStack where either is no pair. Coaxial stacking scans columns
+  // too: column-major copies of c, fML and the pair types serve them.
+  void prepare_coaxial(const FoldContext& x, int n) {
+    for (int a = 0; a < kPairTypes; a++) {
+      for (int b = 0; b < kPairTypes; b++) {
+        const int ua = x.E.rtype(a), ub = x.E.rtype(b);
+        branch_stack[a * kPairTypes + b] =
+            (ua != 0 && ub != 0) ? x.E.coaxial_stack(ua, ub) : kNoStack;
+      }
+    }
+    col_start.assign(static_cast<size_t>(n) + 2, 0);
+    for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
+    const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
+    c_col.assign(cells, ENERGY_INF);
+    fml_col.assign(cells, ENERGY_INF);
+    ptype_col.assign(cells, 0);
+    for (int j = 1; j <= n; j++)
+      for (int i = 1; i <= j; i++) ptype_col[col(i, j)] = static_cast<int8_t>(x.t(i, j));
   }
 
   // Clears the state of row i before the row is filled: the columns from i + kMinSpan
@@ -105,7 +107,7 @@ struct FillState {
   // hold no pair of any row that uses the slot: they keep the ENERGY_INF of the
   // constructor, are never written, and other threads may read them at any time.
   void start_row(int i) {
-    const size_t from = static_cast<size_t>(i + kMinSpan);
+    const size_t from = static_cast<size_t>(i) + kMinSpan;
     std::fill(cc_row(i) + from, cc_row(i) + row_width, ENERGY_INF);
     std::fill(dml_row(i) + from, dml_row(i) + row_width, ENERGY_INF);
     std::fill(mm_row(i) + from + kShift, mm_row(i) + band_width, ENERGY_INF);
@@ -207,7 +209,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
 
   // (i (p ... q) j) with left and right unpaired bases, when (p, q) may be the inner
   // pair of a loop other than a stack
-  auto small_loop = [&](int left, int right) __attribute__((always_inline)) -> int {
+  auto small_loop = [&](int left, int right) __attribute__((always_inline))->int {
     const int p = i + 1 + left, q = j - 1 - right;
     const int t2 = x.t(p, q);
     if (t2 == 0) return ENERGY_INF;
@@ -222,9 +224,9 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - kMinSpan - 2);
   if (max_bulge >= 2) {
     // row window: q = j-2-kWindow+k, that is r = kWindow + 1 - k, ending at r = 2
-    const int bulges = st.vector_ops.min_bulge_loop(
-        st.au_row(i + 1) + (j - 2 - kWindow + kShift),
-        st.au_column(j - 1) + ((i + 3) & st.ring_mask), max_bulge, st.bulge_by_r, st.bulge_by_l);
+    const int bulges = st.vector_ops.min_bulge_loop(st.au_row(i + 1) + (j - 2 - kWindow + kShift),
+                                                    st.au_column(j - 1) + ((i + 3) & st.ring_mask),
+                                                    max_bulge, st.bulge_by_r, st.bulge_by_l);
     e = std::min(e, bulges + E.terminal(t));
   }
 
@@ -234,8 +236,8 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   if (span >= kMinSpan + 6) e = std::min(e, small_loop(2, 2));
 
   // (i ... (p ... q) ... j): generic interior loops, outer mismatch added last
-  const int generic = st.vector_ops.min_generic_loop(st.inner_mm.data(), st.band_width, st.ring_mask,
-                                                i, j, st.loop_cost);
+  const int generic = st.vector_ops.min_generic_loop(st.inner_mm.data(), st.band_width,
+                                                     st.ring_mask, i, j, st.loop_cost);
   if (generic < ENERGY_INF) e = std::min(e, generic + E.interior_outer(t, a, b));
   return e;
 }
@@ -278,13 +280,13 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
       on_branch[v] = u != 0 ? E.coaxial_stack(t, u) : kNoStack;
     }
     const int count = j - i - 10;  // k = i+5 .. j-6
-    const size_t col = st.col(0, j - 1) + static_cast<size_t>(i + 6);
+    const size_t col = st.col(i + 6, j - 1);
     // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
     int m = st.vector_ops.min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[col],
-                                 &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count);
+                                      &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count);
     // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
     m = std::min(m, st.vector_ops.min_coaxial(&st.c_col[col], &x.fML(i + 1, i + 5),
-                                         &st.ptype_col[col], on_branch, count));
+                                              &st.ptype_col[col], on_branch, count));
     if (m < ENERGY_INF) e = std::min(e, m + E.ml_closing());
   }
 
@@ -334,9 +336,9 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   // (i k)(k+1 j): two adjacent branches stacked coaxially
   if (E.dangles() == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
     const size_t col = st.col(i + 5, j);
-    const int m = st.vector_ops.min_coaxial2(&x.c(i, i + 4), &st.c_col[col],
-                                        &x.ws.ptype[x.ws.cell(i, i + 4)], &st.ptype_col[col],
-                                        st.branch_stack, j - i - 8);
+    const int m =
+        st.vector_ops.min_coaxial2(&x.c(i, i + 4), &st.c_col[col], &x.ws.ptype[x.ws.cell(i, i + 4)],
+                                   &st.ptype_col[col], st.branch_stack, j - i - 8);
     f = std::min(f, m);
   }
 
@@ -352,34 +354,37 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   }
 }
 
-// Exterior loop, walked by rows so that c is read contiguously: once f5[k-1] and f5[k-2]
-// are final, the pairs (k, m) of row k offer their candidates for f5[m] (m the 3' end)
-// and, with odd dangles, for f5[m+1] (base m+1 dangling).
-void fill_exterior(const FoldContext& x) {
+// The exterior-loop candidates of the helix (k, m) once f5[k-1] and f5[k-2] are final:
+// for f5[m] (m the 3' end) and, with odd dangles, for f5[m+1] (base m+1 dangling).
+void offer_exterior(const FoldContext& x, const std::vector<int>& f5, std::vector<int>& best, int k,
+                    int m, int t) {
   const EnergyTerms& E = x.E;
+  const int n = x.n;
+  const int five = k > 1 ? x.s(k - 1) : -1, three = m < n ? x.s(m + 1) : -1;
+  // [1 .. k-1] (k .. m): both neighbours dangling in mode 2
+  const int before = k > 1 ? f5[k - 1] : 0;
+  best[m] = std::min(best[m], before + x.c(k, m) + E.exterior_branch(t, five, three));
+  if (!E.odd_dangles()) return;
+  // [1 .. k-2] . (k .. m) and [1 .. k-1] (k .. m) .: one unpaired neighbour dangling
+  const int cm = x.c(k, m) + E.terminal(t);
+  if (k > 1) best[m] = std::min(best[m], f5[k - 2] + cm + E.dangle5(t, five));
+  if (m == n) return;
+  const int d3 = E.dangle3(t, three);
+  best[m + 1] = std::min(best[m + 1], before + cm + d3);
+  // [1 .. k-2] . (k .. m) .
+  if (k > 1) best[m + 1] = std::min(best[m + 1], f5[k - 2] + cm + d3 + E.dangle5(t, five));
+}
+
+// Exterior loop, walked by rows so that c is read contiguously.
+void fill_exterior(const FoldContext& x) {
   const int n = x.n;
   std::vector<int>& f5 = x.ws.f5;
   std::fill(f5.begin(), f5.begin() + kMinSpan + 1, 0);
   std::vector<int> best(static_cast<size_t>(n) + 2, ENERGY_INF);
   for (int k = 1; k + kMinSpan <= n; k++) {
     if (k - 1 > kMinSpan) f5[k - 1] = std::min(f5[k - 2], best[k - 1]);
-    for (int m = k + kMinSpan; m <= n; m++) {
-      const int t = x.t(k, m);
-      if (t == 0) continue;
-      const int five = k > 1 ? x.s(k - 1) : -1, three = m < n ? x.s(m + 1) : -1;
-      // ... (k .. m) ...: the helix with both neighbours dangling in mode 2
-      const int before = k > 1 ? f5[k - 1] : 0;
-      best[m] = std::min(best[m], before + x.c(k, m) + E.exterior_branch(t, five, three));
-      if (!E.odd_dangles()) continue;
-      // . (k .. m) and (k .. m) .: one neighbour dangling, left unpaired by the rest
-      const int cm = x.c(k, m) + E.terminal(t);
-      if (k > 1) best[m] = std::min(best[m], f5[k - 2] + cm + E.dangle5(t, five));
-      if (m < n) {
-        const int d3 = E.dangle3(t, three);
-        best[m + 1] = std::min(best[m + 1], before + cm + d3);
-        if (k > 1) best[m + 1] = std::min(best[m + 1], f5[k - 2] + cm + d3 + E.dangle5(t, five));
-      }
-    }
+    for (int m = k + kMinSpan; m <= n; m++)
+      if (const int t = x.t(k, m)) offer_exterior(x, f5, best, k, m, t);
   }
   for (int m = kMinSpan + 1; m <= n; m++) f5[m] = std::min(f5[m - 1], best[m]);
 }
@@ -389,7 +394,7 @@ void fill_exterior(const FoldContext& x) {
 void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
   const int n = x.n;
   for (int i = top; i >= bottom; i--) st.start_row(i);
-  const std::atomic<int>& below = st.progress[static_cast<size_t>(top + 1)];
+  const std::atomic<int>& below = st.progress[static_cast<size_t>(top) + 1];
   int ready = below.load(std::memory_order_acquire);
   for (int j = bottom + 4; j <= n; j++) {
     for (int spins = 0; ready < j; spins++) {

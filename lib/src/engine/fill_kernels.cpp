@@ -12,10 +12,8 @@ namespace stemloop::kernels {
 // Defines NAME_avx512 and NAME_avx2 around NAME_body, for the choice in kernel_set().
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define STEMLOOP_HAS_VARIANTS 1
-#define STEMLOOP_KERNEL(ret, name, params, args)                                         \
-  __attribute__((target("avx512f"))) static ret name##_avx512 params {                   \
-    return name##_body args;                                                             \
-  }                                                                                      \
+#define STEMLOOP_KERNEL(ret, name, params, args)                                                  \
+  __attribute__((target("avx512f"))) static ret name##_avx512 params { return name##_body args; } \
   __attribute__((target("avx2"))) static ret name##_avx2 params { return name##_body args; }
 #else
 #define STEMLOOP_HAS_VARIANTS 0
@@ -123,10 +121,10 @@ STEMLOOP_KERNEL(int, min_bulge_loop,
                  const int* by_l),
                 (row, column, max_bulge, by_r, by_l))
 
-#define STEMLOOP_KERNEL_SET(variant)                                                    \
-  KernelSet {                                                                           \
-    min_gather_sum##variant, min_coaxial##variant, min_coaxial2##variant,               \
-        min_generic_loop##variant, min_bulge_loop##variant                              \
+#define STEMLOOP_KERNEL_SET(variant)                                      \
+  KernelSet {                                                             \
+    min_gather_sum##variant, min_coaxial##variant, min_coaxial2##variant, \
+        min_generic_loop##variant, min_bulge_loop##variant                \
   }
 
 const KernelSet& kernel_set() {

@@ -1,7 +1,6 @@
 // Dot-bracket structures to pair tables, and the check that a table is properly nested.
 #include "stemloop/pair_table.hpp"
 
-
 #include "stemloop/constants.h"
 #include "stemloop/error.hpp"
 

@@ -42,13 +42,10 @@ class PtypeWriter {
   int n_;
 };
 
-}  // namespace
-
-void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
-                 const char* constraint) {
-  const short* S = ws.seq.S.data();
+// Pair types from the pair matrix, under the lonely-pair rule.
+void apply_pair_rules(PtypeWriter& w, const short* S, const int (&pair)[21][21],
+                      bool no_lonely_pairs) {
   const int n = S[0];
-  PtypeWriter w(ws, n);
 
   // Pairs closer than 4 never form. The workspace may hold another sequence's types
   // there, and the multiloop terms read these cells, so clear them.
@@ -70,8 +67,10 @@ void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
       w.set(i, j, value);
     }
   }
+}
 
-  if (constraint == nullptr) return;
+// The constraint characters, in order from the 5' end.
+void apply_constraints(Workspace& ws, PtypeWriter& w, int n, const char* constraint) {
   const int length = static_cast<int>(std::strlen(constraint));
   const int last = length < n ? length : n;
   std::vector<int> open;
@@ -109,6 +108,16 @@ void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
   if (!open.empty())
     throw Error("unbalanced brackets in constraint string", open.back(),
                 Error::Kind::UnbalancedBrackets);
+}
+
+}  // namespace
+
+void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
+                 const char* constraint) {
+  const int n = ws.seq.S[0];
+  PtypeWriter w(ws, n);
+  apply_pair_rules(w, ws.seq.S.data(), pair, no_lonely_pairs);
+  if (constraint != nullptr) apply_constraints(ws, w, n, constraint);
 }
 
 }  // namespace stemloop

@@ -46,39 +46,45 @@ class Tracer {
 
  private:
   // The exterior loop ending at j: the helix that ends there or one base before it,
-  // with the 5' neighbour and, in modes 1 and 3, one dangling base.
+  // with the 5' neighbour and, in modes 1 and 3, one dangling base. Among the helices
+  // from k, the last matching test wins; the first k, from the 3' end, that matches is
+  // taken.
   void exterior_step(int j, int v) {
-    const std::vector<int>& f5 = x_.ws.f5;
-    const int n = x_.n;
     for (int k = j - MIN_HAIRPIN - 1; k >= 1; k--) {
-      int pi = 0, pj = 0, rest = 0;
-      const int five = k > 1 ? x_.s(k - 1) : -1;
-      if (E_.odd_dangles()) {
-        if (int t = x_.t(k, j - 1)) {
-          const int e = x_.c(k, j - 1) + E_.dangle3(t, x_.s(j)) + E_.terminal(t);
-          // [1 .. k-1] (k .. j-1) .
-          if (v == f5[k - 1] + e) pi = k, pj = j - 1, rest = k - 1;
-          // [1 .. k-2] . (k .. j-1) .
-          if (k > 1 && v == f5[k - 2] + e + E_.dangle5(t, five)) pi = k, pj = j - 1, rest = k - 2;
-        }
-      }
-      if (int t = x_.t(k, j)) {
-        // [1 .. k-1] (k .. j), both neighbours dangling in mode 2
-        const int three = j < n ? x_.s(j + 1) : -1;
-        if (v == f5[k - 1] + x_.c(k, j) + E_.exterior_branch(t, five, three))
-          pi = k, pj = j, rest = k - 1;
-        // [1 .. k-2] . (k .. j)
-        if (E_.odd_dangles() && k > 1 &&
-            v == f5[k - 2] + x_.c(k, j) + E_.terminal(t) + E_.dangle5(t, five))
-          pi = k, pj = j, rest = k - 2;
-      }
-      if (pi != 0) {
+      int pj = 0, rest = 0;
+      exterior_candidates(k, j, v, pj, rest);
+      if (pj != 0) {
         stack_.push_back(Pending{1, rest, kExterior});
-        pair_trace(pi, pj);
+        pair_trace(k, pj);
         return;
       }
     }
     throw Error("backtrack failed in f5");
+  }
+
+  // Sets pj (the helix's 3' end) and rest (the end of the exterior loop before it) when
+  // a helix from k explains f5[j] = v.
+  void exterior_candidates(int k, int j, int v, int& pj, int& rest) const {
+    const std::vector<int>& f5 = x_.ws.f5;
+    const int five = k > 1 ? x_.s(k - 1) : -1;
+    if (E_.odd_dangles()) {
+      if (const int t = x_.t(k, j - 1)) {
+        const int e = x_.c(k, j - 1) + E_.dangle3(t, x_.s(j)) + E_.terminal(t);
+        // [1 .. k-1] (k .. j-1) .
+        if (v == f5[k - 1] + e) pj = j - 1, rest = k - 1;
+        // [1 .. k-2] . (k .. j-1) .
+        if (k > 1 && v == f5[k - 2] + e + E_.dangle5(t, five)) pj = j - 1, rest = k - 2;
+      }
+    }
+    if (const int t = x_.t(k, j)) {
+      // [1 .. k-1] (k .. j), both neighbours dangling in mode 2
+      const int three = j < x_.n ? x_.s(j + 1) : -1;
+      if (v == f5[k - 1] + x_.c(k, j) + E_.exterior_branch(t, five, three)) pj = j, rest = k - 1;
+      // [1 .. k-2] . (k .. j)
+      if (E_.odd_dangles() && k > 1 &&
+          v == f5[k - 2] + x_.c(k, j) + E_.terminal(t) + E_.dangle5(t, five))
+        pj = j, rest = k - 2;
+    }
   }
 
   void piece_step(int i, int j, int v) {
@@ -91,8 +97,7 @@ class Tracer {
 
     // (i .. j): one branch, or with dangling neighbours inside the piece
     const int t = x_.t(i, j);
-    const int a0 =
-        x_.c(i, j) + E_.ml_branch(t, i > 1 ? x_.s(i - 1) : -1, j < n ? x_.s(j + 1) : -1);
+    const int a0 = x_.c(i, j) + E_.ml_branch(t, i > 1 ? x_.s(i - 1) : -1, j < n ? x_.s(j + 1) : -1);
     int a1 = ENERGY_INF, a2 = ENERGY_INF, a3 = ENERGY_INF;
     if (E_.odd_dangles()) {
       const int t1 = x_.t(i + 1, j), t2 = x_.t(i, j - 1), t3 = x_.t(i + 1, j - 1);
@@ -182,48 +187,56 @@ class Tracer {
     return false;
   }
 
-  // (i (..)(..) j): the multiloop closed by (i, j), read from inside as tt.
+  // (i (..)(..) j): the multiloop closed by (i, j), read from inside as tt; the first
+  // split k that explains g is taken.
   void multiloop_step(int i, int j, int t, int b, bool barred, int g) {
-    const int tt = E_.rtype(t);
-    const int closing = E_.ml_closing() + b;
-    const int base = closing + E_.ml_branch(tt);
-    const int both = closing + E_.ml_branch(tt, x_.s(j - 1), x_.s(i + 1));
-    const int x5 = E_.dangle5(tt, x_.s(j - 1)), x3 = E_.dangle3(tt, x_.s(i + 1));
-    const int unpaired = E_.ml_unpaired();
     for (int k = i + 5; k <= j - 6; k++) {
-      if (!barred) {
-        // (i [i+1 .. k][k+1 .. j-1] j)
-        if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + both)
-          return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
-        if (E_.odd_dangles()) {
-          // (i . [i+2 .. k][k+1 .. j-1] j) and the like: bases dangling on (i, j)
-          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + unpaired)
-            return push_parts(i + 2, k, kPiece, k + 1, j - 1, kPiece);
-          if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 2) + base + x5 + unpaired)
-            return push_parts(i + 1, k, kPiece, k + 1, j - 2, kPiece);
-          if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 2) + base + x3 + x5 + 2 * unpaired)
-            return push_parts(i + 2, k, kPiece, k + 1, j - 2, kPiece);
-        }
-      }
-      if (E_.dangles() == 3) {
-        // (i (i+1 k) [k+1 .. j-1] j) and (i [i+1 .. k] (k+1 j-1) j): coaxial stacks
-        const int u1 = E_.rtype(x_.t(i + 1, k));
-        if (u1 != 0 &&
-            g == x_.c(i + 1, k) + E_.coaxial_stack(t, u1) + x_.fML(k + 1, j - 1) + closing)
-          return push_parts(i + 1, k, kPair, k + 1, j - 1, kPiece);
-        const int u2 = E_.rtype(x_.t(k + 1, j - 1));
-        if (u2 != 0 &&
-            g == x_.c(k + 1, j - 1) + E_.coaxial_stack(t, u2) + x_.fML(i + 1, k) + closing)
-          return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPair);
-      }
+      if (!barred && split_closing(i, j, k, t, b, g)) return;
+      if (E_.dangles() == 3 && coaxial_closing(i, j, k, t, b, g)) return;
     }
     throw Error("backtracking failed in repeat");
   }
 
-  // The 5' part goes first, so the 3' part is traced first.
-  void push_parts(int i1, int j1, int ml1, int i2, int j2, int ml2) {
+  // (i [i+1 .. k][k+1 .. j-1] j) and, in modes 1 and 3, with bases dangling on (i, j).
+  bool split_closing(int i, int j, int k, int t, int b, int g) {
+    const int tt = E_.rtype(t);
+    const int closing = E_.ml_closing() + b;
+    if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + closing +
+                 E_.ml_branch(tt, x_.s(j - 1), x_.s(i + 1)))
+      return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
+    if (!E_.odd_dangles()) return false;
+    const int base = closing + E_.ml_branch(tt), unpaired = E_.ml_unpaired();
+    const int x5 = E_.dangle5(tt, x_.s(j - 1)), x3 = E_.dangle3(tt, x_.s(i + 1));
+    // (i . [i+2 .. k][k+1 .. j-1] j)
+    if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + unpaired)
+      return push_parts(i + 2, k, kPiece, k + 1, j - 1, kPiece);
+    // (i [i+1 .. k][k+1 .. j-2] . j)
+    if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 2) + base + x5 + unpaired)
+      return push_parts(i + 1, k, kPiece, k + 1, j - 2, kPiece);
+    // (i . [i+2 .. k][k+1 .. j-2] . j)
+    if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 2) + base + x3 + x5 + 2 * unpaired)
+      return push_parts(i + 2, k, kPiece, k + 1, j - 2, kPiece);
+    return false;
+  }
+
+  // (i (i+1 k) [k+1 .. j-1] j) and (i [i+1 .. k] (k+1 j-1) j): coaxial stacks.
+  bool coaxial_closing(int i, int j, int k, int t, int b, int g) {
+    const int closing = E_.ml_closing() + b;
+    const int u1 = E_.rtype(x_.t(i + 1, k));
+    if (u1 != 0 && g == x_.c(i + 1, k) + E_.coaxial_stack(t, u1) + x_.fML(k + 1, j - 1) + closing)
+      return push_parts(i + 1, k, kPair, k + 1, j - 1, kPiece);
+    const int u2 = E_.rtype(x_.t(k + 1, j - 1));
+    if (u2 != 0 && g == x_.c(k + 1, j - 1) + E_.coaxial_stack(t, u2) + x_.fML(i + 1, k) + closing)
+      return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPair);
+    return false;
+  }
+
+  // The 5' part goes first, so the 3' part is traced first. Always true, for the callers'
+  // `return push_parts(...)`.
+  bool push_parts(int i1, int j1, int ml1, int i2, int j2, int ml2) {
     stack_.push_back(Pending{i1, j1, ml1});
     stack_.push_back(Pending{i2, j2, ml2});
+    return true;
   }
 
   const FoldContext& x_;
