@@ -46,6 +46,13 @@ constexpr int kMinSpan = MIN_HAIRPIN + 1;
 // MAX_INTERIOR + 2 rows down, the bulge window one window.
 constexpr int kReach = kWindow + 2;
 static_assert(kReach >= MAX_INTERIOR + 2, "the rings keep every row an interior loop reads");
+static_assert(kShift >= kWindow + 2,
+              "a window ending at column j - 2 >= i + kMinSpan - 2 starts inside its row");
+static_assert(kReach < 64, "the smallest ring holds every row a cell reads");
+static_assert(kPairTypes <= 8 && kPairTypes * kPairTypes <= 64,
+              "pair types index the coaxial tables and fit the int8_t pair-type cells");
+static_assert(static_cast<long long>(CONSTRAINT_BONUS) * MAX_SEQUENCE_LENGTH < (1 << 29),
+              "constraint bonuses keep every table value within +-2^29");
 
 // Per-fill constants and the rings of per-row state.
 struct FillState {
