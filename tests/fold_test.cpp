@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/energy_terms.hpp"
 #include "stemloop/constants.h"
 #include "stemloop/error.hpp"
 #include "stemloop/evaluate.hpp"
@@ -127,7 +126,7 @@ struct ExhaustiveSetting {
 class ExhaustiveFold : public ::testing::TestWithParam<ExhaustiveSetting> {};
 
 // The fill's minimum is the true minimum over all structures, and the trace returns one
-// structure that reaches it.
+// structure that reaches it. One folder serves all lengths, shorter after longer.
 TEST_P(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
   const ExhaustiveSetting& s = GetParam();
   const Model model = make_model(s.temperature, s.noGU);
@@ -139,8 +138,8 @@ TEST_P(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
                    static_cast<unsigned>(s.temperature));
   Folder folder;
   int with_pairs = 0;
-  for (int k = 0; k < 100; k++) {
-    const std::string seq = random_sequence(rng, 6 + k % 15, 0.8);
+  for (int k = 0; k < 110; k++) {  // lengths 0 to 9, then 100 of 6 to 20
+    const std::string seq = random_sequence(rng, k < 10 ? k : 6 + k % 15, 0.8);
     SCOPED_TRACE(seq);
     const FoldResult r = folder.fold(model, fo, seq);
     const EncodedSequence enc = stemloop::encode_sequence(seq, model.pairs);
@@ -228,6 +227,11 @@ TEST(FoldTrace, CompletesForEveryOptionCombinationAndKeepsConstraints) {
         ASSERT_NO_THROW(partners(r.structure));
         for (const auto& [i, j] : r.pairs) EXPECT_GE(j - i, 4);
         expect_obeys(constraint, r);
+        if (dangles == 5) {  // modes outside 0..3 fold as mode 1
+          FoldOptions mode1 = fo;
+          mode1.dangles = 1;
+          EXPECT_EQ(folder.fold(model, mode1, seq, constraint.c_str()).structure, r.structure);
+        }
         const bool brackets = constraint.find('(') != std::string::npos;
         if ((dangles == 0 || dangles == 2) && !fo.no_closingGU && !(fo.noLonelyPairs && brackets)) {
           EXPECT_EQ(evaluate(model, eval_options(fo), seq, r.structure), r.energy) << r.structure;
@@ -284,54 +288,6 @@ TEST(FoldConstraints, ExhaustiveOverAllowedStructures) {
     for (int p = 1; p <= n; p++) forced += bracket[p] > p && r.structure[p - 1] == '(';
   }
   EXPECT_GT(forced, 5);
-}
-
-// Every dangle mode outside 0..3 folds exactly as mode 1; a workspace sized by a longer
-// sequence gives the same result for a shorter one.
-TEST(FoldReuse, UndefinedDangleModesAndShorterSequenceInALargerWorkspace) {
-  const Model model;
-  std::mt19937 rng(99);
-  Folder reused;
-  for (int k = 0; k < 6; k++) {
-    const std::string big = random_sequence(rng, 120, 0.5);
-    const std::string seq = random_sequence(rng, 40 + 10 * k, 0.55);
-    const FoldResult ref = Folder().fold(model, FoldOptions{}, seq);
-    for (int d : {0, 1, 2, 3, 4, 5, -1}) {
-      SCOPED_TRACE(seq + " dangles " + std::to_string(d));
-      FoldOptions fo;
-      fo.dangles = d;
-      reused.fold(model, fo, big);
-      FoldResult r;
-      ASSERT_NO_THROW(r = reused.fold(model, fo, seq));
-      const FoldResult want = d < 0 || d > 3 ? ref : Folder().fold(model, fo, seq);
-      EXPECT_EQ(r.structure, want.structure);
-      EXPECT_EQ(r.energy, want.energy);
-    }
-  }
-}
-
-// Below five bases nothing pairs; five bases allow only the hairpin of three, which
-// the lonely-pair rule forbids.
-TEST(FoldSmall, SequencesTooShortToPairAndTheSmallestHairpin) {
-  const Model model;
-  Folder folder;
-  const std::string five = "GAAAC";
-  const EncodedSequence enc = stemloop::encode_sequence(five, model.pairs);
-  const int hairpin = stemloop::EnergyTerms(model, 1, true).hairpin(1, 5, 2, five.c_str(), enc.S1.data());
-  for (int d : {0, 1, 2, 3}) {
-    FoldOptions fo;
-    fo.dangles = d;
-    for (const std::string seq : {"", "G", "GC", "GGCC", "GAAAA"}) {
-      const FoldResult r = folder.fold(model, fo, seq);
-      EXPECT_EQ(r.structure, std::string(seq.size(), '.')) << seq;
-      EXPECT_EQ(r.energy, 0) << seq;
-    }
-    EXPECT_EQ(folder.fold(model, fo, five).energy, std::min(0, hairpin));
-    EXPECT_EQ(folder.c(1, 5), hairpin);
-    fo.noLonelyPairs = true;
-    folder.fold(model, fo, five);
-    EXPECT_EQ(folder.c(1, 5), ENERGY_INF);
-  }
 }
 
 // 'C' traces the structure with 1 paired to n, 'M' the best multiloop piece. Evaluating the
