@@ -130,12 +130,6 @@ diff "$WORK/expected" "$WORK/err" >/dev/null || fail "bad record messages: $(cat
 [ "$(grep -c '^[(.]' "$WORK/out")" -eq 3 ] || fail "bad records: the 3 good ones printed"
 grep -qx '>last' "$WORK/out" || fail "record after bad ones not printed"
 
-input unbalanced.txt '>balance' GGGGAAAACCCC '))))....(((('
-check_run "unbalanced" 1 "$EVAL" "$WORK/unbalanced.txt"
-[ "$(cat "$WORK/err")" = "stemloop-eval: balance: structure position 1: unbalanced brackets\
- in structure" ] || fail "unbalanced message: $(cat "$WORK/err")"
-[ -s "$WORK/out" ] && fail "unbalanced: printed a result"
-
 # --- Bad options: one line, status 2, nothing on stdout ------------------------------
 usage_errors "$EVAL" <<TABLE
 unknown option --bogus|--bogus
