@@ -3,109 +3,72 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "engine/energy_terms.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "engine/energy_terms.hpp"
 #include "stemloop/model.hpp"
-#include "stemloop/stemloop.h"
-#include "support/test_support.hpp"
 
 namespace {
 
 using stemloop::AlphabetOptions;
 using stemloop::EnergyParams;
 using stemloop::PairMatrix;
+using Codes = std::vector<short>;
+using Ints = std::vector<int>;
 
-std::vector<short> codes(const std::vector<short>& v) { return v; }
+PairMatrix matrix(int energy_set, bool noGU = false, const char* nsp = nullptr) {
+  AlphabetOptions o;
+  o.energy_set = energy_set;
+  o.noGU = noGU;
+  o.has_nonstandards = nsp != nullptr;
+  if (nsp) o.nonstandards = nsp;
+  PairMatrix pm;
+  stemloop::build_pair_matrix(pm, o);
+  return pm;
+}
 
-TEST(Alphabet, EncodesLettersCaseAndThymine) {
-  const PairMatrix pm = stemloop::Model().pairs;
+TEST(Alphabet, EncodingsAndPairMatrices) {
+  const PairMatrix pm = matrix(0);
   for (const char* seq : {"ACGU", "acgu", "ACGT"}) {
     const auto enc = stemloop::encode_sequence(seq, pm);
-    EXPECT_EQ(enc.S, codes({4, 1, 2, 3, 4})) << seq;
-    EXPECT_EQ(enc.S1, codes({4, 1, 2, 3, 4})) << seq;
+    EXPECT_EQ(enc.S, Codes({4, 1, 2, 3, 4})) << seq;
+    EXPECT_EQ(enc.S1, Codes({4, 1, 2, 3, 4})) << seq;
   }
   const auto odd = stemloop::encode_sequence("N-XKI", pm);
-  EXPECT_EQ(odd.S, codes({5, 0, 0, 5, 6, 7}));
-  EXPECT_EQ(odd.S1, codes({5, 0, 0, 3, 2, 0}));  // X costs as G, K as C, I as no base
-  EXPECT_EQ(stemloop::encode_sequence("", pm).S, codes({0}));
-}
+  EXPECT_EQ(odd.S, Codes({5, 0, 0, 5, 6, 7}));
+  EXPECT_EQ(odd.S1, Codes({5, 0, 0, 3, 2, 0}));  // X costs as G, K as C, I as no base
+  EXPECT_EQ(stemloop::encode_sequence("", pm).S, Codes({0}));
+  EXPECT_EQ(Ints(pm.rtype, pm.rtype + 8), Ints({0, 2, 1, 4, 3, 6, 5, 7}));
+  // C-G, G-U, X-K like G-C, I-A like U-A.
+  EXPECT_EQ(Ints({pm.pair[2][3], pm.pair[3][4], pm.pair[5][6], pm.pair[7][1], pm.pair[0][0]}),
+            Ints({1, 3, 2, 6, 0}));
+  const PairMatrix no_gu = matrix(0, true);
+  EXPECT_EQ(no_gu.pair[3][4] + no_gu.pair[4][3], 0);
 
-TEST(Alphabet, StandardPairMatrixAndNoGU) {
-  PairMatrix pm;
-  stemloop::build_pair_matrix(pm, AlphabetOptions{});
-  EXPECT_EQ(pm.pair[2][3], 1);  // C-G
-  EXPECT_EQ(pm.pair[3][4], 3);  // G-U
-  EXPECT_EQ(pm.pair[5][6], 2);  // X-K pairs like G-C
-  EXPECT_EQ(pm.pair[7][1], 6);  // I-A like U-A
-  EXPECT_EQ(pm.pair[0][0], 0);
-  const int expected_rtype[8] = {0, 2, 1, 4, 3, 6, 5, 7};
-  for (int t = 0; t < 8; t++) EXPECT_EQ(pm.rtype[t], expected_rtype[t]);
+  // Nonstandard pairs are directional; lower case encodes to 0, which then pairs with 0.
+  const PairMatrix ga = matrix(0, false, "GA"), gaag = matrix(0, false, "GAAG");
+  EXPECT_EQ(Ints({ga.pair[3][1], ga.pair[1][3], ga.rtype[7]}), Ints({7, 0, 0}));
+  EXPECT_EQ(Ints({gaag.pair[1][3], gaag.rtype[7]}), Ints({7, 7}));
+  EXPECT_EQ(matrix(0, false, "ga").pair[0][0], 7);
 
-  AlphabetOptions no_gu;
-  no_gu.noGU = true;
-  stemloop::build_pair_matrix(pm, no_gu);
-  EXPECT_EQ(pm.pair[3][4], 0);
-  EXPECT_EQ(pm.pair[4][3], 0);
-  EXPECT_EQ(pm.rtype[3], 4);  // kept from before
-}
-
-TEST(Alphabet, NonstandardPairsAreDirectional) {
-  AlphabetOptions ga;
-  ga.has_nonstandards = true;
-  ga.nonstandards = "GA";
-  PairMatrix pm;
-  stemloop::build_pair_matrix(pm, ga);
-  EXPECT_EQ(pm.pair[3][1], 7);
-  EXPECT_EQ(pm.pair[1][3], 0);
-  EXPECT_EQ(pm.rtype[7], 0);
-
-  ga.nonstandards = "GAAG";
-  stemloop::build_pair_matrix(pm, ga);
-  EXPECT_EQ(pm.pair[1][3], 7);
-  EXPECT_EQ(pm.rtype[7], 7);
-
-  ga.nonstandards = "ga";  // lower case encodes to 0: unknown bases pair with each other
-  stemloop::build_pair_matrix(pm, ga);
-  EXPECT_EQ(pm.pair[0][0], 7);
-}
-
-TEST(Alphabet, TwoLetterAlphabets) {
-  AlphabetOptions gc;
-  gc.energy_set = 1;
-  PairMatrix pm;
-  stemloop::build_pair_matrix(pm, gc);
-  const auto enc = stemloop::encode_sequence("ABAB", pm);
-  EXPECT_EQ(enc.S, codes({4, 1, 2, 1, 2}));
-  EXPECT_EQ(enc.S1, codes({4, 3, 2, 3, 2}));
-  EXPECT_EQ(pm.pair[1][2], 2);
-  EXPECT_EQ(pm.pair[2][1], 1);
-  EXPECT_EQ(pm.pair[1][1], 0);
-  EXPECT_EQ(pm.pair[1][3], 0);
-  // Characters past T have no code in these alphabets.
-  EXPECT_EQ(stemloop::encode_sequence("Z", pm).S, codes({1, 0}));
-
-  AlphabetOptions au;
-  au.energy_set = 2;
-  stemloop::build_pair_matrix(pm, au);
-  EXPECT_EQ(pm.pair[1][2], 5);
-  EXPECT_EQ(pm.pair[2][1], 6);
-  EXPECT_EQ(stemloop::encode_sequence("AB", pm).S1, codes({2, 1, 4}));
-
+  // Two-letter alphabets: A-B pairs as G-C (set 1) or A-U (set 2); past T no code.
+  const PairMatrix gc = matrix(1), au = matrix(2);
+  const auto enc = stemloop::encode_sequence("ABAB", gc);
+  EXPECT_EQ(enc.S, Codes({4, 1, 2, 1, 2}));
+  EXPECT_EQ(enc.S1, Codes({4, 3, 2, 3, 2}));
+  EXPECT_EQ(Ints({gc.pair[1][2], gc.pair[2][1], gc.pair[1][1], gc.pair[1][3]}),
+            Ints({2, 1, 0, 0}));
+  EXPECT_EQ(stemloop::encode_sequence("Z", gc).S, Codes({1, 0}));
+  EXPECT_EQ(Ints({au.pair[1][2], au.pair[2][1]}), Ints({5, 6}));
+  EXPECT_EQ(stemloop::encode_sequence("AB", au).S1, Codes({2, 1, 4}));
   AlphabetOptions bad;
   bad.energy_set = 3;
-  EXPECT_THROW(stemloop::build_pair_matrix(pm, bad), stemloop::Error);
-}
-
-TEST(Alphabet, ClassicUnknownEnergySetIsFatal) {
-  auto r = testing_support::run_in_child([] {
-    energy_set = 3;
-    update_fold_params();
-  });
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "\nWhat energy_set are YOU using??\n");
+  PairMatrix pm3;
+  EXPECT_THROW(stemloop::build_pair_matrix(pm3, bad), stemloop::Error);
 }
 
 EnergyParams scaled(double temperature) {
@@ -114,49 +77,28 @@ EnergyParams scaled(double temperature) {
   return p;
 }
 
-TEST(Scaling, At37TheWorkingTablesAreTheSources) {
-  const EnergyParams p = scaled(37.0);
-  EXPECT_EQ(p.hairpin[3], 570);
-  EXPECT_EQ(p.stack[1][1], -240);
-  EXPECT_EQ(p.MLclosing, 340);
-  EXPECT_EQ(p.MLintern[2], 40);
-  EXPECT_EQ(p.MLintern[3], 90);
-  EXPECT_EQ(p.MLintern[7], 90);
-  EXPECT_EQ(p.TETRA_ENERGY[0], -300);
-  EXPECT_EQ(p.hairpin[0], ENERGY_INF);
-  EXPECT_EQ(p.stack[0][3], ENERGY_INF);
-  EXPECT_EQ(p.dangle5[0][1], 0);  // ENERGY_INF dangles are clamped to 0
-  EXPECT_EQ(p.dangle3[1][0], 0);
-  EXPECT_DOUBLE_EQ(p.lxc, 107.856);
-  for (int a = 0; a < 8; a++)
-    for (int b = 0; b < 8; b++)
-      for (int x = 0; x < 5; x++)
-        for (int y = 0; y < 5; y++) ASSERT_EQ(p.int11[a][b][x][y], int11_37[a][b][x][y]);
-}
-
-TEST(Scaling, OtherTemperaturesTruncateTowardZero) {
-  const EnergyParams warm = scaled(47.0);
-  EXPECT_EQ(warm.hairpin[3], 588);
-  EXPECT_EQ(warm.stack[1][1], -213);  // -213.56 truncates toward zero
-  EXPECT_EQ(warm.MLclosing, 350);
-  EXPECT_EQ(warm.MLintern[1], 41);
-  EXPECT_EQ(warm.MLintern[5], 91);
-  EXPECT_EQ(warm.TETRA_ENERGY[0], -296);
+// At 37 C the working tables are the sources; elsewhere every value truncates toward
+// zero, dangles are clamped to at most 0 and the sentinel stays exact.
+TEST(Scaling, WorkedNumbersAtFiveTemperatures) {
+  const EnergyParams p37 = scaled(37.0), warm = scaled(47.0), cold = scaled(0.0),
+                     hot = scaled(100.0);
+  const std::pair<int, int> worked[] = {
+      {p37.hairpin[3], 570}, {p37.stack[1][1], -240}, {p37.MLclosing, 340},
+      {p37.MLintern[2], 40}, {p37.MLintern[3], 90}, {p37.MLintern[7], 90},
+      {p37.TETRA_ENERGY[0], -300}, {p37.hairpin[0], ENERGY_INF}, {p37.stack[0][3], ENERGY_INF},
+      {p37.dangle5[0][1], 0}, {p37.dangle3[1][0], 0}, {p37.int11[2][2][3][3], -210},
+      {p37.int21[2][1][4][2][4], 120}, {p37.int22[1][1][4][3][4][3], -420},
+      {warm.hairpin[3], 588}, {warm.stack[1][1], -213},  // -213.56
+      {warm.MLclosing, 350}, {warm.MLintern[1], 41}, {warm.MLintern[5], 91},
+      {warm.TETRA_ENERGY[0], -296}, {warm.hairpin[0], 1032242}, {scaled(27.0).hairpin[0], 967757},
+      {cold.stack[1][1], -337}, {cold.hairpin[3], 502}, {cold.TETRA_ENERGY[0], -311},
+      {cold.dangle5[2][3], -54}, {cold.dangle3[1][1], -185},
+      {hot.dangle5[2][3], 0}, {hot.dangle3[1][1], 0},  // 93 and 17 before the clamp
+      {hot.stack[0][0], ENERGY_INF}};
+  for (size_t k = 0; k < std::size(worked); k++)
+    EXPECT_EQ(worked[k].first, worked[k].second) << "worked number " << k;
+  EXPECT_DOUBLE_EQ(p37.lxc, 107.856);
   EXPECT_NEAR(warm.lxc, 111.3335, 1e-4);
-  EXPECT_EQ(warm.hairpin[0], 1032242);
-  EXPECT_EQ(scaled(27.0).hairpin[0], 967757);
-
-  const EnergyParams cold = scaled(0.0);
-  EXPECT_EQ(cold.stack[1][1], -337);
-  EXPECT_EQ(cold.hairpin[3], 502);
-  EXPECT_EQ(cold.TETRA_ENERGY[0], -311);
-  EXPECT_EQ(cold.dangle5[2][3], -54);
-  EXPECT_EQ(cold.dangle3[1][1], -185);
-
-  const EnergyParams hot = scaled(100.0);
-  EXPECT_EQ(hot.dangle5[2][3], 0);  // 93 before the clamp
-  EXPECT_EQ(hot.dangle3[1][1], 0);  // 17 before the clamp
-  EXPECT_EQ(hot.stack[0][0], ENERGY_INF);  // H - G37 = 0 keeps the sentinel exact
 }
 
 class Loops : public ::testing::Test {
@@ -165,51 +107,43 @@ class Loops : public ::testing::Test {
   const EnergyParams& P = model.params;
   const stemloop::EnergyTerms E{model, 1, true};
   const stemloop::EnergyTerms no_tetra{model, 1, false};
-  // Aliased codes of a sequence, 1-based.
-  std::vector<short> s1(const std::string& seq) {
-    return stemloop::encode_sequence(seq, stemloop::Model().pairs).S1;
+  int hairpin(const stemloop::EnergyTerms& terms, const std::string& seq, int type) {
+    const auto s1 = stemloop::encode_sequence(seq, model.pairs).S1;
+    return terms.hairpin(1, static_cast<int>(seq.size()), type, seq.c_str(), s1.data());
   }
 };
 
-TEST_F(Loops, HairpinsWithTetraloopsTriloopsAndLongLoops) {
-  const auto tetra = s1("GGGGAC");
-  EXPECT_EQ(E.hairpin(1, 6, 2, "GGGGAC", tetra.data()), 560 - 300 - 240);
-  EXPECT_EQ(E.hairpin(1, 6, 2, "ggggac", tetra.data()), 560 - 240);
-  EXPECT_EQ(no_tetra.hairpin(1, 6, 2, "GGGGAC", tetra.data()), 560 - 240);
-  const auto tri = s1("AAAAU");
-  EXPECT_EQ(E.hairpin(1, 5, 5, "AAAAU", tri.data()), 570 + 50);
-  EXPECT_EQ(E.hairpin(1, 5, 1, "CAAAG", s1("CAAAG").data()), 570);
+TEST_F(Loops, HairpinsStacksBulgesAndInteriorLoops) {
   const std::string big = "G" + std::string(31, 'A') + "C";
-  EXPECT_EQ(E.hairpin(1, 33, 2, big.c_str(), s1(big).data()),
-            769 + 3 + P.mismatchH[2][1][1]);
+  const std::pair<int, int> worked[] = {
+      {hairpin(E, "GGGGAC", 2), 560 - 300 - 240},  // tetraloop bonus
+      {hairpin(E, "ggggac", 2), 560 - 240},
+      {hairpin(no_tetra, "GGGGAC", 2), 560 - 240},
+      {hairpin(E, "AAAAU", 5), 570 + 50},  // triloop closed by A-U
+      {hairpin(E, "CAAAG", 1), 570},
+      {hairpin(E, big, 2), 769 + 3 + P.mismatchH[2][1][1]},
+      {E.two_pair_loop(0, 0, 1, 2, 1, 1, 1, 1), -330},
+      {E.two_pair_loop(1, 0, 1, 2, 1, 1, 1, 1), 380 + P.stack[1][2]},
+      {E.two_pair_loop(0, 2, 5, 6, 1, 1, 1, 1), 280 + 50 + 50},
+      // 1x3: size 4, asymmetry 2 x 50, both mismatches.
+      {E.two_pair_loop(1, 3, 1, 2, 1, 3, 1, 3), 170 + 100 + P.mismatchI[1][1][3] + P.mismatchI[2][3][1]},
+      // 1x15: asymmetry capped at MAX_NINIO.
+      {E.two_pair_loop(1, 15, 1, 2, 4, 4, 4, 4),
+       P.internal_loop[16] + 300 + P.mismatchI[1][4][4] + P.mismatchI[2][4][4]},
+      // 31 and 60 unpaired bases are extrapolated from entry 30.
+      {E.two_pair_loop(15, 16, 1, 2, 2, 2, 2, 2),
+       369 + 3 + 50 + P.mismatchI[1][2][2] + P.mismatchI[2][2][2]},
+      {E.two_pair_loop(30, 30, 1, 2, 2, 2, 2, 2),
+       369 + 74 + P.mismatchI[1][2][2] + P.mismatchI[2][2][2]},
+      // Small loops read their tables from the single-base side: G G in CG/CG; the same
+      // bases on either side, CG/GC [A][A][A] 230 and GC/CG [A][A][C] 370 - 150.
+      {E.two_pair_loop(1, 1, 1, 1, 3, 3, 1, 1), -140},
+      {E.two_pair_loop(1, 2, 1, 2, 1, 1, 2, 1), 230},
+      {E.two_pair_loop(2, 1, 1, 2, 1, 1, 2, 1), 220},
+      {E.two_pair_loop(2, 2, 1, 1, 1, 1, 1, 1), 130}};  // int22 CG/CG AAAA
+  for (size_t k = 0; k < std::size(worked); k++)
+    EXPECT_EQ(worked[k].first, worked[k].second) << "worked number " << k;
 }
-
-TEST_F(Loops, StacksBulgesAndInteriorLoops) {
-  EXPECT_EQ(E.two_pair_loop(0, 0, 1, 2, 1, 1, 1, 1), -330);
-  EXPECT_EQ(E.two_pair_loop(1, 0, 1, 2, 1, 1, 1, 1), 380 + P.stack[1][2]);
-  EXPECT_EQ(E.two_pair_loop(0, 2, 5, 6, 1, 1, 1, 1), 280 + 50 + 50);
-  // 1x3: size 4, asymmetry 2 x 50, both mismatches.
-  EXPECT_EQ(E.two_pair_loop(1, 3, 1, 2, 1, 3, 1, 3),
-            170 + 100 + P.mismatchI[1][1][3] + P.mismatchI[2][3][1]);
-  // 1x15: asymmetry capped at MAX_NINIO.
-  EXPECT_EQ(E.two_pair_loop(1, 15, 1, 2, 4, 4, 4, 4),
-            P.internal_loop[16] + 300 + P.mismatchI[1][4][4] + P.mismatchI[2][4][4]);
-  // 31 and 60 unpaired bases are extrapolated from entry 30.
-  EXPECT_EQ(E.two_pair_loop(15, 16, 1, 2, 2, 2, 2, 2),
-            369 + 3 + 50 + P.mismatchI[1][2][2] + P.mismatchI[2][2][2]);
-  EXPECT_EQ(E.two_pair_loop(30, 30, 1, 2, 2, 2, 2, 2),
-            369 + 74 + P.mismatchI[1][2][2] + P.mismatchI[2][2][2]);
-}
-
-TEST_F(Loops, SmallInteriorLoopsReadTheirTablesFromTheSingleBaseSide) {
-  EXPECT_EQ(E.two_pair_loop(1, 1, 1, 1, 3, 3, 1, 1), -140);  // G G in CG/CG
-  // Same bases, other side: CG/GC [A][A][A] is 230, GC/CG [A][A][C] 370 - 150.
-  EXPECT_EQ(E.two_pair_loop(1, 2, 1, 2, 1, 1, 2, 1), 230);
-  EXPECT_EQ(E.two_pair_loop(2, 1, 1, 2, 1, 1, 2, 1), 220);
-  EXPECT_EQ(E.two_pair_loop(2, 2, 1, 1, 1, 1, 1, 1), 130);  // int22 CG/CG AAAA
-}
-
-}  // namespace
 
 // The fill stores the inner part of a generic interior loop once per pair and adds the
 // outer part last: the parts must sum to the whole loop for every loop they stand for.
@@ -229,3 +163,5 @@ TEST_F(Loops, GenericInteriorLoopsAreTheSumOfTheirParts) {
     }
   }
 }
+
+}  // namespace

@@ -15,3 +15,16 @@ check_run() {
   local status=$?
   [ "$status" -eq "$expected" ] || fail "$name: exit status $status, expected $expected"
 }
+
+# usage_errors TOOL < TABLE: each line "message fragment|arguments" must end with status 2,
+# nothing on stdout and the one-line message on stderr. Arguments are split as shell words.
+usage_errors() {
+  local tool=$1 pattern args
+  while IFS='|' read -r pattern args; do
+    eval "set -- $args"
+    check_run "$*" 2 "$tool" "$@" </dev/null
+    [ -s "$WORK/out" ] && fail "$*: printed on stdout"
+    [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$*: $(wc -l <"$WORK/err") lines on stderr"
+    grep -q -- "$pattern" "$WORK/err" || fail "$*: message $(cat "$WORK/err")"
+  done
+}

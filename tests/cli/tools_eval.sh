@@ -113,7 +113,7 @@ check_run "dash" 0 "$EVAL" -j 1 - "$WORK/plain.txt" <"$WORK/plain.txt"
 input bad.txt '>short' GGGGAAAACCCC '((((....)))' '>open' GGGGAAAACCCC '(((((....)))' \
   GGGGAAAACCCC '((((....))))' '>close' GGGGAAAACCCC '((((....))))).' '>chars' GGGGAAAACCCC \
   '((((..[.))))' '>junk' GGGGAAAACCCC '((((....)))) energy' GGGG1AAACCCC '((((....))))' \
-  GGGGAAAACCCC '>nothing' '>last' GGGAAAUCCC '(((....))) ( -1.00)'
+  GGGGAAAACCCC '>nothing' '>last' GGGAAAUCCC '(((....))) ( -1.00)' GGGG GGGAAAUCCC '(((....)))'
 check_run "bad records" 1 "$EVAL" "$WORK/bad.txt"
 cat >"$WORK/expected" <<'MSG'
 stemloop-eval: short: structure has 11 characters for a sequence of 12 bases
@@ -124,32 +124,27 @@ stemloop-eval: junk: text after the structure is not an energy in parentheses
 stemloop-eval: record 7: position 5: '1' is not a letter
 stemloop-eval: record 8: missing structure line
 stemloop-eval: nothing: no sequence
+stemloop-eval: record 11: missing structure line
 MSG
 diff "$WORK/expected" "$WORK/err" >/dev/null || fail "bad record messages: $(cat "$WORK/err")"
-[ "$(grep -c '^[(.]' "$WORK/out")" -eq 2 ] || fail "bad records: the 2 good ones printed"
+[ "$(grep -c '^[(.]' "$WORK/out")" -eq 3 ] || fail "bad records: the 3 good ones printed"
 grep -qx '>last' "$WORK/out" || fail "record after bad ones not printed"
 
-input unbalanced.txt '>balance' GGGGAAAACCCC '))))....(((('
-check_run "unbalanced" 1 "$EVAL" "$WORK/unbalanced.txt"
-[ "$(cat "$WORK/err")" = "stemloop-eval: balance: structure position 1: unbalanced brackets\
- in structure" ] || fail "unbalanced message: $(cat "$WORK/err")"
-[ -s "$WORK/out" ] && fail "unbalanced: printed a result"
-
 # --- Bad options: one line, status 2, nothing on stdout ------------------------------
-while IFS='|' read -r pattern args; do
-  check_run "$args" 2 "$EVAL" $args <"$WORK/plain.txt"
-  [ -s "$WORK/out" ] && fail "$args: printed on stdout"
-  [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$args: $(wc -l <"$WORK/err") lines on stderr"
-  grep -q -- "$pattern" "$WORK/err" || fail "$args: message $(cat "$WORK/err")"
-done <<TABLE
+usage_errors "$EVAL" <<TABLE
 unknown option --bogus|--bogus
+unknown option -C|-C
 invalid value '7' for -d/--dangles|-d 7
 invalid value 'abc' for -T/--temperature|-T abc
 invalid value '0' for -j/--jobs|-j 0
-unknown option -C|-C
+invalid value 'csv' for --format|--format csv
 cannot read '$WORK/nope'|$WORK/nope
 TABLE
-check_run "help" 0 "$EVAL" --help
-grep -q -- '--logML' "$WORK/out" && grep -q 'default 37' "$WORK/out" || fail "--help"
+for help in --help -h; do
+  check_run "$help" 0 "$EVAL" $help
+  grep -q -- '--logML' "$WORK/out" && grep -q 'default 37' "$WORK/out" || fail "$help"
+done
+check_run "version" 0 "$EVAL" --version
+grep -q '^stemloop-eval [0-9]' "$WORK/out" || fail "--version"
 
 exit $FAILED

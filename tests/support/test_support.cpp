@@ -4,34 +4,36 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace testing_support {
 namespace {
 
-std::string slurp(const std::string& path) {
+// Reads and removes a temporary file.
+std::string take_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
+  std::remove(path.c_str());
   return ss.str();
 }
 
-std::string temp_path(const char* tag) {
+std::string temp_path() {
   char name[] = "/tmp/stemloop_testXXXXXX";
-  int fd = mkstemp(name);
+  const int fd = mkstemp(name);
   if (fd >= 0) close(fd);
-  return std::string(name) + tag;
+  return name;
 }
 
 }  // namespace
 
 ChildResult run_in_child(const std::function<void()>& body) {
-  std::string out_path = temp_path(".out"), err_path = temp_path(".err");
+  const std::string out_path = temp_path(), err_path = temp_path();
   fflush(stdout);
   fflush(stderr);
-  pid_t pid = fork();
+  const pid_t pid = fork();
   if (pid == 0) {
     if (!freopen(out_path.c_str(), "w", stdout) || !freopen(err_path.c_str(), "w", stderr)) {
       _exit(99);
@@ -45,30 +47,56 @@ ChildResult run_in_child(const std::function<void()>& body) {
   waitpid(pid, &wstatus, 0);
   ChildResult r;
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.out = slurp(out_path);
-  r.err = slurp(err_path);
-  std::remove(out_path.c_str());
-  std::remove(err_path.c_str());
+  r.out = take_file(out_path);
+  r.err = take_file(err_path);
   return r;
 }
 
-ChildResult run_command(const std::string& command, const std::string& input) {
-  std::string in_path = temp_path(".in"), out_path = temp_path(".out"),
-              err_path = temp_path(".err");
-  {
-    std::ofstream in(in_path, std::ios::binary);
-    in << input;
+std::string random_sequence(std::mt19937& rng, int n, double gc) {
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::string s;
+  for (int k = 0; k < n; k++) {
+    const bool strong = u(rng) < gc, first = u(rng) < 0.5;
+    s += strong ? (first ? 'G' : 'C') : (first ? 'A' : 'U');
   }
-  std::string full = command + " <" + in_path + " >" + out_path + " 2>" + err_path;
-  int wstatus = std::system(full.c_str());
-  ChildResult r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.out = slurp(out_path);
-  r.err = slurp(err_path);
-  std::remove(in_path.c_str());
-  std::remove(out_path.c_str());
-  std::remove(err_path.c_str());
-  return r;
+  return s;
+}
+
+std::string random_constraint(std::mt19937& rng, int n) {
+  static const char kSingles[] = "..........xx<>|||";
+  std::string s(static_cast<size_t>(n), '.');
+  int open = 0;
+  for (int k = 0; k < n; k++) {
+    const int left = n - k;
+    const unsigned r = rng() % 12;
+    if (open == left || (r == 0 && open > 0)) {
+      s[static_cast<size_t>(k)] = ')';
+      open--;
+    } else if (r == 1 && open + 1 < left) {
+      s[static_cast<size_t>(k)] = '(';
+      open++;
+    } else {
+      s[static_cast<size_t>(k)] = kSingles[rng() % (sizeof(kSingles) - 1)];
+    }
+  }
+  return s;
+}
+
+std::string random_structure(std::mt19937& rng, int n) {
+  std::string s(static_cast<size_t>(n), '.');
+  std::vector<int> open;
+  for (int k = 0; k < n; k++) {
+    const unsigned r = rng() % 3;
+    if (!open.empty() && (static_cast<int>(open.size()) == n - k || r == 0) &&
+        k - open.back() >= 4) {
+      s[static_cast<size_t>(k)] = ')';
+      s[static_cast<size_t>(open.back())] = '(';
+      open.pop_back();
+    } else if (r == 1) {
+      open.push_back(k);
+    }
+  }
+  return s;  // '(' without a partner stay dots
 }
 
 }  // namespace testing_support
