@@ -1,0 +1,64 @@
+// The tables of one ensemble computation: inside values of every part, exterior
+// prefixes and suffixes, and the pair probabilities the outside pass derives.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/ensemble_recursions.hpp"
+#include "stemloop/ensemble.hpp"
+#include "stemloop/model.hpp"
+
+namespace stemloop {
+
+class EnsembleTables {
+ public:
+  EnsembleTables(const Model& model, const EnsembleOptions& options, const std::string& sequence,
+                 const char* constraint);
+
+  Model model;  // a copy: results are asked for after the caller's model may be gone
+  EnsembleContext x;
+  Triangle index;
+  BoltzmannRing ring;
+  int threads;
+
+  // Inside values, scaled by ring.unit(bases covered). Pair, Stacked (lonely-pair rule
+  // only), Branch and Multi by row; Branch and Multi by column as well, for the passes
+  // that read them down a column.
+  std::vector<double> qb, qs, qm1, qm1_col, qm, qm_col;
+  std::vector<double> q3;    // Exterior(i), q3[n + 1] = 1
+  std::vector<double> q5;    // the exterior loop of 1..j, q5[0] = 1
+  std::vector<double> prob;  // pair probabilities by row
+  std::vector<double> unpaired;  // per base
+
+  double get(Ref r) const {
+    switch (r.part) {
+      case Part::Pair:
+        return qb[index.row(r.i, r.j)];
+      case Part::Stacked:
+        return (x.no_lonely_pairs ? qs : qb)[index.row(r.i, r.j)];
+      case Part::Branch:
+        return qm1[index.row(r.i, r.j)];
+      case Part::Multi:
+        return qm[index.row(r.i, r.j)];
+      case Part::Exterior:
+        return q3[static_cast<size_t>(r.i)];
+      case Part::None:
+        break;
+    }
+    return 1.0;
+  }
+  void set(Ref r, double v);
+  // The partition function in the scaled units, and ln of the unscaled one.
+  double z() const { return q3[1]; }
+  double log_z() const;
+};
+
+// Fills the inside tables and q3. Returns false, with ring rescaled, when some values
+// left the safe range of doubles; the caller then runs it again.
+bool inside_pass(EnsembleTables& T);
+
+// From the inside tables: q5, the pair probabilities and the unpaired probabilities.
+void outside_pass(EnsembleTables& T);
+
+}  // namespace stemloop
