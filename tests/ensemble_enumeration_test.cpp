@@ -95,11 +95,13 @@ std::string constraint_for(const std::string& s, std::mt19937& rng) {
   for (int i = 1; i <= static_cast<int>(s.size()); i++) {
     const int j = pt[static_cast<size_t>(i)];
     const int pick = static_cast<int>(rng() % 6);
-    if (j == 0 && pick == 0) c[static_cast<size_t>(i - 1)] = 'x';
-    if (j > i && pick == 1) c[static_cast<size_t>(i - 1)] = '(', c[static_cast<size_t>(j - 1)] = ')';
-    if (j > i && pick == 2) c[static_cast<size_t>(i - 1)] = '<';
-    if (j && j < i && pick == 3) c[static_cast<size_t>(i - 1)] = '>';
-    if (j && pick == 4 && c[static_cast<size_t>(i - 1)] == '.') c[static_cast<size_t>(i - 1)] = '|';
+    char& here = c[static_cast<size_t>(i - 1)];
+    if (here != '.') continue;
+    if (j == 0 && pick == 0) here = 'x';
+    if (j > i && pick == 1) here = '(', c[static_cast<size_t>(j - 1)] = ')';
+    if (j > i && pick == 2) here = '<';
+    if (j && j < i && pick == 3) here = '>';
+    if (j && pick == 4) here = '|';
   }
   return c;
 }
