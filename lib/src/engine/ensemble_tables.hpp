@@ -11,6 +11,21 @@
 
 namespace stemloop {
 
+// Boltzmann weights of the loop parts that depend on sizes only, each with the scale
+// factor of the bases it covers, and the free runs of bases around each position.
+struct LoopWeights {
+  LoopWeights(const EnsembleContext& x, const BoltzmannRing& R);
+  // interior_size(l, r) of a generic interior loop (0 elsewhere) with l + r + 2 bases,
+  // and the same with r read backwards: by_right_end[l][30 - r].
+  double generic[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
+  double by_right_end[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
+  double bulge[MAX_INTERIOR + 1] = {};  // bulge_size(b) with b + 2 bases, b >= 2
+  double terminal[kPairTypes] = {};
+  double ml_unpaired;  // one unpaired multiloop base
+  // Bases from k on (up to k) that may all stay unpaired.
+  std::vector<int> free_from, free_to;
+};
+
 class EnsembleTables {
  public:
   EnsembleTables(const Model& model, const EnsembleOptions& options, const std::string& sequence,
@@ -54,7 +69,8 @@ class EnsembleTables {
   double log_z() const;
 };
 
-// Fills the inside tables and q3. Returns false, with ring rescaled, when some values
+// Fills the inside tables and q3 with the sums each part's candidates give, regrouped
+// for speed. Returns false, with ring rescaled, when some values
 // left the safe range of doubles; the caller then runs it again.
 bool inside_pass(EnsembleTables& T);
 
