@@ -15,6 +15,9 @@ namespace {
 // factor from longer stretches, so a few suffice.
 constexpr int kMaxStarts = 12;
 
+// A first guess of the ensemble free energy per base, kcal/mol, for the scale factor.
+constexpr double kGuessPerBase = -0.3;
+
 const EnsembleTables& tables_of(const std::unique_ptr<EnsembleTables>& tables) {
   if (!tables) throw Error("ensemble: no sequence computed yet");
   return *tables;
@@ -27,7 +30,7 @@ EnsembleTables::EnsembleTables(const Model& m, const EnsembleOptions& options,
     : model(m),
       x(model, options, sequence, constraint),
       index(x.n),
-      ring(x.rt, 0.0, x.n),
+      ring(x.rt, kGuessPerBase / x.rt, x.n),
       threads(options.threads),
       qb(index.cells, 0.0),
       qs(x.no_lonely_pairs ? index.cells : 0, 0.0),

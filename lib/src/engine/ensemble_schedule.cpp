@@ -47,16 +47,25 @@ bool run_wavefront(int rows, int steps, int threads, const std::function<bool(in
 
 namespace {
 
-// Eight running sums, added up in a fixed order: the compiler turns the body into
-// vector code for the widest instructions it is compiled for.
+// Thirty-two running sums, added up in a fixed order: the compiler turns the body into
+// vector code for the widest instructions it is compiled for, with enough independent
+// sums to keep the adder busy.
+constexpr int kLanes = 32;
 inline double dot_body(const double* a, const double* b, int count) {
-  double acc[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  if (count < kLanes / 2) {
+    double sum = 0.0;
+    for (int k = 0; k < count; k++) sum += a[k] * b[k];
+    return sum;
+  }
+  double acc[kLanes] = {};
   int k = 0;
-  for (; k + 8 <= count; k += 8)
-    for (int m = 0; m < 8; m++) acc[m] += a[k + m] * b[k + m];
-  double rest = 0.0;
-  for (; k < count; k++) rest += a[k] * b[k];
-  return ((acc[0] + acc[4]) + (acc[1] + acc[5])) + ((acc[2] + acc[6]) + (acc[3] + acc[7])) + rest;
+  for (; k + kLanes <= count; k += kLanes)
+    for (int m = 0; m < kLanes; m++) acc[m] += a[k + m] * b[k + m];
+  for (int m = 0; k + m < count; m++) acc[m] += a[k + m] * b[k + m];
+  for (int m = 0; m < 16; m++) acc[m] += acc[m + 16];
+  for (int m = 0; m < 8; m++) acc[m] += acc[m + 8];
+  for (int m = 0; m < 4; m++) acc[m] += acc[m + 4];
+  return (acc[0] + acc[2]) + (acc[1] + acc[3]);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
