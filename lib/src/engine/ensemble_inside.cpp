@@ -210,9 +210,12 @@ bool inside_pass(EnsembleTables& T) {
   });
   if (whole) {
     exterior(T);
-    const double log_z = std::log(T.z());
-    if (!(T.z() > 0.0) || std::fabs(log_z) <= kSafe) return true;
-    pass.drift = -log_z / n;
+    const double z = T.z();
+    // Z = 0 is an empty ensemble, unless the open chain, always a member when no base
+    // must pair, underflowed.
+    const bool open_chain = T.x.free(1, n);
+    if (z > 0.0 ? std::fabs(std::log(z)) <= kSafe : !open_chain) return true;
+    pass.drift = z > 0.0 ? -std::log(z) / n : kSafe / n;
   }
   T.ring = BoltzmannRing(T.x.rt, T.ring.log_unit() + pass.drift, n);
   return false;
