@@ -319,6 +319,8 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
   // mode 2 unless another is asked for. With -p the MFE line holds constraints strictly
   // too, so that its structure is always one of the ensemble's.
   if (opts.ensemble && opts.constraint) opts.fold.enforce_constraints = true;
+  if (opts.ensemble && opts.eval.logML)
+    throw UsageError("-p needs the linear multiloop penalty of the fold (drop --logML)");
   if (opts.ensemble || opts.fold.enforce_constraints) {
     const char* what = opts.ensemble ? "-p" : "--enforce-constraints";
     if (!dangles_given) opts.fold.dangles = opts.eval.dangles = 2;
