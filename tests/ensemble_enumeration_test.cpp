@@ -156,7 +156,9 @@ void check(const std::string& seq, const Config& c, const std::string& constrain
     EXPECT_NEAR(ens.structure_probability(members[k]), weight[k] / z, 1e-9);
   }
   for (const std::string& s : all) {
-    if (!member(seq, s, c, constraint)) EXPECT_EQ(ens.structure_probability(s), 0.0);
+    if (!member(seq, s, c, constraint)) {
+      EXPECT_EQ(ens.structure_probability(s), 0.0);
+    }
   }
   std::string centroid(static_cast<size_t>(n), '.');
   for (int i = 1; i <= n; i++) {
@@ -164,7 +166,9 @@ void check(const std::string& seq, const Config& c, const std::string& constrain
     for (int j = 1; j <= n; j++) {
       const double pij = i < j ? p[static_cast<size_t>(i)][static_cast<size_t>(j)] : p[static_cast<size_t>(j)][static_cast<size_t>(i)];
       q -= pij;
-      if (i < j) EXPECT_NEAR(ens.probability(i, j), pij, 1e-9) << i << "," << j;
+      if (i < j) {
+        EXPECT_NEAR(ens.probability(i, j), pij, 1e-9) << i << "," << j;
+      }
       if (i < j && pij > 0.5) centroid[static_cast<size_t>(i - 1)] = '(', centroid[static_cast<size_t>(j - 1)] = ')';
     }
     EXPECT_NEAR(ens.unpaired(i), q, 1e-9);
@@ -184,7 +188,9 @@ void check(const std::string& seq, const Config& c, const std::string& constrain
         if (j == 0) score += ens.unpaired(i);
         if (j > i) score += 2 * gamma * ens.probability(i, j), ok = ok && ens.probability(i, j) > 0;
       }
-      if (gamma == 1.0) EXPECT_NEAR(ens.ensemble_defect(s), n - score, 1e-9);
+      if (gamma == 1.0) {
+        EXPECT_NEAR(ens.ensemble_defect(s), n - score, 1e-9);
+      }
       if (ok) best = std::max(best, score);
     }
     const MeaStructure mea = ens.mea(gamma);

@@ -3,6 +3,7 @@
 #include "engine/enforced_fold.hpp"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "engine/ensemble_recursions.hpp"
@@ -11,26 +12,36 @@
 namespace stemloop {
 namespace {
 
-struct EnergyTables {
+// Minimum energies of the parts: Pair, Stacked (the lonely-pair rule only, Pair
+// otherwise), Branch and Multi by row, Exterior by position.
+class EnergyTables {
+ public:
   explicit EnergyTables(const EnsembleContext& x)
-      : index(x.n),
-        parts(4, std::vector<int>(index.cells, ENERGY_INF)),
-        q3(static_cast<size_t>(x.n) + 2, ENERGY_INF) {
-    q3[static_cast<size_t>(x.n) + 1] = 0;
-    stacked_is_pair = !x.no_lonely_pairs;
+      : index_(x.n),
+        parts_(4, std::vector<int>(index_.cells, ENERGY_INF)),
+        q3_(static_cast<size_t>(x.n) + 2, ENERGY_INF),
+        stacked_is_pair_(!x.no_lonely_pairs) {
+    q3_[static_cast<size_t>(x.n) + 1] = 0;
   }
-  int& at(Ref r) {
-    if (r.part == Part::Exterior) return q3[static_cast<size_t>(r.i)];
-    Part part = r.part == Part::Stacked && stacked_is_pair ? Part::Pair : r.part;
-    return parts[static_cast<size_t>(part) - 1][index.row(r.i, r.j)];
+  int get(Ref r) const { return r.part == Part::Exterior ? q3_[static_cast<size_t>(r.i)] : table(r)[index_.row(r.i, r.j)]; }
+  void set(Ref r, int v) {
+    if (r.part == Part::Exterior)
+      q3_[static_cast<size_t>(r.i)] = v;
+    else
+      table(r)[index_.row(r.i, r.j)] = v;
   }
-  int get(Ref r) const { return const_cast<EnergyTables*>(this)->at(r); }
-  void set(Ref r, int v) { at(r) = v; }
 
-  Triangle index;
-  std::vector<std::vector<int>> parts;  // Pair, Stacked, Branch, Multi by row
-  std::vector<int> q3;
-  bool stacked_is_pair;
+ private:
+  const std::vector<int>& table(Ref r) const {
+    const Part part = r.part == Part::Stacked && stacked_is_pair_ ? Part::Pair : r.part;
+    return parts_[static_cast<size_t>(part) - static_cast<size_t>(Part::Pair)];
+  }
+  std::vector<int>& table(Ref r) { return const_cast<std::vector<int>&>(std::as_const(*this).table(r)); }
+
+  Triangle index_;
+  std::vector<std::vector<int>> parts_;
+  std::vector<int> q3_;
+  bool stacked_is_pair_;
 };
 
 }  // namespace

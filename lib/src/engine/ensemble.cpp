@@ -48,9 +48,9 @@ Ensemble& Ensemble::operator=(Ensemble&&) noexcept = default;
 
 size_t Ensemble::workspace_bytes(int n) {
   const size_t size = static_cast<size_t>(n);
-  // qb, qm1 and qm twice, the outside sums by column and the probabilities: 7 doubles
-  // per cell, and the pair types.
-  return (size * (size + 1) / 2 + 2) * (7 * sizeof(double) + 1) + size * 1024;
+  // qb, qm1 and qm twice, the outside sums by column, the probabilities and the MEA
+  // table: 8 doubles per cell, and the pair types.
+  return (size * (size + 1) / 2 + 2) * (8 * sizeof(double) + 1) + size * 1024;
 }
 
 void Ensemble::compute(const Model& model, const EnsembleOptions& options,

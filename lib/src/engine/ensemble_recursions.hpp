@@ -72,7 +72,6 @@ class BoltzmannRing {
   static double zero() { return 0.0; }
   static double add(double a, double b) { return a + b; }
   static double mul(double a, double b) { return a * b; }
-  static bool better(double, double) { return false; }
   // exp(-e / RT) for an energy in 0.01 kcal/mol.
   double weight(int e) const {
     const int k = e + kCached;
@@ -96,7 +95,6 @@ struct EnergyRing {
   static int zero() { return ENERGY_INF; }
   static int add(int a, int b) { return std::min(a, b); }
   static int mul(int a, int b) { return a >= ENERGY_INF || b >= ENERGY_INF ? ENERGY_INF : a + b; }
-  static bool better(int a, int b) { return a < b; }
   static int weight(int e) { return e; }
   static int unit(int) { return 0; }
 };

@@ -63,7 +63,6 @@ class EnsembleTables {
     }
     return 1.0;
   }
-  void set(Ref r, double v);
   // The partition function in the scaled units, and ln of the unscaled one.
   double z() const { return q3[1]; }
   double log_z() const;
