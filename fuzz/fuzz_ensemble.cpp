@@ -79,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fo.no_closingGU = eo.no_closingGU;
   fo.tetra_loop = eo.tetra_loop;
   fo.enforce_constraints = true;
-  const stemloop::FoldResult mfe = stemloop::Folder().fold(model, fo, sequence, strict ? strict : "");
+  const stemloop::FoldResult mfe =
+      stemloop::Folder().fold(model, fo, sequence, strict ? strict : "");
   FUZZ_CHECK(ens.free_energy() <= mfe.energy / 100.0 + 1e-6);
   const double p = ens.structure_probability(mfe.structure);
   FUZZ_CHECK(p > 0.0 && p <= 1.0);

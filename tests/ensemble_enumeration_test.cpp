@@ -148,11 +148,13 @@ void check(const std::string& seq, const Config& c, const std::string& constrain
   EXPECT_NEAR(ens.free_energy(), -rt * std::log(z), 1e-6);
 
   // Pair probabilities, unpaired probabilities, structure probabilities.
-  std::vector<std::vector<double>> p(static_cast<size_t>(n) + 1, std::vector<double>(static_cast<size_t>(n) + 1, 0.0));
+  std::vector<std::vector<double>> p(static_cast<size_t>(n) + 1,
+                                     std::vector<double>(static_cast<size_t>(n) + 1, 0.0));
   for (size_t k = 0; k < members.size(); k++) {
     const PairTable pt = make_pair_table(members[k]);
     for (int i = 1; i <= n; i++)
-      if (pt[static_cast<size_t>(i)] > i) p[static_cast<size_t>(i)][static_cast<size_t>(pt[static_cast<size_t>(i)])] += weight[k] / z;
+      if (pt[static_cast<size_t>(i)] > i)
+        p[static_cast<size_t>(i)][static_cast<size_t>(pt[static_cast<size_t>(i)])] += weight[k] / z;
     EXPECT_NEAR(ens.structure_probability(members[k]), weight[k] / z, 1e-9);
   }
   for (const std::string& s : all) {
@@ -164,12 +166,14 @@ void check(const std::string& seq, const Config& c, const std::string& constrain
   for (int i = 1; i <= n; i++) {
     double q = 1.0;
     for (int j = 1; j <= n; j++) {
-      const double pij = i < j ? p[static_cast<size_t>(i)][static_cast<size_t>(j)] : p[static_cast<size_t>(j)][static_cast<size_t>(i)];
+      const double pij = i < j ? p[static_cast<size_t>(i)][static_cast<size_t>(j)]
+                               : p[static_cast<size_t>(j)][static_cast<size_t>(i)];
       q -= pij;
       if (i < j) {
         EXPECT_NEAR(ens.probability(i, j), pij, 1e-9) << i << "," << j;
       }
-      if (i < j && pij > 0.5) centroid[static_cast<size_t>(i - 1)] = '(', centroid[static_cast<size_t>(j - 1)] = ')';
+      if (i < j && pij > 0.5)
+        centroid[static_cast<size_t>(i - 1)] = '(', centroid[static_cast<size_t>(j - 1)] = ')';
     }
     EXPECT_NEAR(ens.unpaired(i), q, 1e-9);
   }
@@ -195,7 +199,8 @@ void check(const std::string& seq, const Config& c, const std::string& constrain
     }
     const MeaStructure mea = ens.mea(gamma);
     EXPECT_NEAR(mea.expected_accuracy, best, 1e-9);
-    EXPECT_NEAR(ens.ensemble_defect(mea.structure), gamma == 1.0 ? n - best : ens.ensemble_defect(mea.structure), 1e-9);
+    EXPECT_NEAR(ens.ensemble_defect(mea.structure),
+                gamma == 1.0 ? n - best : ens.ensemble_defect(mea.structure), 1e-9);
   }
 
   // The fold with enforced constraints reaches the lowest energy, on a member.

@@ -111,7 +111,8 @@ void Reporter::take(Outcome& outcome) {
 int Reporter::finish(const char* name, int input_status) {
   progress_.clear();
   if (pairs_file_ && (std::fflush(pairs_file_) != 0 || std::ferror(pairs_file_))) {
-    std::fprintf(stderr, "%s: cannot write the pair probabilities: %s\n", name, std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot write the pair probabilities: %s\n", name,
+                 std::strerror(errno));
     return kExitUsage;
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

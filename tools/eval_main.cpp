@@ -39,13 +39,11 @@ Outcome evaluate(const stemloop::Model& model, const stemloop_tools::ToolOptions
         outcome.err += pair_warning(record.id.label(), warning);
       if (options.ensemble) {
         stemloop::Ensemble ensemble;
-        ensemble.compute(model, stemloop_tools::ensemble_options(options, 1),
-                         record.sequence);
+        ensemble.compute(model, stemloop_tools::ensemble_options(options, 1), record.sequence);
         stemloop_tools::StructureReport report;
         report.probability = ensemble.structure_probability(record.structure);
         report.ensemble_defect = ensemble.ensemble_defect(record.structure);
-        outcome.out =
-            writer.evaluated(record.id, record.sequence, record.structure, eval, &report);
+        outcome.out = writer.evaluated(record.id, record.sequence, record.structure, eval, &report);
       } else {
         outcome.out = writer.evaluated(record.id, record.sequence, record.structure, eval);
       }

@@ -102,8 +102,8 @@ class FoldWorker {
   // What -p adds: the ensemble of the record under the same options and constraints.
   stemloop_tools::EnsembleReport ensemble(const FoldRecord& record, const char* constraint,
                                           const stemloop::FoldResult& mfe, int threads) {
-    ensemble_->compute(model_, stemloop_tools::ensemble_options(options_, threads),
-                       record.sequence, constraint);
+    ensemble_->compute(model_, stemloop_tools::ensemble_options(options_, threads), record.sequence,
+                       constraint);
     stemloop_tools::EnsembleReport report;
     report.energy = ensemble_->free_energy();
     report.mfe_probability = ensemble_->structure_probability(mfe.structure);

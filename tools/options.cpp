@@ -225,7 +225,8 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
   const std::vector<option> list = long_options(program);
   const char* short_options = program == Program::Fold ? ":T:d:j:hCp" : ":T:d:j:hvp";
   bool dangles_given = false;
-  const char* needs_p = nullptr;  // an option that only means something with -p
+  // An option given that only means something with -p.
+  const char* needs_p = nullptr;
   optind = 0;  // full reset, so parsing may run more than once in a process
   opterr = 0;
   for (;;) {
@@ -325,8 +326,9 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
     const char* what = opts.ensemble ? "-p" : "--enforce-constraints";
     if (!dangles_given) opts.fold.dangles = opts.eval.dangles = 2;
     if (opts.fold.dangles != 0 && opts.fold.dangles != 2)
-      throw UsageError(std::string(what) +
-                       " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");
+      throw UsageError(
+          std::string(what) +
+          " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");
   }
   // A long sequence's fill shares its rows between the same number of threads.
   opts.fold.threads = opts.jobs;
@@ -380,7 +382,8 @@ std::string usage(Program program, const char* name) {
         "  -p, --partition         also the ensemble free energy, the MEA structure, the\n"
         "                          centroid, the MFE structure's probability, the diversity\n"
         "      --mea-gamma G       weight of paired bases in the MEA structure (default " +
-        number(kDefaultMeaGamma) + ")\n"
+        number(kDefaultMeaGamma) +
+        ")\n"
         "      --sample N          also N structures sampled from the ensemble (default 0)\n"
         "      --seed S            seed of the sampling (default 1)\n"
         "      --bpp FILE          write the pair probabilities to FILE\n"

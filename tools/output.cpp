@@ -93,7 +93,8 @@ std::string options_object(Program program, const ToolOptions& opts) {
   json += ",\"energy_set\":" + std::to_string(opts.model.alphabet.energy_set);
   if (fold) json += std::string(",\"constraint\":") + json_bool(opts.constraint);
   if (!fold) json += std::string(",\"logML\":") + json_bool(opts.eval.logML);
-  if (fold) json += std::string(",\"enforce_constraints\":") + json_bool(opts.fold.enforce_constraints);
+  if (fold)
+    json += std::string(",\"enforce_constraints\":") + json_bool(opts.fold.enforce_constraints);
   json += std::string(",\"partition\":") + json_bool(opts.ensemble);
   return json + "}";
 }
@@ -170,8 +171,9 @@ std::string Writer::header() const {
   std::string line = "name\tsequence\tstructure\tenergy";
   if (verbose_) line += "\tloops";
   if (ensemble_ && program_ == Program::Fold) {
-    line += "\tensemble_energy\tmfe_probability\tdiversity\tmea\tmea_gamma"
-            "\tmea_expected_accuracy\tcentroid";
+    line +=
+        "\tensemble_energy\tmfe_probability\tdiversity\tmea\tmea_gamma"
+        "\tmea_expected_accuracy\tcentroid";
     if (samples_) line += "\tsamples";
   } else if (ensemble_) {
     line += "\tprobability\tensemble_defect";
@@ -248,7 +250,8 @@ std::string Writer::ensemble_text(const EnsembleReport& r) const {
       json += "]";
       if (samples_) {
         json += ",\"samples\":[";
-        for (size_t k = 0; k < r.samples.size(); k++) json += (k ? "," : "") + json_string(r.samples[k]);
+        for (size_t k = 0; k < r.samples.size(); k++)
+          json += (k ? "," : "") + json_string(r.samples[k]);
         json += "]";
       }
       return json;

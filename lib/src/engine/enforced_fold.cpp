@@ -23,7 +23,10 @@ class EnergyTables {
         stacked_is_pair_(!x.no_lonely_pairs) {
     q3_[static_cast<size_t>(x.n) + 1] = 0;
   }
-  int get(Ref r) const { return r.part == Part::Exterior ? q3_[static_cast<size_t>(r.i)] : table(r)[index_.row(r.i, r.j)]; }
+  int get(Ref r) const {
+    return r.part == Part::Exterior ? q3_[static_cast<size_t>(r.i)]
+                                    : table(r)[index_.row(r.i, r.j)];
+  }
   void set(Ref r, int v) {
     if (r.part == Part::Exterior)
       q3_[static_cast<size_t>(r.i)] = v;
@@ -36,7 +39,9 @@ class EnergyTables {
     const Part part = r.part == Part::Stacked && stacked_is_pair_ ? Part::Pair : r.part;
     return parts_[static_cast<size_t>(part) - static_cast<size_t>(Part::Pair)];
   }
-  std::vector<int>& table(Ref r) { return const_cast<std::vector<int>&>(std::as_const(*this).table(r)); }
+  std::vector<int>& table(Ref r) {
+    return const_cast<std::vector<int>&>(std::as_const(*this).table(r));
+  }
 
   Triangle index_;
   std::vector<std::vector<int>> parts_;

@@ -24,8 +24,7 @@ EnsembleContext::EnsembleContext(const Model& model, const EnsembleOptions& opts
       no_lonely_pairs(opts.noLonelyPairs),
       no_closing_gu(opts.no_closingGU),
       rt(kGasConstant * (model.options.temperature + 273.15)) {
-  if (opts.dangles != 0 && opts.dangles != 2)
-    throw Error("the ensemble needs dangle mode 0 or 2");
+  if (opts.dangles != 0 && opts.dangles != 2) throw Error("the ensemble needs dangle mode 0 or 2");
 }
 
 BoltzmannRing::BoltzmannRing(double rt, double log_unit, int n)
@@ -33,7 +32,8 @@ BoltzmannRing::BoltzmannRing(double rt, double log_unit, int n)
       log_unit_(log_unit),
       cache_(2 * kCached),
       unit_(static_cast<size_t>(n) + 2) {
-  for (int k = 0; k < 2 * kCached; k++) cache_[static_cast<size_t>(k)] = std::exp(-(k - kCached) * per_unit_);
+  for (int k = 0; k < 2 * kCached; k++)
+    cache_[static_cast<size_t>(k)] = std::exp(-(k - kCached) * per_unit_);
   for (size_t k = 0; k < unit_.size(); k++) unit_[k] = std::exp(log_unit * static_cast<double>(k));
 }
 

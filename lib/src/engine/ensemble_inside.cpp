@@ -65,15 +65,18 @@ struct InsidePass {
     // (i (i+1 ... q) .. j) and (i .. (p ... j-1) j): bulges of two or more bases
     double bulges = 0.0;
     const int bulge_max = span - MIN_HAIRPIN - 3;
-    for (int k = 2; k <= std::min(right_max, bulge_max); k++) bulges += w.bulge[k] * au_row(i + 1)[j - 1 - k];
-    for (int k = 2; k <= std::min(left_max, bulge_max); k++) bulges += w.bulge[k] * au_row(i + 1 + k)[j - 1];
+    for (int k = 2; k <= std::min(right_max, bulge_max); k++)
+      bulges += w.bulge[k] * au_row(i + 1)[j - 1 - k];
+    for (int k = 2; k <= std::min(left_max, bulge_max); k++)
+      bulges += w.bulge[k] * au_row(i + 1 + k)[j - 1];
     v += w.terminal[t] * bulges;
     // (i ... (p ... q) ... j): generic interior loops
     double generic = 0.0;
     for (int l = 1; l <= left_max; l++) {
       const int r_max = std::min<int>({right_max, MAX_INTERIOR - l, span - l - 6});
       if (r_max < 1) break;
-      generic += dot(mm_row(i + 1 + l) + (j - 1 - r_max), &w.by_right_end[l][MAX_INTERIOR - r_max], r_max);
+      generic +=
+          dot(mm_row(i + 1 + l) + (j - 1 - r_max), &w.by_right_end[l][MAX_INTERIOR - r_max], r_max);
     }
     return v + R.weight(E.interior_outer(t, a, b)) * generic;
   }
@@ -100,9 +103,10 @@ struct InsidePass {
         // (i [i+1 .. l][l+1 .. j-1] j): multiloop, l = i+5 .. j-6
         if (span >= 2 * MIN_HAIRPIN + 6) {
           const double closing =
-              R.weight(E.ml_closing() + E.ml_branch(E.rtype(t), x.s(j - 1), x.s(i + 1))) * R.unit(2);
-          qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)], &T.qm_col[Triangle::col(i + 6, j - 1)],
-                              span - 10);
+              R.weight(E.ml_closing() + E.ml_branch(E.rtype(t), x.s(j - 1), x.s(i + 1))) *
+              R.unit(2);
+          qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)],
+                              &T.qm_col[Triangle::col(i + 6, j - 1)], span - 10);
         }
       }
     }
@@ -118,7 +122,8 @@ struct InsidePass {
 
     // . [i+1 .. j] and (i .. j): Branch
     double branch = t != 0 ? enclosed * R.weight(E.ml_branch(t, x.five(i), x.three(j))) : 0.0;
-    if (x.free(i, i) && holds_branch(i + 1, j)) branch += T.qm1[T.index.row(i + 1, j)] * w.ml_unpaired;
+    if (x.free(i, i) && holds_branch(i + 1, j))
+      branch += T.qm1[T.index.row(i + 1, j)] * w.ml_unpaired;
     T.qm1[at] = T.qm1_col[Triangle::col(i, j)] = branch;
 
     // [i .. l] . . j: the last branch followed by unpaired bases only, along the row
@@ -171,7 +176,8 @@ void exterior(EnsembleTables& T) {
   T.q3[static_cast<size_t>(n) + 1] = 1.0;
   for (int i = n; i >= 1; i--) {
     double v = 0.0;
-    for_each_candidate(x, T.ring, T, Ref{Part::Exterior, i, 0}, [&](double c, Ref, Ref) { v += c; });
+    for_each_candidate(x, T.ring, T, Ref{Part::Exterior, i, 0},
+                       [&](double c, Ref, Ref) { v += c; });
     T.q3[static_cast<size_t>(i)] = v;
   }
 }
@@ -191,7 +197,8 @@ LoopWeights::LoopWeights(const EnsembleContext& x, const BoltzmannRing& R)
   for (int b = 2; b <= MAX_INTERIOR; b++) bulge[b] = R.weight(E.bulge_size(b)) * R.unit(b + 2);
   for (int t = 0; t < kPairTypes; t++) terminal[t] = R.weight(E.terminal(t));
   for (int k = x.n; k >= 1; k--)
-    free_from[static_cast<size_t>(k)] = x.free(k, k) ? free_from[static_cast<size_t>(k + 1)] + 1 : 0;
+    free_from[static_cast<size_t>(k)] =
+        x.free(k, k) ? free_from[static_cast<size_t>(k + 1)] + 1 : 0;
   for (int k = 1; k <= x.n; k++)
     free_to[static_cast<size_t>(k)] = x.free(k, k) ? free_to[static_cast<size_t>(k - 1)] + 1 : 0;
 }

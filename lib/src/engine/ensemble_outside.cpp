@@ -58,8 +58,10 @@ struct OutsidePass {
     }
     // (a .. (i ... j) b) and (a (i ... j) .. b): bulges of two or more bases
     double bulges = 0.0;
-    for (int k = 2; k <= std::min(right_max, n - j - 1); k++) bulges += w.bulge[k] * row(kTerminal, i - 1)[j + 1 + k];
-    for (int k = 2; k <= std::min(left_max, i - 2); k++) bulges += w.bulge[k] * row(kTerminal, i - 1 - k)[j + 1];
+    for (int k = 2; k <= std::min(right_max, n - j - 1); k++)
+      bulges += w.bulge[k] * row(kTerminal, i - 1)[j + 1 + k];
+    for (int k = 2; k <= std::min(left_max, i - 2); k++)
+      bulges += w.bulge[k] * row(kTerminal, i - 1 - k)[j + 1];
     v += w.terminal[u] * bulges;
     // (a ... (i ... j) ... b): generic interior loops
     double generic = 0.0;
@@ -73,7 +75,8 @@ struct OutsidePass {
   void cell(int i, int j) {
     const int span = j - i;
     // [i .. j] as the rest after a first branch Branch(k, i-1), k = 1 .. i-5
-    const double multi = dot(&y_col[Triangle::col(1, j)], &T.qm1_col[Triangle::col(1, i - 1)], i - 5);
+    const double multi =
+        dot(&y_col[Triangle::col(1, j)], &T.qm1_col[Triangle::col(1, i - 1)], i - 5);
 
     // ..(k .. j) as the first branch of Multi(i, J): then unpaired bases or Multi(j+1, J)
     // (also as the rest of the multiloop closed by (i-1, J+1), through y); or after base
@@ -83,8 +86,8 @@ struct OutsidePass {
     double branch = unpaired_after;
     if (i > 1 && x.free(i - 1, i - 1)) branch += row(kBranch, i - 1)[j] * w.ml_unpaired;
     if (j + MIN_HAIRPIN + 2 <= n)
-      branch += dot(row(kY, i) + j + MIN_HAIRPIN + 2, &T.qm[T.index.row(j + 1, j + MIN_HAIRPIN + 2)],
-                    n - j - MIN_HAIRPIN - 1);
+      branch += dot(row(kY, i) + j + MIN_HAIRPIN + 2,
+                    &T.qm[T.index.row(j + 1, j + MIN_HAIRPIN + 2)], n - j - MIN_HAIRPIN - 1);
     row(kBranch, i)[j] = branch;
 
     double pair = 0.0, stacked = 0.0, closing = 0.0;
@@ -101,7 +104,9 @@ struct OutsidePass {
       if (i > 1 && j < n) {
         if (const int ta = x.type(i - 1, j + 1)) {
           const double weight = R.weight(E.stack(ta, u)) * R.unit(2);
-          stack = (row(kPair, i - 1)[j + 1] + (x.no_lonely_pairs ? row(kStacked, i - 1)[j + 1] : 0.0)) * weight;
+          stack =
+              (row(kPair, i - 1)[j + 1] + (x.no_lonely_pairs ? row(kStacked, i - 1)[j + 1] : 0.0)) *
+              weight;
         }
       }
       const size_t at = T.index.row(i, j);
@@ -116,7 +121,8 @@ struct OutsidePass {
       }
       T.prob[at] = std::min(1.0, p / z);
       if (!x.barred(t)) {
-        closing = pair * R.weight(E.ml_closing() + E.ml_branch(u, x.s(j - 1), x.s(i + 1))) * R.unit(2);
+        closing =
+            pair * R.weight(E.ml_closing() + E.ml_branch(u, x.s(j - 1), x.s(i + 1))) * R.unit(2);
         row(kMismatch, i)[j] = pair * R.weight(E.interior_outer(t, x.s(i + 1), x.s(j - 1)));
         row(kTerminal, i)[j] = pair * w.terminal[t];
       }

@@ -156,8 +156,9 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
     case Part::Branch: {
       // . [i+1 .. l]: base i unpaired
       if (x.free(i, i) && holds_branch(i + 1, j))
-        visit(R.mul(R.mul(R.weight(E.ml_unpaired()), R.unit(1)), T.get(Ref{Part::Branch, i + 1, j})),
-              Ref{Part::Branch, i + 1, j}, kNone);
+        visit(
+            R.mul(R.mul(R.weight(E.ml_unpaired()), R.unit(1)), T.get(Ref{Part::Branch, i + 1, j})),
+            Ref{Part::Branch, i + 1, j}, kNone);
       // (i .. l): the branch
       if (const int t = x.type(i, j)) {
         const Ref pair{x.enclosed_pair(), i, j};
@@ -175,7 +176,8 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
           continue;
         }
         if (x.free(l + 1, j))
-          visit(R.mul(a, R.mul(R.weight(E.ml_unpaired(j - l, false)), R.unit(j - l))), first, kNone);
+          visit(R.mul(a, R.mul(R.weight(E.ml_unpaired(j - l, false)), R.unit(j - l))), first,
+                kNone);
         if (holds_branch(l + 1, j)) {
           const Ref rest{Part::Multi, l + 1, j};
           visit(R.mul(a, T.get(rest)), first, rest);
@@ -186,7 +188,9 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
     case Part::Exterior: {
       const int n = x.n;
       // . [i+1 .. n]
-      if (x.free(i, i)) visit(R.mul(R.unit(1), T.get(Ref{Part::Exterior, i + 1, 0})), Ref{Part::Exterior, i + 1, 0}, kNone);
+      if (x.free(i, i))
+        visit(R.mul(R.unit(1), T.get(Ref{Part::Exterior, i + 1, 0})), Ref{Part::Exterior, i + 1, 0},
+              kNone);
       // (i .. l) [l+1 .. n]
       for (int l = i + MIN_HAIRPIN + 1; l <= n; l++) {
         const int t = x.type(i, l);
@@ -215,12 +219,14 @@ bool inside_by_candidates(const EnsembleContext& x, const Ring& R, Tables& T, Ro
       for (Part part : {Part::Pair, Part::Stacked, Part::Branch, Part::Multi}) {
         if (part == Part::Stacked && !x.no_lonely_pairs) continue;
         Value v = Ring::zero();
-        for_each_candidate(x, R, T, Ref{part, i, j}, [&](Value w, Ref, Ref) { v = Ring::add(v, w); });
+        for_each_candidate(x, R, T, Ref{part, i, j},
+                           [&](Value w, Ref, Ref) { v = Ring::add(v, w); });
         T.set(Ref{part, i, j}, v);
       }
     }
     Value v = Ring::zero();
-    for_each_candidate(x, R, T, Ref{Part::Exterior, i, 0}, [&](Value w, Ref, Ref) { v = Ring::add(v, w); });
+    for_each_candidate(x, R, T, Ref{Part::Exterior, i, 0},
+                       [&](Value w, Ref, Ref) { v = Ring::add(v, w); });
     T.set(Ref{Part::Exterior, i, 0}, v);
     if (!row_done(i)) return false;
   }

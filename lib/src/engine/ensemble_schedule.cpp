@@ -14,7 +14,8 @@ int ring_rows(int threads, int reach) {
   return rows;
 }
 
-bool run_wavefront(int rows, int steps, int threads, const std::function<bool(int, int, int)>& step) {
+bool run_wavefront(int rows, int steps, int threads,
+                   const std::function<bool(int, int, int)>& step) {
   const int blocks = (rows + kBlockRows - 1) / kBlockRows;
   const int workers = std::clamp(threads, 1, std::max(1, blocks));
   // done[b]: steps block b has finished; a stopped block counts as finished.
@@ -26,7 +27,8 @@ bool run_wavefront(int rows, int steps, int threads, const std::function<bool(in
       const int first = b * kBlockRows, last = std::min(rows, first + kBlockRows) - 1;
       for (int c = 0; c < steps; c++) {
         if (b > 0) {
-          for (int spins = 0; done[static_cast<size_t>(b - 1)].load(std::memory_order_acquire) <= c; spins++)
+          for (int spins = 0; done[static_cast<size_t>(b - 1)].load(std::memory_order_acquire) <= c;
+               spins++)
             if (spins > 64) std::this_thread::yield();
         }
         if (stopped.load(std::memory_order_relaxed) || !step(first, last, c)) {

@@ -19,7 +19,8 @@ int ring_rows(int threads, int reach);
 // Calls step(first, last, c) for the rows first..last of each block and steps c = 0 ..
 // steps-1, blocks of kBlockRows rows taken in order and dealt round to the threads. A
 // step that returns false stops the pass; run_wavefront then returns false.
-bool run_wavefront(int rows, int steps, int threads, const std::function<bool(int, int, int)>& step);
+bool run_wavefront(int rows, int steps, int threads,
+                   const std::function<bool(int, int, int)>& step);
 
 // sum over k < count of a[k] * b[k], in a fixed order of additions.
 double dot(const double* a, const double* b, int count);

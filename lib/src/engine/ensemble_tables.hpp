@@ -41,9 +41,9 @@ class EnsembleTables {
   // only), Branch and Multi by row; Branch and Multi by column as well, for the passes
   // that read them down a column.
   std::vector<double> qb, qs, qm1, qm1_col, qm, qm_col;
-  std::vector<double> q3;    // Exterior(i), q3[n + 1] = 1
-  std::vector<double> q5;    // the exterior loop of 1..j, q5[0] = 1
-  std::vector<double> prob;  // pair probabilities by row
+  std::vector<double> q3;        // Exterior(i), q3[n + 1] = 1
+  std::vector<double> q5;        // the exterior loop of 1..j, q5[0] = 1
+  std::vector<double> prob;      // pair probabilities by row
   std::vector<double> unpaired;  // per base
 
   double get(Ref r) const {
@@ -69,8 +69,8 @@ class EnsembleTables {
 };
 
 // Fills the inside tables and q3 with the sums each part's candidates give, regrouped
-// for speed. Returns false, with ring rescaled, when some values
-// left the safe range of doubles; the caller then runs it again.
+// for speed. Returns false, with ring rescaled, when some values left the safe range
+// of doubles; the caller then runs it again.
 bool inside_pass(EnsembleTables& T);
 
 // From the inside tables: q5, the pair probabilities and the unpaired probabilities.

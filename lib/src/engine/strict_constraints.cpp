@@ -18,7 +18,8 @@ Triangle::Triangle(int n) : rowstart(static_cast<size_t>(n) + 2, 0) {
   }
 }
 
-PairRules strict_pair_rules(const EncodedSequence& seq, const PairMatrix& pm, const char* constraint) {
+PairRules strict_pair_rules(const EncodedSequence& seq, const PairMatrix& pm,
+                            const char* constraint) {
   const int n = seq.length();
   const size_t size = static_cast<size_t>(n) + 2;
   PairRules rules;
@@ -77,7 +78,8 @@ PairRules strict_pair_rules(const EncodedSequence& seq, const PairMatrix& pm, co
                 Error::Kind::UnbalancedBrackets);
 
   for (int k = 1; k <= n; k++)
-    rules.must_before[static_cast<size_t>(k)] = rules.must_before[static_cast<size_t>(k - 1)] + must[static_cast<size_t>(k)];
+    rules.must_before[static_cast<size_t>(k)] =
+        rules.must_before[static_cast<size_t>(k - 1)] + must[static_cast<size_t>(k)];
   for (int i = 1; i <= n; i++) {
     const size_t a = static_cast<size_t>(i);
     if (!down[a]) continue;
@@ -89,8 +91,7 @@ PairRules strict_pair_rules(const EncodedSequence& seq, const PairMatrix& pm, co
       } else if (region[a] != region[b]) {
         continue;
       }
-      rules.types[rules.index.row(i, j)] =
-          static_cast<int8_t>(pm.pair[seq.S[a]][seq.S[b]]);
+      rules.types[rules.index.row(i, j)] = static_cast<int8_t>(pm.pair[seq.S[a]][seq.S[b]]);
     }
   }
   return rules;

@@ -14,7 +14,9 @@ namespace stemloop {
 // contiguous in j. Column by column, col(i, j) keeps the cells of one right end j together.
 struct Triangle {
   explicit Triangle(int n);
-  size_t row(int i, int j) const { return rowstart[static_cast<size_t>(i)] + static_cast<size_t>(j); }
+  size_t row(int i, int j) const {
+    return rowstart[static_cast<size_t>(i)] + static_cast<size_t>(j);
+  }
   static size_t col(int i, int j) {
     return static_cast<size_t>(j) * static_cast<size_t>(j - 1) / 2 + static_cast<size_t>(i);
   }
@@ -25,7 +27,7 @@ struct Triangle {
 struct PairRules {
   int n = 0;
   Triangle index{0};
-  std::vector<int8_t> types;    // pair type of (i, j) by row, 0 where it may not form
+  std::vector<int8_t> types;     // pair type of (i, j) by row, 0 where it may not form
   std::vector<int> must_before;  // number of bases among 1..k that must pair
 
   int type(int i, int j) const { return types[index.row(i, j)]; }
@@ -41,6 +43,7 @@ struct PairRules {
 // with each other and crossed by no pair; other characters and positions past the
 // string's end are free. Throws Error("unbalanced brackets in constraints") for a ')'
 // without its '(' and Error("unbalanced brackets in constraint string") for a '(' left open.
-PairRules strict_pair_rules(const EncodedSequence& seq, const PairMatrix& pm, const char* constraint);
+PairRules strict_pair_rules(const EncodedSequence& seq, const PairMatrix& pm,
+                            const char* constraint);
 
 }  // namespace stemloop
