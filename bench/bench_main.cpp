@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "stemloop/ensemble.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 
@@ -50,6 +51,32 @@ void bench_length(int n, int threads) {
     const double cells = 0.5 * n * (n + 1.0);
     std::printf("%8d %8d %10.3f %10.1f %14.3g %10.2f\n", n, threads, secs, usage.ru_maxrss / 1024.0,
                 cells / secs, r.kcal);
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+}
+
+// The partition function and every pair probability of one sequence of length n, in a
+// child; prints seconds and peak MB.
+void bench_ensemble(int n, int threads) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    const std::string seq = random_rna(rng, n);
+    const stemloop::Model model;
+    stemloop::Ensemble ensemble;
+    stemloop::EnsembleOptions options;
+    options.threads = threads;
+    const auto start = std::chrono::steady_clock::now();
+    ensemble.compute(model, options, seq);
+    const double secs = seconds_since(start);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%8d %8d %10.3f %10.1f %14.4f\n", n, threads, secs, usage.ru_maxrss / 1024.0,
+                ensemble.free_energy());
     std::fflush(stdout);
     _exit(0);
   }
@@ -94,6 +121,12 @@ int main(int argc, char** argv) {
   for (int n : lengths) {
     bench_length(n, 1);
     if (cores > 1) bench_length(n, 2);
+  }
+  std::printf("ensemble: partition function and pair probabilities, dangle mode 2\n");
+  std::printf("%8s %8s %10s %10s %14s\n", "n", "threads", "seconds", "peak MB", "G kcal/mol");
+  for (int n : {1000, 2000, 5000}) {
+    bench_ensemble(n, 1);
+    if (cores > 1) bench_ensemble(n, 2);
   }
   bench_batch(10000, 200, 1);
   if (cores > 1) bench_batch(10000, 200, static_cast<int>(cores));

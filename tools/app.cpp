@@ -85,6 +85,15 @@ std::string refusal(const char* name, const std::string& label, const std::strin
   return std::string(name) + ": " + label + ": " + why + "\n";
 }
 
+Reporter::~Reporter() {
+  if (pairs_file_) std::fclose(pairs_file_);
+}
+
+bool Reporter::open_pairs_file(const std::string& path) {
+  pairs_file_ = std::fopen(path.c_str(), "w");
+  return pairs_file_ != nullptr;
+}
+
 void Reporter::write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 void Reporter::take(Outcome& outcome) {
@@ -94,12 +103,18 @@ void Reporter::take(Outcome& outcome) {
     std::fputs(outcome.err.c_str(), stderr);
   }
   write(outcome.out);
+  if (pairs_file_) std::fwrite(outcome.pairs.data(), 1, outcome.pairs.size(), pairs_file_);
   refused_ = refused_ || outcome.refused;
   progress_.record_done();
 }
 
 int Reporter::finish(const char* name, int input_status) {
   progress_.clear();
+  if (pairs_file_ && (std::fflush(pairs_file_) != 0 || std::ferror(pairs_file_))) {
+    std::fprintf(stderr, "%s: cannot write the pair probabilities: %s\n", name,
+                 std::strerror(errno));
+    return kExitUsage;
+  }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "%s: cannot write the output: %s\n", name, std::strerror(errno));
     return kExitUsage;

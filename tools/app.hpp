@@ -2,8 +2,10 @@
 // checking and opening the inputs, writing results in order and the exit status.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <istream>
@@ -30,6 +32,7 @@ constexpr int kExitUsage = 2;
 struct Outcome {
   std::string out;
   std::string err;
+  std::string pairs;  // what goes to the --bpp file
   bool refused = false;
 };
 
@@ -51,6 +54,11 @@ std::string describe(const stemloop::Error& error, const char* what);
 class Reporter {
  public:
   explicit Reporter(const char* name) : progress_(name) {}
+  ~Reporter();
+  Reporter(const Reporter&) = delete;
+  Reporter& operator=(const Reporter&) = delete;
+  // Sends the outcomes' pair listings to `path`; false, with errno, when it cannot be written.
+  bool open_pairs_file(const std::string& path);
   void write(const std::string& text);
   void take(Outcome& outcome);
   // The exit status of the run, given the status of reading the inputs.
@@ -59,6 +67,7 @@ class Reporter {
  private:
   Progress progress_;
   bool refused_ = false;
+  std::FILE* pairs_file_ = nullptr;
 };
 
 // The line telling that a record was refused.
@@ -79,6 +88,11 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
     const stemloop::Model model(options->model);
     const Writer writer(program, *options);
     Reporter reporter(name);
+    if (!options->bpp_file.empty() && !reporter.open_pairs_file(options->bpp_file)) {
+      std::fprintf(stderr, "%s: cannot write '%s': %s\n", name, options->bpp_file.c_str(),
+                   std::strerror(errno));
+      return kExitUsage;
+    }
     reporter.write(writer.header());
     OrderedRunner<Record, Outcome> runner(
         options->jobs, [&] { return make_worker(model, *options, writer); },

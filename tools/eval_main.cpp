@@ -8,6 +8,7 @@
 #include "output.hpp"
 #include "parallel.hpp"
 #include "records.hpp"
+#include "stemloop/ensemble.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/model.hpp"
 
@@ -36,7 +37,16 @@ Outcome evaluate(const stemloop::Model& model, const stemloop_tools::ToolOptions
           model, options.eval, record.sequence, record.structure, options.verbose);
       for (const stemloop::PairWarning& warning : eval.warnings)
         outcome.err += pair_warning(record.id.label(), warning);
-      outcome.out = writer.evaluated(record.id, record.sequence, record.structure, eval);
+      if (options.ensemble) {
+        stemloop::Ensemble ensemble;
+        ensemble.compute(model, stemloop_tools::ensemble_options(options, 1), record.sequence);
+        stemloop_tools::StructureReport report;
+        report.probability = ensemble.structure_probability(record.structure);
+        report.ensemble_defect = ensemble.ensemble_defect(record.structure);
+        outcome.out = writer.evaluated(record.id, record.sequence, record.structure, eval, &report);
+      } else {
+        outcome.out = writer.evaluated(record.id, record.sequence, record.structure, eval);
+      }
     } catch (const stemloop::Error& e) {
       why = stemloop_tools::describe(e, "structure");
     } catch (const std::exception& e) {

@@ -11,6 +11,7 @@
 #include "output.hpp"
 #include "parallel.hpp"
 #include "records.hpp"
+#include "stemloop/ensemble.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 
@@ -39,12 +40,16 @@ class FoldWorker {
  public:
   FoldWorker(const stemloop::Model& model, const stemloop_tools::ToolOptions& options,
              const stemloop_tools::Writer& writer)
-      : model_(model), options_(options), writer_(writer), folder_(new stemloop::Folder) {}
+      : model_(model),
+        options_(options),
+        writer_(writer),
+        folder_(new stemloop::Folder),
+        ensemble_(new stemloop::Ensemble) {}
 
   Outcome operator()(FoldRecord& record) {
     Outcome outcome;
     std::string why = record.error;
-    if (why.empty()) why = fold(record, outcome.out);
+    if (why.empty()) why = fold(record, outcome);
     if (!why.empty()) {
       outcome.refused = true;
       outcome.err = stemloop_tools::refusal(kName, record.id.label(), why);
@@ -54,9 +59,10 @@ class FoldWorker {
 
  private:
   // Folds one record into `out`; returns what went wrong, if anything.
-  std::string fold(const FoldRecord& record, std::string& out) {
+  std::string fold(const FoldRecord& record, Outcome& outcome) {
     const int n = static_cast<int>(record.length);
-    const size_t workspace = stemloop::Folder::workspace_bytes(n);
+    const size_t workspace = stemloop::Folder::workspace_bytes(n) +
+                             (options_.ensemble ? stemloop::Ensemble::workspace_bytes(n) : 0);
     const size_t memory = physical_memory();
     if (memory != 0 && workspace > memory) {
       return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +
@@ -70,12 +76,22 @@ class FoldWorker {
       if (n < kLongSequence) fold_options.threads = 1;
       const stemloop::FoldResult result =
           folder_->fold(model_, fold_options, record.sequence, constraint);
-      out = writer_.folded(record.id, record.sequence, result.structure, result.energy);
+      if (!options_.ensemble) {
+        outcome.out = writer_.folded(record.id, record.sequence, result.structure, result.energy);
+        return {};
+      }
+      const stemloop_tools::EnsembleReport report =
+          ensemble(record, constraint, result, fold_options.threads);
+      outcome.out =
+          writer_.folded(record.id, record.sequence, result.structure, result.energy, &report);
+      if (!options_.bpp_file.empty())
+        outcome.pairs = stemloop_tools::pairs_listing(record.id, record.length, report.pairs);
       return {};
     } catch (const stemloop::Error& e) {
       return stemloop_tools::describe(e, "constraint");
     } catch (const std::bad_alloc&) {
-      folder_ = std::make_shared<stemloop::Folder>();  // drop a half-grown workspace
+      folder_ = std::make_shared<stemloop::Folder>();  // drop half-grown tables
+      ensemble_ = std::make_shared<stemloop::Ensemble>();
       return "not enough memory for the " + mib(workspace) + " workspace of " + std::to_string(n) +
              " bases";
     } catch (const std::exception& e) {
@@ -83,10 +99,28 @@ class FoldWorker {
     }
   }
 
+  // What -p adds: the ensemble of the record under the same options and constraints.
+  stemloop_tools::EnsembleReport ensemble(const FoldRecord& record, const char* constraint,
+                                          const stemloop::FoldResult& mfe, int threads) {
+    ensemble_->compute(model_, stemloop_tools::ensemble_options(options_, threads), record.sequence,
+                       constraint);
+    stemloop_tools::EnsembleReport report;
+    report.energy = ensemble_->free_energy();
+    report.mfe_probability = ensemble_->structure_probability(mfe.structure);
+    report.diversity = ensemble_->diversity();
+    report.mea = ensemble_->mea(options_.mea_gamma);
+    report.centroid = ensemble_->centroid();
+    if (options_.format == stemloop_tools::Format::Json || !options_.bpp_file.empty())
+      report.pairs = ensemble_->pairs(options_.bpp_cutoff);
+    report.samples = ensemble_->sample(options_.samples, options_.seed);
+    return report;
+  }
+
   const stemloop::Model& model_;
   const stemloop_tools::ToolOptions& options_;
   const stemloop_tools::Writer& writer_;
   std::shared_ptr<stemloop::Folder> folder_;  // shared_ptr: workers are copied into place
+  std::shared_ptr<stemloop::Ensemble> ensemble_;
 };
 
 }  // namespace

@@ -26,6 +26,12 @@ enum LongOnly {
   kLogML,
   kFormat,
   kVersion,
+  kMeaGamma,
+  kSample,
+  kSeed,
+  kBpp,
+  kBppCutoff,
+  kEnforce,
 };
 
 constexpr int kMaxJobs = 1024;
@@ -44,6 +50,14 @@ std::string option_label(int code) {
       return "--energy-set";
     case kFormat:
       return "--format";
+    case kMeaGamma:
+      return "--mea-gamma";
+    case kSample:
+      return "--sample";
+    case kSeed:
+      return "--seed";
+    case kBppCutoff:
+      return "--bpp-cutoff";
     default:
       return "option";
   }
@@ -69,6 +83,24 @@ double parse_temperature(const char* text) {
   const double value = std::strtod(text, &end);
   if (end == text || *end != '\0' || errno != 0 || !std::isfinite(value) || value < -273.15)
     bad_value('T', text, "degrees Celsius, at least -273.15");
+  return value;
+}
+
+double parse_double(int code, const char* text, double low, const std::string& expected) {
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || errno != 0 || !std::isfinite(value) || value < low)
+    bad_value(code, text, expected);
+  return value;
+}
+
+uint64_t parse_seed(const char* text) {
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || text[0] == '-')
+    bad_value(kSeed, text, "a whole number from 0 to 2^64-1");
   return value;
 }
 
@@ -115,9 +147,16 @@ std::vector<option> long_options(Program program) {
       {"version", no_argument, nullptr, kVersion},
       {"noLP", no_argument, nullptr, kNoLP},
       {"noClosingGU", no_argument, nullptr, kNoClosingGU},
+      {"partition", no_argument, nullptr, 'p'},
   };
   if (program == Program::Fold) {
     list.push_back({"constraint", no_argument, nullptr, 'C'});
+    list.push_back({"enforce-constraints", no_argument, nullptr, kEnforce});
+    list.push_back({"mea-gamma", required_argument, nullptr, kMeaGamma});
+    list.push_back({"sample", required_argument, nullptr, kSample});
+    list.push_back({"seed", required_argument, nullptr, kSeed});
+    list.push_back({"bpp", required_argument, nullptr, kBpp});
+    list.push_back({"bpp-cutoff", required_argument, nullptr, kBppCutoff});
   } else {
     list.push_back({"logML", no_argument, nullptr, kLogML});
     list.push_back({"verbose", no_argument, nullptr, 'v'});
@@ -170,11 +209,24 @@ const char* format_name(Format format) {
   return "text";
 }
 
+stemloop::EnsembleOptions ensemble_options(const ToolOptions& options, int threads) {
+  stemloop::EnsembleOptions eo;
+  eo.dangles = options.fold.dangles;
+  eo.noLonelyPairs = options.fold.noLonelyPairs;
+  eo.no_closingGU = options.fold.no_closingGU;
+  eo.tetra_loop = options.fold.tetra_loop;
+  eo.threads = threads;
+  return eo;
+}
+
 ToolOptions parse_options(Program program, int argc, char** argv) {
   ToolOptions opts;
   opts.jobs = default_jobs();
   const std::vector<option> list = long_options(program);
-  const char* short_options = program == Program::Fold ? ":T:d:j:hC" : ":T:d:j:hv";
+  const char* short_options = program == Program::Fold ? ":T:d:j:hCp" : ":T:d:j:hvp";
+  bool dangles_given = false;
+  // An option given that only means something with -p.
+  const char* needs_p = nullptr;
   optind = 0;  // full reset, so parsing may run more than once in a process
   opterr = 0;
   for (;;) {
@@ -186,6 +238,34 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
         break;
       case 'd':
         opts.fold.dangles = opts.eval.dangles = parse_int(code, optarg, 0, 3, "0, 1, 2 or 3");
+        dangles_given = true;
+        break;
+      case 'p':
+        opts.ensemble = true;
+        break;
+      case kEnforce:
+        opts.fold.enforce_constraints = true;
+        break;
+      case kMeaGamma:
+        opts.mea_gamma = parse_double(code, optarg, 0.0, "a number of at least 0");
+        needs_p = "--mea-gamma";
+        break;
+      case kSample:
+        opts.samples = parse_int(code, optarg, 0, 1000000, "0 to 1000000");
+        needs_p = "--sample";
+        break;
+      case kSeed:
+        opts.seed = parse_seed(optarg);
+        needs_p = "--seed";
+        break;
+      case kBpp:
+        opts.bpp_file = optarg;
+        needs_p = "--bpp";
+        break;
+      case kBppCutoff:
+        opts.bpp_cutoff = parse_double(code, optarg, 0.0, "a probability from 0 to 1");
+        if (opts.bpp_cutoff > 1.0) bad_value(code, optarg, "a probability from 0 to 1");
+        needs_p = "--bpp-cutoff";
         break;
       case kNoLP:
         opts.fold.noLonelyPairs = true;
@@ -235,6 +315,21 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
     }
   }
   for (int k = optind; k < argc; k++) opts.inputs.emplace_back(argv[k]);
+  if (needs_p && !opts.ensemble) throw UsageError(std::string(needs_p) + " needs -p");
+  // The ensemble and the strict constraints are sums over loops: modes 0 and 2 only,
+  // mode 2 unless another is asked for. With -p the MFE line holds constraints strictly
+  // too, so that its structure is always one of the ensemble's.
+  if (opts.ensemble && opts.constraint) opts.fold.enforce_constraints = true;
+  if (opts.ensemble && opts.eval.logML)
+    throw UsageError("-p needs the linear multiloop penalty of the fold (drop --logML)");
+  if (opts.ensemble || opts.fold.enforce_constraints) {
+    const char* what = opts.ensemble ? "-p" : "--enforce-constraints";
+    if (!dangles_given) opts.fold.dangles = opts.eval.dangles = 2;
+    if (opts.fold.dangles != 0 && opts.fold.dangles != 2)
+      throw UsageError(
+          std::string(what) +
+          " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");
+  }
   // A long sequence's fill shares its rows between the same number of threads.
   opts.fold.threads = opts.jobs;
   return opts;
@@ -280,6 +375,23 @@ std::string usage(Program program, const char* name) {
   if (!is_fold) {
     text += "      --logML             logarithmic multiloop penalty (default " +
             std::string(on_off(eval.logML)) + ")\n";
+  }
+  text += "Ensemble (dangle mode 2 unless -d 0 is given):\n";
+  if (is_fold) {
+    text +=
+        "  -p, --partition         also the ensemble free energy, the MEA structure, the\n"
+        "                          centroid, the MFE structure's probability, the diversity\n"
+        "      --mea-gamma G       weight of paired bases in the MEA structure (default " +
+        number(kDefaultMeaGamma) +
+        ")\n"
+        "      --sample N          also N structures sampled from the ensemble (default 0)\n"
+        "      --seed S            seed of the sampling (default 1)\n"
+        "      --bpp FILE          write the pair probabilities to FILE\n"
+        "      --bpp-cutoff P      least probability of a listed pair (default 0.0001)\n"
+        "      --enforce-constraints  hold -C constraints strictly ('|' '<' '>' '(' ')'\n"
+        "                          pair, 'x' stays unpaired), as -p always does\n";
+  } else {
+    text += "  -p, --partition         also each structure's probability and ensemble defect\n";
   }
   text += "Run and output:\n";
   text +=

@@ -2,10 +2,12 @@
 // A bad option or value throws UsageError, which the programs turn into exit status 2.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "stemloop/ensemble.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
@@ -21,6 +23,9 @@ enum class Format { Text, Tsv, Json };
 
 enum class Program { Fold, Eval };
 
+// The MEA weight with the best mean F1 on the known structures (see the README).
+constexpr double kDefaultMeaGamma = 1.0;
+
 struct ToolOptions {
   stemloop::ModelOptions model;
   stemloop::FoldOptions fold;
@@ -28,6 +33,13 @@ struct ToolOptions {
   std::string nsp;          // the --nsp argument as given, "" when absent
   bool constraint = false;  // fold: a constraint line follows each sequence
   bool verbose = false;     // eval: loop-by-loop breakdown
+  // -p: the Boltzmann ensemble of each record, in dangle mode 2 unless -d 0 is given.
+  bool ensemble = false;
+  double mea_gamma = kDefaultMeaGamma;  // fold: weight of paired bases in the MEA structure
+  int samples = 0;                      // fold: structures sampled per record
+  uint64_t seed = 1;                    // fold: seed of the sampling
+  std::string bpp_file;                 // fold: where the pair probabilities go, "" none
+  double bpp_cutoff = 1e-4;             // fold: least probability listed
   int jobs = 1;
   Format format = Format::Text;
   bool help = false;
@@ -37,6 +49,9 @@ struct ToolOptions {
 
 // Threads used when -j is not given: the number of cores.
 int default_jobs();
+
+// The ensemble options the energy options give, with `threads` for one sequence.
+stemloop::EnsembleOptions ensemble_options(const ToolOptions& options, int threads);
 
 // Parses argv; throws UsageError with a one-line message.
 ToolOptions parse_options(Program program, int argc, char** argv);

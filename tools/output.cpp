@@ -62,6 +62,13 @@ std::string json_number(double value) {
   return text;
 }
 
+// Probabilities and ensemble energies: ten significant digits.
+std::string precise(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
 const char* json_bool(bool value) { return value ? "true" : "false"; }
 
 // "GAAG" -> "GA,AG".
@@ -86,6 +93,9 @@ std::string options_object(Program program, const ToolOptions& opts) {
   json += ",\"energy_set\":" + std::to_string(opts.model.alphabet.energy_set);
   if (fold) json += std::string(",\"constraint\":") + json_bool(opts.constraint);
   if (!fold) json += std::string(",\"logML\":") + json_bool(opts.eval.logML);
+  if (fold)
+    json += std::string(",\"enforce_constraints\":") + json_bool(opts.fold.enforce_constraints);
+  json += std::string(",\"partition\":") + json_bool(opts.ensemble);
   return json + "}";
 }
 
@@ -152,33 +162,46 @@ Writer::Writer(Program program, const ToolOptions& options)
     : program_(program),
       format_(options.format),
       verbose_(options.verbose && program == Program::Eval),
+      ensemble_(options.ensemble),
+      samples_(options.ensemble && options.samples > 0 && program == Program::Fold),
       options_json_(options_object(program, options)) {}
 
 std::string Writer::header() const {
   if (format_ != Format::Tsv) return {};
-  return verbose_ ? "name\tsequence\tstructure\tenergy\tloops\n"
-                  : "name\tsequence\tstructure\tenergy\n";
+  std::string line = "name\tsequence\tstructure\tenergy";
+  if (verbose_) line += "\tloops";
+  if (ensemble_ && program_ == Program::Fold) {
+    line +=
+        "\tensemble_energy\tmfe_probability\tdiversity\tmea\tmea_gamma"
+        "\tmea_expected_accuracy\tcentroid";
+    if (samples_) line += "\tsamples";
+  } else if (ensemble_) {
+    line += "\tprobability\tensemble_defect";
+  }
+  return line + '\n';
 }
 
 std::string Writer::folded(const RecordId& id, const std::string& sequence,
-                           const std::string& structure, int energy) const {
-  return record(id, sequence, structure, energy, {});
+                           const std::string& structure, int energy,
+                           const EnsembleReport* ensemble) const {
+  return record(id, sequence, structure, energy, {}, ensemble ? ensemble_text(*ensemble) : "");
 }
 
 std::string Writer::evaluated(const RecordId& id, const std::string& sequence,
-                              const std::string& structure,
-                              const stemloop::Evaluation& eval) const {
-  return record(id, sequence, structure, eval.energy, verbose_ ? loops_text(eval) : "");
+                              const std::string& structure, const stemloop::Evaluation& eval,
+                              const StructureReport* ensemble) const {
+  return record(id, sequence, structure, eval.energy, verbose_ ? loops_text(eval) : "",
+                ensemble ? structure_text(*ensemble) : "");
 }
 
 std::string Writer::record(const RecordId& id, const std::string& sequence,
-                           const std::string& structure, int energy,
-                           const std::string& loops) const {
+                           const std::string& structure, int energy, const std::string& loops,
+                           const std::string& extra) const {
   switch (format_) {
     case Format::Tsv: {
       std::string line =
           tsv_field(id.name) + '\t' + sequence + '\t' + structure + '\t' + kcal(energy);
-      return line + (verbose_ ? '\t' + loops : "") + '\n';
+      return line + (verbose_ ? '\t' + loops : "") + extra + '\n';
     }
     case Format::Json: {
       std::string line = "{\"name\":" + (id.named ? json_string(id.name) : "null");
@@ -186,13 +209,90 @@ std::string Writer::record(const RecordId& id, const std::string& sequence,
       line += ",\"structure\":" + json_string(structure);
       line += ",\"energy\":" + kcal(energy);
       if (verbose_) line += ",\"loops\":" + loops;
-      return line + ",\"options\":" + options_json_ + "}\n";
+      return line + extra + ",\"options\":" + options_json_ + "}\n";
     }
     case Format::Text:
       break;
   }
   std::string text = id.named ? ">" + id.name + "\n" : "";
-  return text + sequence + '\n' + structure + energy_suffix(energy) + '\n' + loops;
+  return text + sequence + '\n' + structure + energy_suffix(energy) + '\n' + loops + extra;
+}
+
+// Text: one line of numbers, then the MEA structure, the centroid and the samples, each
+// followed by what it is; tsv: tab-led columns; JSON: keys of the record object.
+std::string Writer::ensemble_text(const EnsembleReport& r) const {
+  switch (format_) {
+    case Format::Tsv: {
+      std::string cols = '\t' + precise(r.energy) + '\t' + precise(r.mfe_probability) + '\t' +
+                         precise(r.diversity) + '\t' + r.mea.structure + '\t' +
+                         precise(r.mea.gamma) + '\t' + precise(r.mea.expected_accuracy) + '\t' +
+                         r.centroid;
+      if (samples_) {
+        cols += '\t';
+        for (size_t k = 0; k < r.samples.size(); k++) cols += (k ? ";" : "") + r.samples[k];
+      }
+      return cols;
+    }
+    case Format::Json: {
+      std::string json = ",\"ensemble_energy\":" + precise(r.energy);
+      json += ",\"mfe_probability\":" + precise(r.mfe_probability);
+      json += ",\"diversity\":" + precise(r.diversity);
+      json += ",\"mea\":{\"structure\":" + json_string(r.mea.structure) +
+              ",\"gamma\":" + precise(r.mea.gamma) +
+              ",\"expected_accuracy\":" + precise(r.mea.expected_accuracy) + "}";
+      json += ",\"centroid\":{\"structure\":" + json_string(r.centroid) + "}";
+      json += ",\"pairs\":[";
+      for (size_t k = 0; k < r.pairs.size(); k++) {
+        const stemloop::PairProbability& p = r.pairs[k];
+        json += (k ? ",[" : "[") + std::to_string(p.i) + ',' + std::to_string(p.j) + ',' +
+                precise(p.p) + ']';
+      }
+      json += "]";
+      if (samples_) {
+        json += ",\"samples\":[";
+        for (size_t k = 0; k < r.samples.size(); k++)
+          json += (k ? "," : "") + json_string(r.samples[k]);
+        json += "]";
+      }
+      return json;
+    }
+    case Format::Text:
+      break;
+  }
+  char line[200];
+  std::snprintf(line, sizeof line,
+                "ensemble free energy %.4f kcal/mol, MFE probability %.4g, diversity %.4g\n",
+                r.energy, r.mfe_probability, r.diversity);
+  std::string text = line;
+  std::snprintf(line, sizeof line, " MEA (gamma %g, expected accuracy %.4f)\n", r.mea.gamma,
+                r.mea.expected_accuracy);
+  text += r.mea.structure + line + r.centroid + " centroid\n";
+  for (const std::string& s : r.samples) text += s + " sample\n";
+  return text;
+}
+
+std::string Writer::structure_text(const StructureReport& r) const {
+  switch (format_) {
+    case Format::Tsv:
+      return '\t' + precise(r.probability) + '\t' + precise(r.ensemble_defect);
+    case Format::Json:
+      return ",\"probability\":" + precise(r.probability) +
+             ",\"ensemble_defect\":" + precise(r.ensemble_defect);
+    case Format::Text:
+      break;
+  }
+  char line[120];
+  std::snprintf(line, sizeof line, "probability %.4g, ensemble defect %.4f\n", r.probability,
+                r.ensemble_defect);
+  return line;
+}
+
+std::string pairs_listing(const RecordId& id, size_t length,
+                          const std::vector<stemloop::PairProbability>& pairs) {
+  std::string text = "# " + (id.named ? id.name : id.label()) + ' ' + std::to_string(length) + '\n';
+  for (const stemloop::PairProbability& p : pairs)
+    text += std::to_string(p.i) + ' ' + std::to_string(p.j) + ' ' + precise(p.p) + '\n';
+  return text;
 }
 
 // Text: one indented line per loop; tsv: kind:closing:inner:energy items joined by ';';

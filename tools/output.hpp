@@ -3,9 +3,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "options.hpp"
 #include "records.hpp"
+#include "stemloop/ensemble.hpp"
 #include "stemloop/evaluate.hpp"
 
 namespace stemloop_tools {
@@ -17,6 +19,28 @@ std::string json_string(const std::string& text);
 // " ( -1.20)": the energy as the text format prints it after a structure.
 std::string energy_suffix(int energy);
 
+// What -p adds to a folded record.
+struct EnsembleReport {
+  double energy = 0.0;  // ensemble free energy, kcal/mol
+  double mfe_probability = 0.0;
+  double diversity = 0.0;
+  stemloop::MeaStructure mea;
+  std::string centroid;
+  std::vector<stemloop::PairProbability> pairs;  // listed in JSON only
+  std::vector<std::string> samples;
+};
+
+// What -p adds to an evaluated record.
+struct StructureReport {
+  double probability = 0.0;
+  double ensemble_defect = 0.0;
+};
+
+// The pair probabilities of one record as --bpp writes them: a "# name length" line,
+// then "i j p" per pair.
+std::string pairs_listing(const RecordId& id, size_t length,
+                          const std::vector<stemloop::PairProbability>& pairs);
+
 class Writer {
  public:
   Writer(Program program, const ToolOptions& options);
@@ -24,18 +48,23 @@ class Writer {
   // Printed once before the first record (the tsv header), maybe empty.
   std::string header() const;
   std::string folded(const RecordId& id, const std::string& sequence, const std::string& structure,
-                     int energy) const;
+                     int energy, const EnsembleReport* ensemble = nullptr) const;
   std::string evaluated(const RecordId& id, const std::string& sequence,
-                        const std::string& structure, const stemloop::Evaluation& eval) const;
+                        const std::string& structure, const stemloop::Evaluation& eval,
+                        const StructureReport* ensemble = nullptr) const;
 
  private:
   std::string record(const RecordId& id, const std::string& sequence, const std::string& structure,
-                     int energy, const std::string& loops) const;
+                     int energy, const std::string& loops, const std::string& extra) const;
+  std::string ensemble_text(const EnsembleReport& report) const;
+  std::string structure_text(const StructureReport& report) const;
   std::string loops_text(const stemloop::Evaluation& eval) const;
 
   Program program_;
   Format format_;
   bool verbose_;
+  bool ensemble_;
+  bool samples_;
   std::string options_json_;  // the "options" object of every JSON line
 };
 

@@ -18,6 +18,10 @@ struct FoldOptions {
   bool tetra_loop = true;
   char backtrack_type = 'F';  // 'F' whole sequence, 'C' 1 paired with n, 'M' multiloop piece
   int threads = 1;            // threads the fill of one long sequence may use
+  // Constraints held strictly, as the ensemble holds them: 'x' unpaired, '|' paired,
+  // '<' '>' paired downstream / upstream, '(' ')' paired with each other. Dangle modes 0
+  // and 2, backtrack type 'F'.
+  bool enforce_constraints = false;
 };
 
 struct FoldResult {

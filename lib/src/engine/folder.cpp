@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/enforced_fold.hpp"
 #include "fold_workspace.hpp"
 #include "stemloop/error.hpp"
 
@@ -43,6 +44,8 @@ FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& o
 
 FoldResult Folder::fold(const Model& model, const FoldOptions& options, const std::string& sequence,
                         const char* constraint) {
+  if (options.enforce_constraints && constraint != nullptr)
+    return fold_enforced(model, options, sequence, constraint);
   Workspace& ws = *ws_;
   const FoldContext ctx = prepare_fold(ws, model, options, sequence, constraint);
   const int n = ctx.n;
