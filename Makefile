@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all build run test bench sanitize tsan fuzz format format-check tidy deps clean help
+.PHONY: all build run test bench sanitize tsan fuzz format format-check tidy deps test-deps clean help
 
 all: build
 
@@ -21,11 +21,7 @@ help:
 
 # Install what the build needs from Debian's packages when running as root;
 # otherwise name the missing package in one line and stop.
-deps:
-	@missing=""; \
-	command -v cmake >/dev/null 2>&1 || missing="$$missing cmake"; \
-	command -v g++ >/dev/null 2>&1 || missing="$$missing g++"; \
-	[ -f /usr/include/gtest/gtest.h ] || missing="$$missing libgtest-dev"; \
+INSTALL_MISSING = \
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
 	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
@@ -33,6 +29,19 @@ deps:
 	    echo "missing packages, install with: apt-get install$$missing"; exit 1; \
 	  fi; \
 	fi
+
+deps:
+	@missing=""; \
+	command -v cmake >/dev/null 2>&1 || missing="$$missing cmake"; \
+	command -v g++ >/dev/null 2>&1 || missing="$$missing g++"; \
+	[ -f /usr/include/gtest/gtest.h ] || missing="$$missing libgtest-dev"; \
+	$(INSTALL_MISSING)
+
+# What only the tests need: Snakemake, for the workflow's test.
+test-deps:
+	@missing=""; \
+	command -v snakemake >/dev/null 2>&1 || missing="$$missing snakemake"; \
+	$(INSTALL_MISSING)
 
 $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -43,14 +52,14 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	@$(BUILD)/stemloop y GCGGAUUUAGCUCAGUUGGGAGAGCGCCAGACUGAAGAUCUGGAGGUCCUGUGUUCGAUCCACAGAAUUCGCACCA
 
-test: build
+test: build test-deps
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	$(BUILD)/bench/stemloop_bench
 
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
-sanitize: deps
+sanitize: deps test-deps
 	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTEMLOOP_SANITIZE=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1 \
