@@ -18,6 +18,7 @@
 #include "stemloop/ensemble.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
+#include "stemloop/subopt.hpp"
 
 namespace {
 
@@ -105,6 +106,62 @@ void bench_batch(int count, int length, int threads) {
               length, threads, secs, count / secs);
 }
 
+double peak_mb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+// The first `count` structures of a band of `delta` kcal/mol of a 200-base sequence,
+// streamed, in a child so that the peak memory is the enumeration's own.
+void bench_band(int delta, size_t count) {
+  std::fflush(stdout);
+  if (fork() == 0) {
+    std::mt19937 rng(200);
+    const std::string seq = random_rna(rng, 200);
+    const stemloop::Model model;
+    const auto start = std::chrono::steady_clock::now();
+    const stemloop::SuboptFolder folder(model, stemloop::SuboptOptions{}, seq);
+    stemloop::BandOptions band;
+    band.delta = 100 * delta;
+    band.max_structures = count;
+    const size_t found = folder.band(band, [](const std::string&, int) { return true; });
+    std::printf("subopt band: 200 bases, %d kcal/mol, first %zu structures: %.3f s, peak %.1f MB\n",
+                delta, found, seconds_since(start), peak_mb());
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  wait(&status);
+}
+
+// The best structure through every pair and ten distinct structures, against the MFE
+// fold of the same sequence (both mode 2).
+void bench_zuker(int n) {
+  std::fflush(stdout);
+  if (fork() == 0) {
+    std::mt19937 rng(static_cast<unsigned>(n));
+    const std::string seq = random_rna(rng, n);
+    const stemloop::Model model;
+    stemloop::FoldOptions fo;
+    fo.dangles = 2;
+    auto start = std::chrono::steady_clock::now();
+    stemloop::Folder().fold(model, fo, seq);
+    const double fold = seconds_since(start);
+    start = std::chrono::steady_clock::now();
+    const stemloop::ZukerResult r = stemloop::SuboptFolder(model, stemloop::SuboptOptions{}, seq)
+                                        .zuker(stemloop::ZukerOptions{});
+    const double zuker = seconds_since(start);
+    std::printf(
+        "zuker: %d bases, %zu structures: %.3f s (MFE fold %.3f s, ratio %.1f), peak %.1f MB\n", n,
+        r.structures.size(), zuker, fold, zuker / fold, peak_mb());
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  wait(&status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,6 +185,9 @@ int main(int argc, char** argv) {
     bench_ensemble(n, 1);
     if (cores > 1) bench_ensemble(n, 2);
   }
+  bench_band(5, 100000);
+  bench_band(10, 3000000);
+  bench_zuker(1000);
   bench_batch(10000, 200, 1);
   if (cores > 1) bench_batch(10000, 200, static_cast<int>(cores));
   return 0;

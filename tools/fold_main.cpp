@@ -14,6 +14,8 @@
 #include "stemloop/ensemble.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
+#include "stemloop/subopt.hpp"
+#include "suboptimal.hpp"
 
 namespace {
 
@@ -58,17 +60,22 @@ class FoldWorker {
   }
 
  private:
-  // Folds one record into `out`; returns what went wrong, if anything.
+  // Folds one record into `outcome`; returns what went wrong, if anything.
   std::string fold(const FoldRecord& record, Outcome& outcome) {
     const int n = static_cast<int>(record.length);
-    const size_t workspace = stemloop::Folder::workspace_bytes(n) +
-                             (options_.ensemble ? stemloop::Ensemble::workspace_bytes(n) : 0);
+    const bool suboptimal = options_.subopt || options_.zuker;
+    const size_t workspace =
+        suboptimal ? stemloop::SuboptFolder::table_bytes(n, options_.zuker)
+                   : stemloop::Folder::workspace_bytes(n) +
+                         (options_.ensemble ? stemloop::Ensemble::workspace_bytes(n) : 0);
     const size_t memory = physical_memory();
     if (memory != 0 && workspace > memory) {
       return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +
              " of workspace, more than the " + mib(memory) + " of memory";
     }
     try {
+      if (suboptimal)
+        return stemloop_tools::list_suboptimal(model_, options_, writer_, record, outcome.out);
       const char* constraint = record.constraint ? record.constraint->c_str() : nullptr;
       // Only a long sequence's fill is worth sharing out: short records already keep
       // every worker busy on records of their own.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 #include "records.hpp"
@@ -32,6 +33,12 @@ enum LongOnly {
   kBpp,
   kBppCutoff,
   kEnforce,
+  kSubopt,
+  kMax,
+  kSorted,
+  kZuker,
+  kWindow,
+  kPercent,
 };
 
 constexpr int kMaxJobs = 1024;
@@ -58,6 +65,16 @@ std::string option_label(int code) {
       return "--seed";
     case kBppCutoff:
       return "--bpp-cutoff";
+    case kSubopt:
+      return "--subopt";
+    case kMax:
+      return "--max";
+    case kZuker:
+      return "--zuker";
+    case kWindow:
+      return "--window";
+    case kPercent:
+      return "--percent";
     default:
       return "option";
   }
@@ -126,6 +143,40 @@ std::string parse_nsp(const char* text) {
   return pairs;
 }
 
+// A non-negative finite number, such as a band width in kcal/mol or a percentage.
+double parse_amount(int code, const char* text, const std::string& expected) {
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || errno != 0 || !std::isfinite(value) || value < 0 ||
+      value > 1e6)
+    bad_value(code, text, expected);
+  return value;
+}
+
+// Which options the command line gave, beyond their values.
+struct Given {
+  bool dangles = false;
+  bool band_detail = false;   // --max or --sorted
+  bool zuker_detail = false;  // --window or --percent
+};
+
+// Structures are listed in dangle mode 2 unless -d 0 is given; in modes 1 and 3 a
+// structure's energy depends on how its dangles are shared out.
+void check_suboptimal(ToolOptions& opts, const Given& given) {
+  if (opts.subopt && opts.zuker) throw UsageError("--subopt and --zuker cannot be combined");
+  if (!opts.subopt && given.band_detail) throw UsageError("--max and --sorted need --subopt");
+  if (!opts.zuker && given.zuker_detail) throw UsageError("--window and --percent need --zuker");
+  if (!opts.subopt && !opts.zuker) return;
+  if (given.dangles && opts.fold.dangles % 2 == 1) {
+    throw UsageError(std::string(opts.subopt ? "--subopt" : "--zuker") +
+                     " needs -d 0 or -d 2: in modes 1 and 3 one structure has several energies");
+  }
+  if (!given.dangles) opts.fold.dangles = opts.eval.dangles = 2;
+  // The band streams straight to the output as it is found, one record at a time.
+  if (opts.subopt) opts.jobs = 1;
+}
+
 Format parse_format(const char* text) {
   if (std::strcmp(text, "text") == 0) return Format::Text;
   if (std::strcmp(text, "tsv") == 0) return Format::Tsv;
@@ -157,6 +208,12 @@ std::vector<option> long_options(Program program) {
     list.push_back({"seed", required_argument, nullptr, kSeed});
     list.push_back({"bpp", required_argument, nullptr, kBpp});
     list.push_back({"bpp-cutoff", required_argument, nullptr, kBppCutoff});
+    list.push_back({"subopt", required_argument, nullptr, kSubopt});
+    list.push_back({"max", required_argument, nullptr, kMax});
+    list.push_back({"sorted", no_argument, nullptr, kSorted});
+    list.push_back({"zuker", required_argument, nullptr, kZuker});
+    list.push_back({"window", required_argument, nullptr, kWindow});
+    list.push_back({"percent", required_argument, nullptr, kPercent});
   } else {
     list.push_back({"logML", no_argument, nullptr, kLogML});
     list.push_back({"verbose", no_argument, nullptr, 'v'});
@@ -229,6 +286,7 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
   const char* needs_p = nullptr;
   optind = 0;  // full reset, so parsing may run more than once in a process
   opterr = 0;
+  Given given;
   for (;;) {
     const int code = getopt_long(argc, argv, short_options, list.data(), nullptr);
     if (code == -1) break;
@@ -239,6 +297,7 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
       case 'd':
         opts.fold.dangles = opts.eval.dangles = parse_int(code, optarg, 0, 3, "0, 1, 2 or 3");
         dangles_given = true;
+        given.dangles = true;
         break;
       case 'p':
         opts.ensemble = true;
@@ -299,6 +358,33 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
       case 'C':
         opts.constraint = true;
         break;
+      case kSubopt:
+        opts.subopt = true;
+        // to the nearest 0.01 kcal/mol, so that "0.29" means 29
+        opts.band.delta = static_cast<int>(
+            std::lround(100 * parse_amount(code, optarg, "kcal/mol from 0 to 1000000")));
+        break;
+      case kMax:
+        given.band_detail = true;
+        opts.band.max_structures = static_cast<size_t>(
+            parse_int(code, optarg, 1, std::numeric_limits<int>::max(), "a count of at least 1"));
+        break;
+      case kSorted:
+        given.band_detail = true;
+        opts.band.sorted = true;
+        break;
+      case kZuker:
+        opts.zuker = true;
+        opts.zuker_options.max_structures = parse_int(code, optarg, 1, 100000, "1 to 100000");
+        break;
+      case kWindow:
+        given.zuker_detail = true;
+        opts.zuker_options.window = parse_int(code, optarg, 0, 32767, "0 to 32767");
+        break;
+      case kPercent:
+        given.zuker_detail = true;
+        opts.zuker_options.percent = parse_amount(code, optarg, "a percentage of at least 0");
+        break;
       case 'v':
         opts.verbose = true;
         break;
@@ -330,6 +416,7 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
           std::string(what) +
           " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");
   }
+  check_suboptimal(opts, given);
   // A long sequence's fill shares its rows between the same number of threads.
   opts.fold.threads = opts.jobs;
   return opts;
@@ -392,6 +479,24 @@ std::string usage(Program program, const char* name) {
         "                          pair, 'x' stays unpaired), as -p always does\n";
   } else {
     text += "  -p, --partition         also each structure's probability and ensemble defect\n";
+  }
+  if (is_fold) {
+    const stemloop::ZukerOptions zuker;
+    text +=
+        "Suboptimal structures (dangle mode 2 unless -d 0 is given; -d 1 and -d 3 are refused;\n"
+        "constraints are strict: x unpaired, | paired, < > paired downstream or upstream,\n"
+        "( ) paired with each other):\n"
+        "      --subopt DELTA      every structure within DELTA kcal/mol of the minimum, each\n"
+        "                          once, streamed as found (records run one at a time)\n"
+        "      --max N             stop after N structures (default no limit)\n"
+        "      --sorted            by energy, then structure, in passes of bounded memory\n"
+        "      --zuker N           up to N distinct structures, each the best through a pair\n"
+        "                          that no structure listed before holds\n"
+        "      --window W          the pair must lie more than W bases from every listed\n"
+        "                          pair, at either end (default " +
+        std::to_string(zuker.window) + ")\n" +
+        "      --percent P         within P percent of the minimum (default " +
+        number(zuker.percent) + ")\n";
   }
   text += "Run and output:\n";
   text +=

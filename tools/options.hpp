@@ -11,6 +11,7 @@
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
+#include "stemloop/subopt.hpp"
 
 namespace stemloop_tools {
 
@@ -32,6 +33,10 @@ struct ToolOptions {
   stemloop::EvalOptions eval;
   std::string nsp;          // the --nsp argument as given, "" when absent
   bool constraint = false;  // fold: a constraint line follows each sequence
+  bool subopt = false;      // fold: every structure within band.delta (--subopt)
+  stemloop::BandOptions band;
+  bool zuker = false;  // fold: Zuker's list of zuker_options.max_structures (--zuker)
+  stemloop::ZukerOptions zuker_options;
   bool verbose = false;     // eval: loop-by-loop breakdown
   // -p: the Boltzmann ensemble of each record, in dangle mode 2 unless -d 0 is given.
   bool ensemble = false;

@@ -92,6 +92,16 @@ std::string options_object(Program program, const ToolOptions& opts) {
   json += ",\"nsp\":" + json_string(pairs_text(opts.model.alphabet.nonstandards));
   json += ",\"energy_set\":" + std::to_string(opts.model.alphabet.energy_set);
   if (fold) json += std::string(",\"constraint\":") + json_bool(opts.constraint);
+  if (fold && opts.subopt) {
+    json += ",\"subopt\":" + kcal(opts.band.delta) + std::string(",\"sorted\":") +
+            json_bool(opts.band.sorted) + ",\"max\":" +
+            (opts.band.max_structures != 0 ? std::to_string(opts.band.max_structures) : "null");
+  }
+  if (fold && opts.zuker) {
+    json += ",\"zuker\":" + std::to_string(opts.zuker_options.max_structures) +
+            ",\"window\":" + std::to_string(opts.zuker_options.window) +
+            ",\"percent\":" + json_number(opts.zuker_options.percent);
+  }
   if (!fold) json += std::string(",\"logML\":") + json_bool(opts.eval.logML);
   if (fold)
     json += std::string(",\"enforce_constraints\":") + json_bool(opts.fold.enforce_constraints);
@@ -293,6 +303,37 @@ std::string pairs_listing(const RecordId& id, size_t length,
   for (const stemloop::PairProbability& p : pairs)
     text += std::to_string(p.i) + ' ' + std::to_string(p.j) + ' ' + precise(p.p) + '\n';
   return text;
+}
+
+std::string Writer::structures_begin(const RecordId& id, const std::string& sequence) const {
+  switch (format_) {
+    case Format::Tsv:
+      return {};
+    case Format::Json:
+      return "{\"name\":" + (id.named ? json_string(id.name) : "null") +
+             ",\"sequence\":" + json_string(sequence) + ",\"subopt\":[";
+    case Format::Text:
+      break;
+  }
+  return (id.named ? ">" + id.name + "\n" : "") + sequence + '\n';
+}
+
+std::string Writer::structure_entry(const RecordId& id, const std::string& sequence,
+                                    const std::string& structure, int energy, bool first) const {
+  switch (format_) {
+    case Format::Tsv:
+      return tsv_field(id.name) + '\t' + sequence + '\t' + structure + '\t' + kcal(energy) + '\n';
+    case Format::Json:
+      return (first ? "" : ",") + std::string("{\"structure\":") + json_string(structure) +
+             ",\"energy\":" + kcal(energy) + "}";
+    case Format::Text:
+      break;
+  }
+  return structure + energy_suffix(energy) + '\n';
+}
+
+std::string Writer::structures_end() const {
+  return format_ == Format::Json ? "],\"options\":" + options_json_ + "}\n" : "";
 }
 
 // Text: one indented line per loop; tsv: kind:closing:inner:energy items joined by ';';

@@ -53,6 +53,15 @@ class Writer {
                         const std::string& structure, const stemloop::Evaluation& eval,
                         const StructureReport* ensemble = nullptr) const;
 
+  // A record of several structures, written piece by piece so that a long list can stream:
+  // the opening, then one entry per structure (`first` for the first), then the close.
+  // Text lists the structures under the sequence, tsv gives each its own row, JSON the
+  // record's "subopt" array of {"structure", "energy"}.
+  std::string structures_begin(const RecordId& id, const std::string& sequence) const;
+  std::string structure_entry(const RecordId& id, const std::string& sequence,
+                              const std::string& structure, int energy, bool first) const;
+  std::string structures_end() const;
+
  private:
   std::string record(const RecordId& id, const std::string& sequence, const std::string& structure,
                      int energy, const std::string& loops, const std::string& extra) const;

@@ -121,10 +121,29 @@ STEMLOOP_KERNEL(int, min_bulge_loop,
                  const int* by_l),
                 (row, column, max_bulge, by_r, by_l))
 
+KERNEL_BODY int min_sum_body(const int* a, const int* b, int count) {
+  int best = std::numeric_limits<int>::max();
+  for (int k = 0; k < count; k++) best = std::min(best, a[k] + b[k]);
+  return best;
+}
+STEMLOOP_KERNEL(int, min_sum, (const int* a, const int* b, int count), (a, b, count))
+
+KERNEL_BODY void min_into_body(int* dst, const int* src, int add, const int* reach, int need,
+                               int count) {
+  for (int k = 0; k < count; k++) {
+    const int v = src[k] + add;
+    dst[k] = reach[k] >= need && v < dst[k] ? v : dst[k];
+  }
+}
+STEMLOOP_KERNEL(void, min_into,
+                (int* dst, const int* src, int add, const int* reach, int need, int count),
+                (dst, src, add, reach, need, count))
+
 #define STEMLOOP_KERNEL_SET(variant)                                      \
   KernelSet {                                                             \
     min_gather_sum##variant, min_coaxial##variant, min_coaxial2##variant, \
-        min_generic_loop##variant, min_bulge_loop##variant                \
+        min_generic_loop##variant, min_bulge_loop##variant,               \
+        min_sum##variant, min_into##variant                               \
   }
 
 const KernelSet& kernel_set() {

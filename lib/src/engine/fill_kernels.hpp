@@ -51,6 +51,12 @@ struct KernelSet {
   // the best bulge of two or more bases before the outer terminal penalty.
   int (*min_bulge_loop)(const int* row, const int* column, int max_bulge, const int* by_r,
                         const int* by_l);
+
+  // min over k < count of a[k] + b[k]; INT_MAX when count <= 0. The sums must not overflow.
+  int (*min_sum)(const int* a, const int* b, int count);
+
+  // dst[k] = min(dst[k], src[k] + add) for every k < count with reach[k] >= need.
+  void (*min_into)(int* dst, const int* src, int add, const int* reach, int need, int count);
 };
 
 // The widest versions the CPU runs, chosen on the first call.
