@@ -43,18 +43,17 @@ TEST(EnergyPar, PublishedWorkedNumbers) {
 TEST(EnergyPar, StacksAndDanglesHaveTheirShape) {
   for (int a = 0; a < 8; a++)
     for (int b = 0; b < 8; b++) {
-      EXPECT_EQ(stack37[a][b], stack37[b][a]) << a << "," << b;
-      EXPECT_EQ(enthalpies[a][b], enthalpies[b][a]) << a << "," << b;
+      EXPECT_TRUE(stack37[a][b] == stack37[b][a] && enthalpies[a][b] == enthalpies[b][a]) << a << b;
       const int edge = a == 0 || b == 0 ? ENERGY_INF : a == NS || b == NS ? 0 : 1;
-      EXPECT_EQ(edge == 1 ? enthalpies[a][b] < stack37[a][b] : stack37[a][b] == edge, true);
+      EXPECT_TRUE(edge == 1 ? enthalpies[a][b] < stack37[a][b] : stack37[a][b] == edge);
     }
   for (int t = 0; t < 8; t++)
     for (int x = 0; x < 5; x++) {
       // Row 0 is INF, row NS 0; base 0 is INF at 37 C and costs 0 in the enthalpies.
       const int d37 = t == 0 || (x == 0 && t != NS) ? ENERGY_INF : t == NS ? 0 : 1;
       const int dH = t == 0 ? ENERGY_INF : t == NS || x == 0 ? 0 : 1;
-      EXPECT_EQ(d37 == 1 ? dangle5_37[t][x] <= 0 : dangle5_37[t][x] == d37, true) << t << x;
-      EXPECT_EQ(d37 == 1 ? dangle3_37[t][x] < 0 : dangle3_37[t][x] == d37, true) << t << x;
+      EXPECT_TRUE(d37 == 1 ? dangle5_37[t][x] <= 0 && dangle3_37[t][x] < 0
+                           : dangle5_37[t][x] == d37 && dangle3_37[t][x] == d37) << t << x;
       EXPECT_TRUE(dH == 1 || (dangle5_H[t][x] == dH && dangle3_H[t][x] == dH)) << t << x;
     }
 }

@@ -13,10 +13,9 @@ printf '>first\nGGGGAAAAC\nCCC\n>second\nGGGAAAUCCCAGCUAGCUAG\nGCUAGCUAGCUAGCGAU
   >"$WORK/multi.fa"
 printf 'GGGGAAAACCCC\nGGGAAAUCCCAGCUAGCUAGGCUAGCUAGCUAGCGAUCGAUCG\n' >"$WORK/bare.txt"
 printf '\n\nGGGGAAAACCCC\r\n\r\nGGGAAAUCCCAGCUAGCUAGGCUAGCUAGCUAGCGAUCGAUCG\r\n' >"$WORK/crlf.txt"
-check_run "bare file" 0 "$FOLD" "$WORK/bare.txt"
-cp "$WORK/out" "$WORK/bare.out"
-[ "$(wc -l <"$WORK/bare.out")" -eq 4 ] || fail "bare file: expected 4 lines"
-grep -q '^((((....)))) ( -[0-9]\.[0-9][0-9])$' "$WORK/bare.out" || fail "bare file: text format"
+"$FOLD" "$WORK/bare.txt" >"$WORK/bare.out"
+[ "$(wc -l <"$WORK/bare.out")" -eq 4 ] && grep -q '^((((....)))) ( -[0-9]\.[0-9][0-9])$' \
+  "$WORK/bare.out" || fail "bare file: text format"
 for form in "<$WORK/bare.txt" "- <$WORK/bare.txt" "$WORK/crlf.txt"; do
   eval "\"\$FOLD\" $form" | cmp -s - "$WORK/bare.out" || fail "input $form differs from the file"
 done
@@ -72,40 +71,30 @@ sed -n 5p "$WORK/out" | grep -q '^\.\.\.\.' || fail "-C: 'x' positions paired"
 
 # --- Output formats, and byte-identical output for every thread count -----------------
 printf '>tab\there "q" \\ \xc3\xa9\xff\nGGGGAAAACCCC\nGGGAAAUCCC\n' >"$WORK/names.fa"
-check_run "tsv" 0 "$FOLD" --format tsv -d2 "$WORK/many.fa"
-python3 - "$WORK/out" "$WORK/o-d2" <<'PY' || fail "tsv does not match the text output"
-import sys
-rows = [l.rstrip('\n').split('\t') for l in open(sys.argv[1])]
-assert rows[0] == ['name', 'sequence', 'structure', 'energy'], rows[0]
-text = open(sys.argv[2]).read().split('\n')
-for k, (name, seq, st, energy) in enumerate(rows[1:]):
-    assert text[3 * k] == '>' + name and text[3 * k + 1] == seq
-    assert text[3 * k + 2] == '%s (%6.2f)' % (st, float(energy)), (text[3 * k + 2], st)
-assert len(rows) == 51
-PY
-check_run "json" 0 "$FOLD" --format=json -d 2 -T 30 --noLP --nsp GA "$WORK/names.fa"
-"$FOLD" --format json "$WORK/bare.txt" >>"$WORK/out"
-python3 - "$WORK/out" <<'PY' || fail "json lines"
+"$FOLD" --format tsv -d2 "$WORK/many.fa" >"$WORK/tsv"
+"$FOLD" --format tsv "$WORK/names.fa" >"$WORK/tsv.name"
+"$FOLD" --format=json -d 2 -T 30 --noLP --nsp GA "$WORK/names.fa" "$WORK/bare.txt" >"$WORK/json"
+python3 - "$WORK" <<'PY' || fail "tsv or json lines"
 import json, sys
-rs = [json.loads(l) for l in open(sys.argv[1], encoding='utf-8')]
-assert len(rs) == 3, rs
-r = rs[0]
-assert r['name'] == 'tab\there "q" \\ \u00e9\ufffd', r['name']
-assert r['sequence'] == 'GGGGAAAACCCCGGGAAAUCCC'
-assert len(r['structure']) == 22 and isinstance(r['energy'], float)
-o = r['options']
-assert o['dangles'] == 2 and o['temperature'] == 30 and o['noLP'] is True, o
-assert o['nsp'] == 'GA' and o['noGU'] is False and o['energy_set'] == 0, o
-assert rs[1]['name'] is None and rs[2]['name'] is None
-assert rs[1]['structure'] == '((((....))))'
+w = sys.argv[1]
+rows = [l.rstrip('\n').split('\t') for l in open(w + '/tsv')]
+assert rows[0] == ['name', 'sequence', 'structure', 'energy'] and len(rows) == 51, rows[0]
+text = open(w + '/o-d2').read().split('\n')
+for k, (name, seq, st, energy) in enumerate(rows[1:]):  # the text output, field by field
+    assert text[3 * k:3 * k + 3] == ['>' + name, seq, '%s (%6.2f)' % (st, float(energy))], k
+assert len(open(w + '/tsv.name', 'rb').readlines()[1].split(b'\t')) == 4
+rs = [json.loads(l) for l in open(w + '/json', encoding='utf-8')]
+assert len(rs) == 3 and rs[0]['name'] == 'tab\there "q" \\ \u00e9\ufffd', rs
+assert rs[0]['sequence'] == 'GGGGAAAACCCCGGGAAAUCCC' and len(rs[0]['structure']) == 22
+o = rs[0]['options']
+assert isinstance(rs[0]['energy'], float) and o['noLP'] is True and o['nsp'] == 'GA', o
+assert o['dangles'] == 2 and o['temperature'] == 30 and o['noGU'] is False and o['energy_set'] == 0
+assert rs[1]['name'] is None and rs[2]['name'] is None and rs[1]['structure'] == '((((....))))'
 PY
-check_run "tsv name" 0 "$FOLD" --format tsv "$WORK/names.fa"
-[ "$(sed -n 2p "$WORK/out" | awk -F'\t' '{print NF}')" -eq 4 ] || fail "tab in a tsv name"
 for format in text tsv json; do
   "$FOLD" -j 1 --format $format "$WORK/many.fa" >"$WORK/j1"
   "$FOLD" -j 4 --format $format "$WORK/many.fa" | cmp -s - "$WORK/j1" || fail "-j 4 ($format)"
-  "$FOLD" --jobs=3 --format $format <"$WORK/many.fa" | cmp -s - "$WORK/j1" ||
-    fail "-j 3 ($format)"
+  "$FOLD" --jobs=3 --format $format <"$WORK/many.fa" | cmp -s - "$WORK/j1" || fail "-j 3 $format"
 done
 
 # --- Long sequences and bad records: named by name or number, the others still fold ---
