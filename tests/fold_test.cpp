@@ -7,6 +7,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "stemloop/constants.h"
@@ -127,54 +128,37 @@ void expect_obeys(const Rule& allowed, const std::string& cons, const FoldResult
   for (const auto& [i, j] : r.pairs) EXPECT_TRUE(j - i >= 4 && allowed(i, j)) << i << "," << j;
 }
 
-struct ExhaustiveSetting {
-  const char* name;
-  double temperature;
-  bool noGU;
-  int dangles;
-  bool noLonelyPairs;
-};
-
-class ExhaustiveFold : public ::testing::TestWithParam<ExhaustiveSetting> {};
-
 // The fill's minimum is the true minimum over all structures, and the trace returns one
 // structure that reaches it. One folder serves all lengths, shorter after longer.
-TEST_P(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
-  const ExhaustiveSetting& s = GetParam();
-  const Model model = make_model(s.temperature, s.noGU);
-  FoldOptions fo;
-  fo.dangles = s.dangles;
-  fo.noLonelyPairs = s.noLonelyPairs;
-  const EvalOptions eo = eval_options(fo);
-  std::mt19937 rng(20240 + static_cast<unsigned>(s.dangles) * 7 +
-                   static_cast<unsigned>(s.temperature));
-  Folder folder;
-  int with_pairs = 0;
-  for (int k = 0; k < 110; k++) {  // lengths 0 to 9, then 100 of 6 to 20
-    const std::string seq = random_sequence(rng, k < 10 ? k : 6 + k % 15, 0.8);
-    SCOPED_TRACE(seq);
-    const FoldResult r = folder.fold(model, fo, seq);
-    const Rule pairs = constraint_rule(model, seq);
-    EXPECT_EQ(r.energy, exhaustive_minimum(model, eo, seq, pairs, s.noLonelyPairs).second);
-    EXPECT_EQ(evaluate(model, eo, seq, r.structure), r.energy) << r.structure;
-    EXPECT_FALSE(s.noLonelyPairs && has_lonely_pair(stemloop::make_pair_table(r.structure)));
-    expect_obeys(pairs, "", r);
-    with_pairs += !r.pairs.empty();
+TEST(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
+  // temperature, noGU, dangles, noLonelyPairs
+  for (const auto& [temperature, noGU, dangles, noLP] :
+       {std::tuple(37.0, false, 0, false), {37.0, false, 2, false}, {20.0, false, 0, false},
+        {20.0, false, 2, false}, {37.0, true, 2, false}, {37.0, false, 0, true},
+        {55.0, false, 2, true}}) {
+    const Model model = make_model(temperature, noGU);
+    FoldOptions fo;
+    fo.dangles = dangles;
+    fo.noLonelyPairs = noLP;
+    const EvalOptions eo = eval_options(fo);
+    std::mt19937 rng(20240 + static_cast<unsigned>(dangles * 7 + temperature));
+    Folder folder;
+    int with_pairs = 0;
+    for (int k = 0; k < 110; k++) {  // lengths 0 to 9, then 100 of 6 to 20
+      const std::string seq = random_sequence(rng, k < 10 ? k : 6 + k % 15, 0.8);
+      SCOPED_TRACE(seq + " at " + std::to_string(temperature) + (noGU ? " noGU" : "") + " d" +
+                   std::to_string(dangles) + (noLP ? " noLP" : ""));
+      const FoldResult r = folder.fold(model, fo, seq);
+      const Rule pairs = constraint_rule(model, seq);
+      EXPECT_EQ(r.energy, exhaustive_minimum(model, eo, seq, pairs, noLP).second);
+      EXPECT_EQ(evaluate(model, eo, seq, r.structure), r.energy) << r.structure;
+      EXPECT_FALSE(noLP && has_lonely_pair(stemloop::make_pair_table(r.structure)));
+      expect_obeys(pairs, "", r);
+      with_pairs += !r.pairs.empty();
+    }
+    EXPECT_GT(with_pairs, 30);  // the sample exercises real structures, not just dots
   }
-  EXPECT_GT(with_pairs, 30);  // the sample exercises real structures, not just dots
 }
-
-void PrintTo(const ExhaustiveSetting& s, std::ostream* os) { *os << s.name; }
-
-INSTANTIATE_TEST_SUITE_P(Settings, ExhaustiveFold,
-                         ::testing::Values(ExhaustiveSetting{"d0_37", 37.0, false, 0, false},
-                                           ExhaustiveSetting{"d2_37", 37.0, false, 2, false},
-                                           ExhaustiveSetting{"d0_20", 20.0, false, 0, false},
-                                           ExhaustiveSetting{"d2_20", 20.0, false, 2, false},
-                                           ExhaustiveSetting{"d2_noGU", 37.0, true, 2, false},
-                                           ExhaustiveSetting{"d0_noLP", 37.0, false, 0, true},
-                                           ExhaustiveSetting{"d2_noLP_55", 55.0, false, 2, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FoldTrace, CompletesForEveryOptionCombinationAndKeepsConstraints) {
   const Model models[] = {make_model(37.0, false), make_model(24.0, true)};
@@ -299,23 +283,21 @@ TEST(FoldBacktrackType, ClosedAndMultiloopPieces) {
 TEST(FoldErrors, NothingToTraceAndARejectedConstraint) {
   const Model model;
   Folder folder;
-  auto trace = [&](char type, bool noLP, const char* seq) {
+  // In the last, 1 and n pair, but under the lonely-pair rule (1,n) needs (2,n-1).
+  for (const auto& [type, noLP, seq] :
+       {std::tuple('C', false, "GGGGGGGGGGGG"), {'M', false, "GGGGGGGGGGGG"}, {'C', false, "GGGC"},
+        {'M', false, "GGGC"}, {'C', true, "GAAAGGGAAACCCAAAC"}, {'C', false, "GAAAGGGAAACCCAAAC"}}) {
     FoldOptions fo;
-    fo.backtrack_type = type;
-    fo.noLonelyPairs = noLP;
+    fo.backtrack_type = type, fo.noLonelyPairs = noLP;
+    const bool fails = noLP || seq[1] != 'A';
     try {
       folder.fold(model, fo, seq);
-      return std::string("traced");
+      EXPECT_FALSE(fails) << type << seq << " traced";
     } catch (const stemloop::Error& e) {
-      return std::string(e.what());
+      EXPECT_TRUE(fails) << type << seq;
+      EXPECT_STREQ(e.what(), "backtracking failed in repeat");
     }
-  };
-  for (char type : {'C', 'M'})
-    for (const char* seq : {"AAAAAAAAAAAA", "GGGC"})
-      EXPECT_EQ(trace(type, false, seq), "backtracking failed in repeat") << type << seq;
-  // 1 and n pair, but under the lonely-pair rule (1,n) needs (2,n-1).
-  EXPECT_EQ(trace('C', true, "GAAAGGGAAACCCAAAC"), "backtracking failed in repeat");
-  EXPECT_EQ(trace('C', false, "GAAAGGGAAACCCAAAC"), "traced");
+  }
   EXPECT_THROW(folder.fold(model, {}, "GGGGAAAACCCC", ")(.........."), stemloop::Error);
   EXPECT_EQ(folder.fold(model, {}, "GGGGAAAACCCC", "(((......)))").structure.substr(0, 3), "(((");
 }
