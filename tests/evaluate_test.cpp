@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/energy_terms.hpp"
@@ -147,9 +148,9 @@ TEST(EvaluateWorked, PairsThatCannotFormWarnOnceAndScoreAsType7) {
   for (const auto& [seq, st] : cases) {
     const Evaluation e = stemloop::evaluate_structure(m, with(1), seq, st);
     ASSERT_EQ(e.warnings.size(), 1u) << seq;
+    const auto& w = e.warnings[0];
     const int i = static_cast<int>(std::string(st).find("(....)")) + 1;
-    EXPECT_EQ(std::vector<int>({e.warnings[0].i, e.warnings[0].j}), std::vector<int>({i, i + 5}));
-    EXPECT_EQ(std::string({e.warnings[0].ci, e.warnings[0].cj}), std::string(2, seq[i - 1]));
+    EXPECT_EQ(std::make_tuple(w.i, w.j, w.ci, w.cj), std::make_tuple(i, i + 5, seq[i - 1], seq[i - 1]));
   }
   EXPECT_EQ(energy(m, with(1), "ACCCCA", "(....)"), hairpin(m, "ACCCCA", 1, 6, 7) + TerminalAU);
   EXPECT_TRUE(stemloop::evaluate_structure(m, {}, "GGGAAACCC", "(((...)))").warnings.empty());
@@ -168,10 +169,8 @@ TEST(EvaluateLoops, BreakdownSumsToTheTotalAndClassifiesEveryLoop) {
     int sum = 0, pairs = 0, exterior = 0;
     for (const auto& loop : e.loops) {
       sum += loop.energy;
-      if (loop.kind == LoopKind::Exterior) {
-        exterior++;
-        continue;
-      }
+      exterior += loop.kind == LoopKind::Exterior;
+      if (loop.kind == LoopKind::Exterior) continue;
       ASSERT_EQ(pt[loop.i], loop.j) << st;
       // The first pair inside (i, j) tells the kind of loop.
       int p = loop.i + 1, q = loop.j - 1;
@@ -189,10 +188,8 @@ TEST(EvaluateLoops, BreakdownSumsToTheTotalAndClassifiesEveryLoop) {
       EXPECT_EQ(loop.kind, want) << st << " loop " << loop.i << "," << loop.j;
     }
     for (int i = 1; i <= n; i++) pairs += pt[i] > i;
-    EXPECT_EQ(sum, e.energy) << seq << "\n" << st;
-    EXPECT_EQ(exterior, 1);
-    EXPECT_EQ(static_cast<int>(e.loops.size()), pairs + 1);
-    EXPECT_EQ(energy(m, o, seq, st), e.energy);
+    EXPECT_EQ(std::vector<int>({sum, exterior, static_cast<int>(e.loops.size()), energy(m, o, seq, st)}),
+              std::vector<int>({e.energy, 1, pairs + 1, e.energy})) << seq << "\n" << st;
   }
 }
 
