@@ -19,7 +19,7 @@ cmp -s <("$EVAL" -j 1 --format json "$WORK/folded") <("$EVAL" -j 4 --format json
 
 # --- Verbose: the loops sum to the total, one breakdown per record, in every format ---
 "$EVAL" -d 2 -v "$WORK/folded" >"$WORK/v.text"
-"$EVAL" -d 2 --verbose --format json "$WORK/folded" >"$WORK/v.json"
+"$EVAL" -d 0 --logML -T 42.5 --verbose --format json "$WORK/folded" >"$WORK/v.json"
 "$EVAL" -v --format tsv "$WORK/folded" >"$WORK/v.tsv"
 python3 - "$WORK" <<'PY' || fail "verbose loops do not sum to the totals"
 import json, re, sys
@@ -32,7 +32,9 @@ for line in open(work + '/v.text').read().splitlines():
     elif re.search(r'\( *-?[0-9.]+\)$', line):
         totals.append((float(line.split('(')[-1].rstrip(')')), []))
 for r in map(json.loads, open(work + '/v.json')):
-    assert r['loops'][0]['kind'] == 'exterior'
+    o = r['options']
+    assert o['logML'] is True and o['dangles'] == 0 and o['temperature'] == 42.5, o
+    assert r['loops'][0]['kind'] == 'exterior' and r['name'].startswith('r')
     assert all(l['p'] == l['i'] + 1 and l['q'] == l['j'] - 1
                for l in r['loops'] if l['kind'] == 'stack')
     totals.append((r['energy'], [l['energy'] for l in r['loops']]))
@@ -72,14 +74,8 @@ for case in "-T 50:hp.txt" "--noTetra:tetra.txt" "--logML:ml.txt" "-d 3:coax.txt
     fail "${case%:*} changes nothing"
 done
 
-check_run "json options" 0 "$EVAL" --format json -d 0 --logML -T 42.5 "$WORK/ga.txt"
-python3 - "$WORK/out" <<'PY' || fail "json lines"
-import json, sys
-rs = [json.loads(l) for l in open(sys.argv[1])]
-assert len(rs) == 2 and rs[0]['name'] is None and rs[0]['structure'] == '(((....)))'
-o = rs[0]['options']
-assert o['logML'] is True and o['dangles'] == 0 and o['temperature'] == 42.5, o
-PY
+"$EVAL" --format json "$WORK/ga.txt" 2>/dev/null | grep -c '"name":null,"sequence":"G[AG]GAAAACCC","structure":"(((....)))"' |
+  grep -qx 2 || fail "json without names"
 
 # --- Input forms ---------------------------------------------------------------------
 input plain.txt GGGGAAAACCCC '((((....))))' GGGAAAUCCC '(((....)))'
@@ -89,8 +85,6 @@ printf '\r\nGGGGAAAACCCC\r\n((((....)))) ( -9.99)\r\n\r\nGGGAAAUCCC\r\n(((....))
 grep -qx '((((....)))) ( -[0-9.]*)' "$WORK/plain.out" || fail "text format"
 "$EVAL" "$WORK/crlf.txt" | cmp -s - "$WORK/plain.out" || fail "CR LF input evaluated differently"
 "$EVAL" <"$WORK/plain.txt" | cmp -s - "$WORK/plain.out" || fail "stdin"
-check_run "dash" 0 "$EVAL" -j 1 - "$WORK/plain.txt" <"$WORK/plain.txt"
-[ "$(wc -l <"$WORK/out")" -eq 8 ] || fail "'-' and a file"
 
 # --- Bad records ---------------------------------------------------------------------
 input bad.txt '>short' GGGGAAAACCCC '((((....)))' '>open' GGGGAAAACCCC '(((((....)))' \
