@@ -1,12 +1,11 @@
 // Utilities of the classic layer and the pair-table builder: pair tables, packed
-// structures, distances, line input, option summary. Their fatal exits are in the table
-// of classic_fold_test.cpp.
+// structures, distances, line input. Their fatal exits are in the table of
+// classic_fold_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,11 +13,8 @@
 #include "stemloop/error.hpp"
 #include "stemloop/pair_table.hpp"
 #include "stemloop/stemloop.h"
-#include "support/test_support.hpp"
 
 namespace {
-
-using testing_support::run_in_child;
 
 // Takes ownership of a block from the classic layer and returns it as a string.
 std::string take(char* block) {
@@ -127,29 +123,6 @@ TEST(Stream, GetLineReadsLinesOfAnyLengthAndFilecopyEveryByte) {
   EXPECT_EQ(std::string(&copied[0], std::fread(&copied[0], 1, 3000, to)), data);
   std::fclose(fp);
   std::fclose(to);
-}
-
-// option_string reads the option globals: the test runs in a child.
-TEST(OptionString, FragmentsInOrderInOneBuffer) {
-  auto r = run_in_child([] {
-    energy_set = logML = 1;  // options outside the summary never show
-    backtrack_type = 'M';
-    std::printf("[%s]", option_string());
-    dangles = 0;
-    temperature = 37.000001;
-    std::printf("[%s]", option_string());
-    noGU = no_closingGU = noLonelyPairs = fold_constrained = 1;
-    tetra_loop = 0;
-    dangles = 2;
-    temperature = 25;
-    char* first = option_string();
-    std::printf("[%s]", first);
-    noGU = no_closingGU = fold_constrained = 0;
-    tetra_loop = 1;
-    std::printf("[%d %s]", option_string() == first, first);
-  });
-  EXPECT_EQ(r.out, "[][-d0 -T 37.000001 ][-noGU -noCloseGU -4 -noLP -C -d2 -T 25.000000 ]"
-                   "[1 -noLP -d2 -T 25.000000 ]");
 }
 
 }  // namespace
