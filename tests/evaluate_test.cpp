@@ -167,6 +167,7 @@ TEST(EvaluateLoops, BreakdownSumsToTheTotalAndClassifiesEveryLoop) {
     const Evaluation e = stemloop::evaluate_structure(m, o, seq, st, true);
     const stemloop::PairTable pt = stemloop::make_pair_table(st);
     int sum = 0, pairs = 0, exterior = 0;
+    for (int i = 1; i <= n; i++) pairs += pt[i] > i;
     for (const auto& loop : e.loops) {
       sum += loop.energy;
       exterior += loop.kind == LoopKind::Exterior;
@@ -187,7 +188,6 @@ TEST(EvaluateLoops, BreakdownSumsToTheTotalAndClassifiesEveryLoop) {
       }
       EXPECT_EQ(loop.kind, want) << st << " loop " << loop.i << "," << loop.j;
     }
-    for (int i = 1; i <= n; i++) pairs += pt[i] > i;
     EXPECT_EQ(std::vector<int>({sum, exterior, static_cast<int>(e.loops.size()), energy(m, o, seq, st)}),
               std::vector<int>({e.energy, 1, pairs + 1, e.energy})) << seq << "\n" << st;
   }
@@ -205,13 +205,11 @@ TEST(EvaluateDepth, DeepNestingNeedsNoCallStack) {
     pthread_create(&th, &attr, [](void*) -> void* {
       const Model m;
       int e[3];  // 4600, 4599 and 4598 levels
-      for (int k = 0; k < 3; k++) {
-        const int levels = 4600 - k;
+      for (int k = 0, levels = 4600; k < 3; k++, levels--) {
         std::string seq, st;
         for (int l = 0; l < levels; l++) seq += "GGAAAC", st += "((...)";
-        seq += "GAAAC" + std::string(static_cast<size_t>(levels), 'C');
-        st += "(...)" + std::string(static_cast<size_t>(levels), ')');
-        e[k] = energy(m, with(2), seq, st);
+        e[k] = energy(m, with(2), seq + "GAAAC" + std::string(levels, 'C'),
+                      st + "(...)" + std::string(levels, ')'));
       }
       const std::string seq = std::string(16000, 'G') + "AAA" + std::string(16000, 'C');
       const std::string st = std::string(16000, '(') + "..." + std::string(16000, ')');

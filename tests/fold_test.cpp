@@ -234,17 +234,17 @@ TEST(FoldConstraints, ExhaustiveOverAllowedStructures) {
   EXPECT_GT(forced, 5);
 }
 
-// 'C' traces the structure with 1 paired to n, 'M' the best multiloop piece. Both evaluate
+// 'C' traces the structure with 1 paired to n, 'M' the best multiloop piece (ends that cannot
+// pair are in the failures below). Both evaluate
 // to their energy plus TerminalAU for each exterior pair of a type above 2, which c and
 // fML leave to the exterior loop.
 TEST(FoldBacktrackType, ClosedAndMultiloopPieces) {
   const Model model;
   std::mt19937 rng(31337);
   Folder folder;
-  int closed = 0;
-  for (int k = 0; k < 60; k++) {
+  for (int k = 0; k < 40; k++) {  // 1 and n pair: G-C, or C-G, G-U...
     std::string seq = random_sequence(rng, 20 + static_cast<int>(rng() % 40), 0.6);
-    if (k % 4 < 2) seq.front() = 'G', seq.back() = 'C';
+    seq.front() = "GCGU"[k % 4], seq.back() = "CGUG"[k % 4];
     const int n = static_cast<int>(seq.size());
     const EncodedSequence enc = stemloop::encode_sequence(seq, model.pairs);
     const auto exterior_au = [&](const std::string& st) {
@@ -264,18 +264,12 @@ TEST(FoldBacktrackType, ClosedAndMultiloopPieces) {
               m.energy)
         << m.structure;
     fo.backtrack_type = 'C';
-    if (model.pairs.pair[enc.S[1]][enc.S[n]] == 0) {
-      EXPECT_THROW(folder.fold(model, fo, seq), stemloop::Error);
-      continue;
-    }
     const FoldResult c = folder.fold(model, fo, seq);
-    closed++;
     ASSERT_FALSE(c.pairs.empty());
     EXPECT_EQ(c.pairs.front(), std::make_pair(1, n));
     EXPECT_EQ(evaluate(model, eval_options(fo), seq, c.structure) - exterior_au(c.structure),
               c.energy);
   }
-  EXPECT_GT(closed, 20);
 }
 
 // A trace with nothing to trace fails with the classic message; a rejected constraint
