@@ -109,11 +109,9 @@ void classic_fold_print(const char* seq) {
 // The same line from the engine.
 std::string engine_line(int dangles, bool noLP, double temperature = 37.0, bool noGU = false) {
   stemloop::ModelOptions mo;
-  mo.temperature = temperature;
-  mo.alphabet.noGU = noGU;
+  mo.temperature = temperature, mo.alphabet.noGU = noGU;
   stemloop::FoldOptions fo;
-  fo.dangles = dangles;
-  fo.noLonelyPairs = noLP;
+  fo.dangles = dangles, fo.noLonelyPairs = noLP;
   const stemloop::FoldResult r = stemloop::Folder().fold(stemloop::Model(mo), fo, kSeq);
   char energy[64];
   std::snprintf(energy, sizeof energy, "%a", static_cast<double>(r.kcal));

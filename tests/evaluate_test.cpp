@@ -34,10 +34,7 @@ constexpr int A = 1, C = 2, G = 3;
 
 EvalOptions with(int dangles, bool logML = false, bool tetra = true, char backtrack = 'F') {
   EvalOptions o;
-  o.dangles = dangles;
-  o.logML = logML;
-  o.tetra_loop = tetra;
-  o.backtrack_type = backtrack;
+  o.dangles = dangles, o.logML = logML, o.tetra_loop = tetra, o.backtrack_type = backtrack;
   return o;
 }
 

@@ -32,16 +32,13 @@ using Rule = std::function<bool(int, int)>;
 
 Model make_model(double temperature, bool noGU) {
   stemloop::ModelOptions mo;
-  mo.temperature = temperature;
-  mo.alphabet.noGU = noGU;
+  mo.temperature = temperature, mo.alphabet.noGU = noGU;
   return Model(mo);
 }
 
 EvalOptions eval_options(const FoldOptions& fo, char backtrack_type = 'F') {
   EvalOptions eo;
-  eo.dangles = fo.dangles;
-  eo.tetra_loop = fo.tetra_loop;
-  eo.backtrack_type = backtrack_type;
+  eo.dangles = fo.dangles, eo.tetra_loop = fo.tetra_loop, eo.backtrack_type = backtrack_type;
   return eo;
 }
 
@@ -164,39 +161,33 @@ TEST(FoldTrace, CompletesForEveryOptionCombinationAndKeepsConstraints) {
   const Model models[] = {make_model(37.0, false), make_model(24.0, true)};
   std::mt19937 rng(4242);
   Folder folder;
-  int evaluated = 0;
-  for (int dangles : {0, 1, 2, 3, 5}) {
-    for (int mask = 0; mask < 8; mask++) {
-      FoldOptions fo;
-      fo.dangles = dangles;
-      fo.noLonelyPairs = (mask & 1) != 0;
-      fo.no_closingGU = (mask & 2) != 0;
-      fo.tetra_loop = (mask & 4) == 0;
-      for (int k = 0; k < 3; k++) {
-        const Model& model = models[k % 2];
-        const int n = 25 + static_cast<int>(rng() % 50);
-        const std::string seq = random_sequence(rng, n, 0.55);
-        const std::string cons = k == 0 ? std::string(seq.size(), '.') : random_constraint(rng, n);
-        SCOPED_TRACE(seq + "\n" + cons + " dangles " + std::to_string(dangles) + " mask " +
-                     std::to_string(mask));
-        FoldResult r;
-        ASSERT_NO_THROW(r = folder.fold(model, fo, seq, cons.c_str()));
-        ASSERT_EQ(r.structure.size(), seq.size());
-        expect_obeys(constraint_rule(model, seq, cons), cons, r);
-        if (dangles == 5) {  // modes outside 0..3 fold as mode 1
-          fo.dangles = 1;
-          EXPECT_EQ(folder.fold(model, fo, seq, cons.c_str()).structure, r.structure);
-          fo.dangles = 5;
-        }
-        const bool brackets = cons.find('(') != std::string::npos;
-        if ((dangles == 0 || dangles == 2) && !fo.no_closingGU && !(fo.noLonelyPairs && brackets)) {
-          EXPECT_EQ(evaluate(model, eval_options(fo), seq, r.structure), r.energy) << r.structure;
-          evaluated++;
-        }
+  for (int combo = 0; combo < 40; combo++) {  // dangle modes 0, 1, 2, 3, 5 times 8 flag masks
+    const int dangles = "01235"[combo / 8] - '0', mask = combo % 8;
+    FoldOptions fo;
+    fo.dangles = dangles;
+    fo.noLonelyPairs = mask & 1, fo.no_closingGU = mask & 2, fo.tetra_loop = !(mask & 4);
+    for (int k = 0; k < 3; k++) {
+      const Model& model = models[k % 2];
+      const int n = 25 + static_cast<int>(rng() % 50);
+      const std::string seq = random_sequence(rng, n, 0.55);
+      const std::string cons = k == 0 ? std::string(seq.size(), '.') : random_constraint(rng, n);
+      SCOPED_TRACE(seq + "\n" + cons + " dangles " + std::to_string(dangles) + " mask " +
+                   std::to_string(mask));
+      FoldResult r;
+      ASSERT_NO_THROW(r = folder.fold(model, fo, seq, cons.c_str()));
+      ASSERT_EQ(r.structure.size(), seq.size());
+      expect_obeys(constraint_rule(model, seq, cons), cons, r);
+      if (dangles == 5) {  // modes outside 0..3 fold as mode 1
+        FoldOptions mode1 = fo;
+        mode1.dangles = 1;
+        EXPECT_EQ(folder.fold(model, mode1, seq, cons.c_str()).structure, r.structure);
+      }
+      const bool brackets = cons.find('(') != std::string::npos;
+      if ((dangles == 0 || dangles == 2) && !fo.no_closingGU && !(fo.noLonelyPairs && brackets)) {
+        EXPECT_EQ(evaluate(model, eval_options(fo), seq, r.structure), r.energy) << r.structure;
       }
     }
   }
-  EXPECT_GT(evaluated, 10);
 }
 
 // Under constraints the fold first pairs as many '|' positions as possible and then

@@ -22,9 +22,7 @@ using Ints = std::vector<int>;
 
 PairMatrix matrix(int energy_set, bool noGU = false, const char* nsp = nullptr) {
   AlphabetOptions o;
-  o.energy_set = energy_set;
-  o.noGU = noGU;
-  o.has_nonstandards = nsp != nullptr;
+  o.energy_set = energy_set, o.noGU = noGU, o.has_nonstandards = nsp != nullptr;
   if (nsp) o.nonstandards = nsp;
   PairMatrix pm;
   stemloop::build_pair_matrix(pm, o);

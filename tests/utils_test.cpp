@@ -83,19 +83,15 @@ TEST(Pack, ByteValuesAndRoundTrip) {
 }
 
 TEST(Distance, HammingAndBasePairDistance) {
-  struct Case {
-    const char *a, *b;
-    int hamming, bp;
-  } const cases[] = {
+  const std::tuple<const char*, const char*, int, int> cases[] = {  // a, b, hamming, bp
       {"((..))", "(....)", 2, 1}, {"((..))", "((..))", 0, 0},
       {"(())..", "..(())", 6, 4},  // shifted pairs share nothing
       {"()()", "(())", 2, 4},      {"((..))..", "((..))", 0, 0},  // the common length only
       {"ACGU", "AGGUAA", 1, 0},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(std::vector<int>({hamming(c.a, c.b), hamming(c.b, c.a), bp_distance(c.a, c.b),
-                                bp_distance(c.b, c.a)}),
-              std::vector<int>({c.hamming, c.hamming, c.bp, c.bp})) << c.a << " " << c.b;
+  for (const auto& [a, b, ham, bp] : cases)
+    EXPECT_EQ(std::vector<int>({hamming(a, b), hamming(b, a), bp_distance(a, b), bp_distance(b, a)}),
+              std::vector<int>({ham, ham, bp, bp})) << a << " " << b;
 }
 
 TEST(Stream, GetLineReadsLinesOfAnyLengthAndFilecopyEveryByte) {

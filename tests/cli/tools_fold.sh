@@ -62,8 +62,8 @@ done
 
 # Constraints: forced pairs appear, 'x' positions stay unpaired, FASTA sequences may span
 # lines before their constraint.
-printf '>c1\nGGGGAAAACCCC\nAAAGGGGAAAACCCC\n((((....))))...............\n' >"$WORK/con.fa"
-printf 'GGGGAAAACCCC\nxxxx........\n' >>"$WORK/con.fa"
+printf '>c1\nGGGGAAAACCCC\nAAAGGGGAAAACCCC\n((((....))))...............\nGGGGAAAACCCC\nxxxx........\n' \
+  >"$WORK/con.fa"
 check_run "constraint" 0 "$FOLD" -C "$WORK/con.fa"
 sed -n 3p "$WORK/out" | grep -q '^((((....))))\.\.\.' || fail "-C: forced pairs missing"
 sed -n 5p "$WORK/out" | grep -q '^\.\.\.\.' || fail "-C: 'x' positions paired"
@@ -119,10 +119,8 @@ MSG
 [ "$(records <"$WORK/out" | wc -l)" -eq 2 ] || fail "bad records: the 2 good ones printed"
 
 # A sequence line where a constraint is due starts the next record.
-printf 'GGGGAAAACCCC\n((((....)))\nGGGGAAAACCCC\n((((....))).\nGGGGAAAACCCC\n((((..#.))))\n' \
-  >"$WORK/badcon.txt"
-printf 'GGGGAAAACCCC\n)(((....))).\nGGGG\nAAAACCCC\nxxxx....\nGGGGAAAACCCC\n' \
-  >>"$WORK/badcon.txt"
+input badcon.txt GGGGAAAACCCC '((((....)))' GGGGAAAACCCC '((((....))).' GGGGAAAACCCC \
+  '((((..#.))))' GGGGAAAACCCC ')(((....))).' GGGG AAAACCCC xxxx.... GGGGAAAACCCC
 check_run "bad constraints" 1 "$FOLD" --constraint "$WORK/badcon.txt"
 expect_err "bad constraints" <<'MSG'
 stemloop-fold: record 1: constraint has 11 characters for a sequence of 12 bases

@@ -50,20 +50,15 @@ std::string random_sequence(std::mt19937& rng, int n, double gc) {
 
 std::string random_constraint(std::mt19937& rng, int n) {
   static const char kSingles[] = "..........xx<>|||";
-  std::string s(static_cast<size_t>(n), '.');
-  int open = 0;
-  for (int k = 0; k < n; k++) {
-    const int left = n - k;
+  std::string s;
+  for (int k = 0, open = 0; k < n; k++) {
     const unsigned r = rng() % 12;
-    if (open == left || (r == 0 && open > 0)) {
-      s[static_cast<size_t>(k)] = ')';
-      open--;
-    } else if (r == 1 && open + 1 < left) {
-      s[static_cast<size_t>(k)] = '(';
-      open++;
-    } else {
-      s[static_cast<size_t>(k)] = kSingles[rng() % (sizeof(kSingles) - 1)];
-    }
+    if (open == n - k || (r == 0 && open > 0))
+      s += ')', open--;
+    else if (r == 1 && open + 1 < n - k)
+      s += '(', open++;
+    else
+      s += kSingles[rng() % (sizeof(kSingles) - 1)];
   }
   return s;
 }
@@ -75,8 +70,7 @@ std::string random_structure(std::mt19937& rng, int n) {
     const unsigned r = rng() % 3;
     if (!open.empty() && (static_cast<int>(open.size()) == n - k || r == 0) &&
         k - open.back() >= 4) {
-      s[static_cast<size_t>(k)] = ')';
-      s[static_cast<size_t>(open.back())] = '(';
+      s[static_cast<size_t>(k)] = ')', s[static_cast<size_t>(open.back())] = '(';
       open.pop_back();
     } else if (r == 1) {
       open.push_back(k);
