@@ -22,9 +22,7 @@ using Ints = std::vector<int>;
 
 PairMatrix matrix(int energy_set, bool noGU = false, const char* nsp = nullptr) {
   AlphabetOptions o;
-  o.energy_set = energy_set;
-  o.noGU = noGU;
-  o.has_nonstandards = nsp != nullptr;
+  o.energy_set = energy_set, o.noGU = noGU, o.has_nonstandards = nsp != nullptr;
   if (nsp) o.nonstandards = nsp;
   PairMatrix pm;
   stemloop::build_pair_matrix(pm, o);
@@ -46,8 +44,7 @@ TEST(Alphabet, EncodingsAndPairMatrices) {
   // C-G, G-U, X-K like G-C, I-A like U-A.
   EXPECT_EQ(Ints({pm.pair[2][3], pm.pair[3][4], pm.pair[5][6], pm.pair[7][1], pm.pair[0][0]}),
             Ints({1, 3, 2, 6, 0}));
-  const PairMatrix no_gu = matrix(0, true);
-  EXPECT_EQ(no_gu.pair[3][4] + no_gu.pair[4][3], 0);
+  EXPECT_EQ(matrix(0, true).pair[3][4] + matrix(0, true).pair[4][3], 0);
 
   // Nonstandard pairs are directional; lower case encodes to 0, which then pairs with 0.
   const PairMatrix ga = matrix(0, false, "GA"), gaag = matrix(0, false, "GAAG");
@@ -65,10 +62,7 @@ TEST(Alphabet, EncodingsAndPairMatrices) {
   EXPECT_EQ(stemloop::encode_sequence("Z", gc).S, Codes({1, 0}));
   EXPECT_EQ(Ints({au.pair[1][2], au.pair[2][1]}), Ints({5, 6}));
   EXPECT_EQ(stemloop::encode_sequence("AB", au).S1, Codes({2, 1, 4}));
-  AlphabetOptions bad;
-  bad.energy_set = 3;
-  PairMatrix pm3;
-  EXPECT_THROW(stemloop::build_pair_matrix(pm3, bad), stemloop::Error);
+  EXPECT_THROW(matrix(3), stemloop::Error);
 }
 
 EnergyParams scaled(double temperature) {

@@ -9,20 +9,11 @@ namespace {
 
 struct Rows {
   explicit Rows(int n)
-      : cc(static_cast<size_t>(n) + 2, ENERGY_INF),
-        cc1(cc),
-        Fmi(static_cast<size_t>(n) + 1, ENERGY_INF),
-        DMLi(Fmi),
-        DMLi1(Fmi),
-        DMLi2(Fmi) {}
+      : cc(n + 2, ENERGY_INF), cc1(cc), Fmi(n + 1, ENERGY_INF), DMLi(Fmi), DMLi1(Fmi), DMLi2(Fmi) {}
   // The finished row becomes the row of left end i + 1.
   void next_row() {
-    std::swap(DMLi2, DMLi1);
-    std::swap(DMLi1, DMLi);
-    std::swap(cc1, cc);
-    std::fill(DMLi.begin(), DMLi.end(), ENERGY_INF);
-    std::fill(Fmi.begin(), Fmi.end(), ENERGY_INF);
-    std::fill(cc.begin(), cc.end(), ENERGY_INF);
+    std::swap(DMLi2, DMLi1), std::swap(DMLi1, DMLi), std::swap(cc1, cc);
+    for (auto* row : {&DMLi, &Fmi, &cc}) std::fill(row->begin(), row->end(), ENERGY_INF);
   }
   std::vector<int> cc, cc1;             // c without the lonely-pair rule, rows i and i + 1
   std::vector<int> Fmi;                 // fML(i, j) of the current row

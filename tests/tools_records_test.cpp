@@ -1,13 +1,11 @@
 // Pieces of the tools that the command-line tests reach only in part: the structure line
-// with its energy, JSON strings, and the ordered runner.
+// with its energy and JSON strings.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "output.hpp"
-#include "parallel.hpp"
 #include "records.hpp"
 
 namespace {
@@ -31,21 +29,6 @@ TEST(ToolsOutput, JsonStrings) {
   EXPECT_EQ(json_string("\xc3\xa9"), "\"\xc3\xa9\"");                  // valid UTF-8 kept
   EXPECT_EQ(json_string("\xff\xc3"), "\"\\ufffd\\ufffd\"");            // invalid bytes replaced
   EXPECT_EQ(json_string("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");  // no surrogates
-}
-
-TEST(ToolsRunner, ResultsComeInSubmissionOrder) {
-  for (int threads : {1, 2, 5}) {
-    std::vector<int> seen;
-    {
-      OrderedRunner<int, int> runner(
-          threads, [] { return [](int& task) { return task * task; }; },
-          [&seen](int& result) { seen.push_back(result); });
-      for (int k = 0; k < 200; k++) runner.submit(k);
-      runner.finish();
-    }
-    ASSERT_EQ(seen.size(), 200u);
-    for (int k = 0; k < 200; k++) EXPECT_EQ(seen[static_cast<size_t>(k)], k * k);
-  }
 }
 
 }  // namespace

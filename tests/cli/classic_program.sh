@@ -1,63 +1,41 @@
-#!/bin/bash
+#!/usr/bin/env bash
 # The classic program: argument handling, output formats, the 5000-base cut and the
 # fatal exit for an empty sequence. Usage: classic_program.sh BUILD_DIR
-prog="$1/stemloop"
-failures=0
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# run EXPECTED_STATUS ARGS...: runs the program, leaving stdout and stderr in $tmp.
-run() {
-  local want=$1
-  shift
-  "$prog" "$@" >"$tmp/out" 2>"$tmp/err"
-  local status=$?
-  [ "$status" = "$want" ] || fail "${1:-no arguments}: status $status"
-}
-line() { sed -n "$1p" "$tmp/out"; }
+source "$(dirname "$0")/common.bash"
+PROG="$1/stemloop"
+line() { sed -n "$1p" "$WORK/out"; }
 
-[ -x "$prog" ] || { echo "FAIL: $prog is not built"; exit 1; }
-
-run 0
-[ -s "$tmp/out" ] && fail "no arguments: output on stdout"
-[ "$(wc -l <"$tmp/err")" = 1 ] || fail "no arguments: expected one usage line on stderr"
-run 0 y
-[ -s "$tmp/out" ] || [ -s "$tmp/err" ] && fail "mode only: printed something"
+check_run "no arguments" 0 "$PROG"
+[ ! -s "$WORK/out" ] && [ "$(wc -l <"$WORK/err")" = 1 ] || fail "no arguments: one usage line"
+check_run "mode only" 0 "$PROG" y
+[ -s "$WORK/out" ] || [ -s "$WORK/err" ] && fail "mode only: printed something"
 
 seq=GGGAGCUAAGCUCAAAGGGCAUUCCC
-run 0 y "$seq"
-[ "$(wc -l <"$tmp/out")" = 2 ] || fail "verbose: expected two lines"
-[ "$(line 1)" = "$(printf '%15ld %s' "${#seq}" "$seq")" ] || fail "verbose line 1: '$(line 1)'"
+check_run "verbose" 0 "$PROG" y "$seq"
+cp "$WORK/out" "$WORK/verbose"
 line2=$(line 2)
 structure=${line2##* }
-energy=${line2% *}
-[[ "$structure" =~ ^[.()]+$ ]] && [ ${#structure} = ${#seq} ] || fail "verbose structure: '$line2'"
-[[ "$energy" =~ ^\ *-?[0-9]+\.[0-9]{6}$ ]] && [ "$(printf '%15f' "$energy")" = "$energy" ] ||
-  fail "verbose energy is not %15f: '$energy'"
-[[ "$structure" == *"("* ]] || fail "verbose: $seq did not fold"
+[ "$(cat "$WORK/out")" = "$(printf '%15ld %s\n%15f %s' ${#seq} $seq "${line2% *}" "$structure")" ] ||
+  fail "verbose: not %15ld and %15f lines: $(cat "$WORK/out")"
+[[ "$structure" =~ ^[.()]+$ && ${#structure} = ${#seq} && "$structure" == *"("* ]] ||
+  fail "verbose structure: '$line2'"
 for mode in n Y -y x; do
-  run 0 "$mode" "$seq"
-  [ "$(cat "$tmp/out")" = "$structure" ] || fail "mode $mode: not plain: '$(cat "$tmp/out")'"
+  [ "$("$PROG" "$mode" "$seq")" = "$structure" ] || fail "mode $mode is not plain"
 done
-run 0 yes "$seq"
-[ "$(line 2)" = "$line2" ] || fail "mode yes is not verbose"
+"$PROG" yes "$seq" | cmp -s - "$WORK/verbose" || fail "mode yes is not verbose"
 
 # Several sequences, in argument order, each with its own length.
-run 0 n GGGGAAAACCCC "$seq" ACGU
-[ "$(awk '{ printf "%d ", length($0) }' "$tmp/out")" = "12 ${#seq} 4 " ] ||
-  fail "three sequences: line lengths"
-[ "$(line 2)" = "$structure" ] && [ "$(line 3)" = "...." ] || fail "three sequences: order"
+check_run "three sequences" 0 "$PROG" n GGGGAAAACCCC "$seq" ACGU
+[ "$(awk '{ printf "%d ", length($0) }' "$WORK/out")" = "12 ${#seq} 4 " ] &&
+  [ "$(line 2)" = "$structure" ] && [ "$(line 3)" = "...." ] || fail "three sequences"
 
 # A 6000-base argument is cut to its first 5000 bases.
-run 0 y "$(head -c 6000 /dev/zero | tr '\0' A)"
-[ "$(line 1 | awk '{ print $1, length($2) }')" = "5000 5000" ] || fail "long sequence: line 1"
-[ "$(line 2 | awk '{ print length($2) }')" = 5000 ] || fail "long sequence: structure length"
+check_run "long" 0 "$PROG" y "$(head -c 6000 /dev/zero | tr '\0' A)"
+[ "$(awk '{ printf "%s %d ", $1, length($2) }' "$WORK/out")" = "5000 5000 0.000000 5000 " ] ||
+  fail "long sequence: $(cut -c 1-40 "$WORK/out")"
 
 # An empty sequence ends the program through the fatal exit.
-run 1 n ""
-[ "$(cat "$tmp/err")" = "$(printf '\ninitialize_fold: argument must be greater 0')" ] ||
-  fail "empty sequence: stderr '$(cat "$tmp/err")'"
-[ -s "$tmp/out" ] && fail "empty sequence: output on stdout"
-
-[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
-echo "classic program: all checks passed"
+check_run "empty sequence" 1 "$PROG" n ""
+printf '\ninitialize_fold: argument must be greater 0\n' | expect_err "empty sequence"
+[ -s "$WORK/out" ] && fail "empty sequence: output on stdout"
+exit $FAILED

@@ -4,40 +4,30 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace testing_support {
 namespace {
 
-// Reads and removes a temporary file.
-std::string take_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  std::remove(path.c_str());
-  return ss.str();
-}
-
-std::string temp_path() {
-  char name[] = "/tmp/stemloop_testXXXXXX";
-  const int fd = mkstemp(name);
-  if (fd >= 0) close(fd);
-  return name;
+// Reads an anonymous temporary file from its start, and closes it.
+std::string take_file(FILE* f) {
+  std::string s;
+  std::rewind(f);
+  for (int c; (c = std::getc(f)) != EOF;) s += static_cast<char>(c);
+  std::fclose(f);
+  return s;
 }
 
 }  // namespace
 
 ChildResult run_in_child(const std::function<void()>& body) {
-  const std::string out_path = temp_path(), err_path = temp_path();
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
   fflush(stdout);
   fflush(stderr);
   const pid_t pid = fork();
   if (pid == 0) {
-    if (!freopen(out_path.c_str(), "w", stdout) || !freopen(err_path.c_str(), "w", stderr)) {
-      _exit(99);
-    }
+    if (dup2(fileno(out), 1) < 0 || dup2(fileno(err), 2) < 0) _exit(99);
     body();
     fflush(stdout);
     fflush(stderr);
@@ -45,11 +35,7 @@ ChildResult run_in_child(const std::function<void()>& body) {
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  ChildResult r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  r.out = take_file(out_path);
-  r.err = take_file(err_path);
-  return r;
+  return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, take_file(out), take_file(err)};
 }
 
 std::string random_sequence(std::mt19937& rng, int n, double gc) {
@@ -64,20 +50,15 @@ std::string random_sequence(std::mt19937& rng, int n, double gc) {
 
 std::string random_constraint(std::mt19937& rng, int n) {
   static const char kSingles[] = "..........xx<>|||";
-  std::string s(static_cast<size_t>(n), '.');
-  int open = 0;
-  for (int k = 0; k < n; k++) {
-    const int left = n - k;
+  std::string s;
+  for (int k = 0, open = 0; k < n; k++) {
     const unsigned r = rng() % 12;
-    if (open == left || (r == 0 && open > 0)) {
-      s[static_cast<size_t>(k)] = ')';
-      open--;
-    } else if (r == 1 && open + 1 < left) {
-      s[static_cast<size_t>(k)] = '(';
-      open++;
-    } else {
-      s[static_cast<size_t>(k)] = kSingles[rng() % (sizeof(kSingles) - 1)];
-    }
+    if (open == n - k || (r == 0 && open > 0))
+      s += ')', open--;
+    else if (r == 1 && open + 1 < n - k)
+      s += '(', open++;
+    else
+      s += kSingles[rng() % (sizeof(kSingles) - 1)];
   }
   return s;
 }
@@ -89,8 +70,7 @@ std::string random_structure(std::mt19937& rng, int n) {
     const unsigned r = rng() % 3;
     if (!open.empty() && (static_cast<int>(open.size()) == n - k || r == 0) &&
         k - open.back() >= 4) {
-      s[static_cast<size_t>(k)] = ')';
-      s[static_cast<size_t>(open.back())] = '(';
+      s[static_cast<size_t>(k)] = ')', s[static_cast<size_t>(open.back())] = '(';
       open.pop_back();
     } else if (r == 1) {
       open.push_back(k);
