@@ -1,15 +1,21 @@
-# Thin wrapper over CMake: `make run`, `make test`, `make bench`; `make help` lists all.
+# Thin wrapper over CMake: `make run`, `make test`, `make bench`, `make install PREFIX=...`;
+# `make help` lists all.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+PREFIX ?= /usr/local
+# Debian's interpreter, for which python3-numpy and python3-pytest are installed.
+PYTHON ?= $(firstword $(wildcard /usr/bin/python3) $(shell command -v python3))
 
-.PHONY: all build run test bench sanitize tsan fuzz format format-check tidy deps test-deps clean help
+.PHONY: all build run test bench install sanitize tsan fuzz format format-check tidy deps python-deps test-deps clean help
 
 all: build
 
 help:
 	@echo "make run           build, then fold a tRNA with the classic program"
 	@echo "make test          build, then run every test suite"
+	@echo "make install       programs, headers, libraries, CMake and pkg-config files, man"
+	@echo "                   pages and the Python module under PREFIX (default $(PREFIX))"
 	@echo "make bench         speed and memory of the fold on fixed-seed random sequences"
 	@echo "make sanitize      the test suite under AddressSanitizer and UBSan ($(BUILD)-sanitize)"
 	@echo "make tsan          the threaded tests under ThreadSanitizer ($(BUILD)-tsan)"
@@ -19,55 +25,78 @@ help:
 	@echo "make tidy          clang-tidy over the library, programs and tools"
 	@echo "make clean         remove the build folders"
 
-# Install what the build needs from Debian's packages when running as root;
-# otherwise name the missing package in one line and stop.
-INSTALL_MISSING = \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
-	  else \
-	    echo "missing packages, install with: apt-get install$$missing"; exit 1; \
-	  fi; \
-	fi
+# Debian packages by what needs them, each with the command that finds it installed.
+BUILD_PACKAGES = cmake g++
+PYTHON_PACKAGES = pybind11-dev python3-dev python3-numpy
+TEST_PACKAGES = libgtest-dev python3-pytest pkg-config snakemake
+found_cmake = command -v cmake
+found_g++ = command -v g++
+found_pybind11-dev = test -f /usr/include/pybind11/pybind11.h
+found_python3-dev = command -v $(PYTHON)-config
+found_python3-numpy = $(PYTHON) -c 'import numpy'
+found_libgtest-dev = test -f /usr/include/gtest/gtest.h
+found_python3-pytest = $(PYTHON) -c 'import pytest'
+found_pkg-config = command -v pkg-config
+found_snakemake = command -v snakemake
+
+# $(call ensure,PACKAGES): installs the missing ones with apt-get when running as root
+# (and configures an existing build folder again, so it finds them); otherwise names
+# them in one line and stops.
+define ensure
+@missing=""; \
+$(foreach p,$(1),$(found_$(p)) >/dev/null 2>&1 || missing="$$missing $(p)";) \
+if [ -n "$$missing" ]; then \
+  if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then \
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+      -o DPkg::Lock::Timeout=600 $$missing && \
+    if [ -f $(BUILD)/CMakeCache.txt ]; then cmake $(BUILD) >/dev/null; fi; \
+  else \
+    echo "missing packages, install with: apt-get install$$missing"; exit 1; \
+  fi; \
+fi
+endef
 
 deps:
-	@missing=""; \
-	command -v cmake >/dev/null 2>&1 || missing="$$missing cmake"; \
-	command -v g++ >/dev/null 2>&1 || missing="$$missing g++"; \
-	[ -f /usr/include/gtest/gtest.h ] || missing="$$missing libgtest-dev"; \
-	$(INSTALL_MISSING)
-
-# What only the tests need: Snakemake, for the workflow's test.
-test-deps:
-	@missing=""; \
-	command -v snakemake >/dev/null 2>&1 || missing="$$missing snakemake"; \
-	$(INSTALL_MISSING)
+	$(call ensure,$(BUILD_PACKAGES))
+python-deps: deps
+	$(call ensure,$(PYTHON_PACKAGES))
+test-deps: python-deps
+	$(call ensure,$(TEST_PACKAGES))
 
 $(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DPython3_EXECUTABLE=$(PYTHON)
 
-build: deps $(BUILD)/CMakeCache.txt
+build: python-deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The classic program alone: needs neither GoogleTest nor Python.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target stemloop_cli
 	@$(BUILD)/stemloop y GCGGAUUUAGCUCAGUUGGGAGAGCGCCAGACUGAAGAUCUGGAGGUCCUGUGUUCGAUCCACAGAAUUCGCACCA
 
-test: build test-deps
+test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	$(BUILD)/bench/stemloop_bench
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/python_batch.py $(BUILD)
 
-# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
-sanitize: deps test-deps
-	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTEMLOOP_SANITIZE=ON
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The test suite under AddressSanitizer and UndefinedBehaviorSanitizer; the Python module
+# and the installed tree are left out, as the interpreter and consumers are not sanitized.
+sanitize: test-deps
+	cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTEMLOOP_SANITIZE=ON \
+	  -DSTEMLOOP_PYTHON=OFF -DSTEMLOOP_INSTALL=OFF
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
 # The threaded fill and the tools' threads under ThreadSanitizer.
-tsan: deps
-	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTEMLOOP_TSAN=ON
+tsan: test-deps
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTEMLOOP_TSAN=ON \
+	  -DSTEMLOOP_PYTHON=OFF -DSTEMLOOP_INSTALL=OFF
 	cmake --build $(BUILD)-tsan -j $(JOBS)
 	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -R 'Thread|cli_tools_fold'

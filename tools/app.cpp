@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "stemloop/version.h"
+
 namespace stemloop_tools {
 namespace {
 
@@ -39,7 +41,8 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
     return std::nullopt;
   }
   if (opts.version) {
-    std::printf("%s %s\n", name, STEMLOOP_TOOLS_VERSION);
+    std::printf("%s %s\nparameters: %s (%s)\n", name, STEMLOOP_VERSION, STEMLOOP_PARAMETERS,
+                STEMLOOP_PARAMETERS_REFERENCE);
     status = kExitOk;
     return std::nullopt;
   }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "stemloop/energy_params.hpp"
+#include "stemloop/version.h"
 
 namespace stemloop_tools {
 namespace {
@@ -219,7 +220,8 @@ std::string Writer::record(const RecordId& id, const std::string& sequence,
       line += ",\"structure\":" + json_string(structure);
       line += ",\"energy\":" + kcal(energy);
       if (verbose_) line += ",\"loops\":" + loops;
-      return line + extra + ",\"options\":" + options_json_ + "}\n";
+      return line + extra + ",\"options\":" + options_json_ +
+             ",\"parameters\":" + json_string(STEMLOOP_PARAMETERS) + "}\n";
     }
     case Format::Text:
       break;

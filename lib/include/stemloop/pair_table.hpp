@@ -9,7 +9,7 @@ namespace stemloop {
 using PairTable = std::vector<short>;
 
 // Parses dot-bracket; only '(' and ')' pair, every other character is unpaired.
-// Throws Error("unbalanced brackets in make_pair_table") for unbalanced brackets
+// Throws Error("unbalanced brackets in structure") for unbalanced brackets
 // (Error::position() is the 1-based offending position, or n + 1 for an unclosed '(')
 // and an Error for structures longer than 32767 characters.
 PairTable make_pair_table(const std::string& structure);

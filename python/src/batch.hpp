@@ -1,0 +1,74 @@
+// Batches for the Python module: the items of a list run on several threads with the GIL
+// released, and a refused item is reported as the tools report a refused record.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "options.hpp"
+#include "records.hpp"
+
+namespace stemloop_python {
+
+// A record the tools refuse raises ValueError with their message, `why`.
+inline void refuse_if(const std::string& why) {
+  if (!why.empty()) throw pybind11::value_error(why);
+}
+
+// Threads for a batch: the number of cores when none is given, as the tools' -j.
+inline int batch_threads(std::optional<int> threads) {
+  if (!threads) return stemloop_tools::default_jobs();
+  if (*threads < 1) throw pybind11::value_error("threads must be at least 1");
+  return *threads;
+}
+
+// Calls work(k) for k = 0 .. count-1; each thread gets its own `work` from make_work. When
+// items failed, the failure of the first one is raised once all are done; a refusal
+// (ValueError) is led by the item's label, "record 3" for the third.
+template <class MakeWork>
+void run_batch(size_t count, int threads, const MakeWork& make_work) {
+  std::vector<std::exception_ptr> failures(count);
+  std::atomic<size_t> next{0};
+  const auto drain = [&] {
+    auto work = make_work();
+    for (size_t k = next++; k < count; k = next++) {
+      try {
+        work(k);
+      } catch (...) {
+        failures[k] = std::current_exception();
+      }
+    }
+  };
+  {
+    pybind11::gil_scoped_release released;
+    std::vector<std::thread> helpers;
+    try {
+      for (size_t t = 1; t < static_cast<size_t>(threads) && t < count; t++)
+        helpers.emplace_back(drain);
+    } catch (const std::system_error&) {
+      // No more threads to be had: the ones running share the rest.
+    }
+    drain();
+    for (std::thread& helper : helpers) helper.join();
+  }
+  for (size_t k = 0; k < count; k++) {
+    if (!failures[k]) continue;
+    try {
+      std::rethrow_exception(failures[k]);
+    } catch (const pybind11::value_error& e) {
+      stemloop_tools::RecordId id;
+      id.number = k + 1;
+      throw pybind11::value_error(id.label() + ": " + e.what());
+    }
+  }
+}
+
+}  // namespace stemloop_python

@@ -1,0 +1,128 @@
+// fold and fold_batch: minimum-free-energy structures, refusing what stemloop-fold
+// refuses with its messages.
+#include <pybind11/stl.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app.hpp"
+#include "batch.hpp"
+#include "python_model.hpp"
+#include "records.hpp"
+
+namespace py = pybind11;
+
+namespace stemloop_python {
+namespace {
+
+struct FoldResult {
+  std::string structure;
+  double energy = 0.0;
+};
+
+// One record, as stemloop-fold folds it. Needs no GIL.
+FoldResult fold_record(const PythonModel& m, stemloop::Folder& folder, const std::string& sequence,
+                       const std::string* constraint, int threads) {
+  refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
+  if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
+  stemloop::FoldOptions options = m.fold;
+  options.threads = threads;
+  try {
+    const stemloop::FoldResult r =
+        folder.fold(m.model, options, sequence, constraint ? constraint->c_str() : nullptr);
+    return {r.structure, kcal(r.energy)};
+  } catch (const stemloop::Error& e) {
+    throw py::value_error(stemloop_tools::describe(e, "constraint"));
+  }
+}
+
+FoldResult fold(const PythonModel& m, const std::string& sequence,
+                const std::optional<std::string>& constraint, int threads) {
+  if (threads < 1) throw py::value_error("threads must be at least 1");
+  py::gil_scoped_release released;
+  stemloop::Folder folder;
+  return fold_record(m, folder, sequence, constraint ? &*constraint : nullptr, threads);
+}
+
+std::vector<FoldResult> fold_batch(const PythonModel& m, const std::vector<std::string>& sequences,
+                                   const std::optional<std::vector<std::string>>& constraints,
+                                   std::optional<int> threads) {
+  if (constraints && constraints->size() != sequences.size()) {
+    throw py::value_error(std::to_string(constraints->size()) + " constraints for " +
+                          std::to_string(sequences.size()) + " sequences");
+  }
+  std::vector<FoldResult> results(sequences.size());
+  run_batch(sequences.size(), batch_threads(threads), [&] {
+    return [&, folder = std::make_unique<stemloop::Folder>()](size_t k) {
+      const std::string* constraint = constraints ? &(*constraints)[k] : nullptr;
+      results[k] = fold_record(m, *folder, sequences[k], constraint, 1);
+    };
+  });
+  return results;
+}
+
+constexpr char kFoldDoc[] = R"doc(Folds a sequence to its minimum-free-energy structure.
+
+sequence: letters; T folds as U, case does not matter.
+constraint: optional string as long as the sequence: '(' and ')' force a pair, '<' and
+  '>' forbid pairs to the other side, 'x' leaves a base unpaired, '|' makes it pair,
+  '.' leaves it free.
+threads: threads for the fill of one long sequence; the result does not depend on it.
+
+Returns a FoldResult. Raises ValueError, with stemloop-fold's message, for a sequence or
+constraint the tool refuses.)doc";
+
+constexpr char kFoldBatchDoc[] = R"doc(Folds every sequence of a list on several threads.
+
+The GIL is released while the sequences fold. constraints, when given, holds one
+constraint per sequence. threads defaults to the number of cores.
+
+Returns a list of FoldResult in input order, equal to what fold gives for each sequence.
+Raises ValueError for the first refused sequence, led by its label ("record 3: ...").)doc";
+
+}  // namespace
+
+void bind_fold(py::module_& m, ModelClass& model) {
+  using namespace pybind11::literals;
+  py::class_<FoldResult>(m, "FoldResult", "A minimum-free-energy structure and its energy.")
+      .def_readonly("structure", &FoldResult::structure,
+                    "Dot-bracket structure, one character per base.")
+      .def_readonly("energy", &FoldResult::energy, "Free energy in kcal/mol.")
+      .def(
+          "__repr__",
+          [](const FoldResult& r) {
+            return py::str("FoldResult(structure={!r}, energy={!r})").format(r.structure, r.energy);
+          },
+          "Structure and energy.");
+
+  model
+      .def("fold", &fold, "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
+           kFoldDoc)
+      .def("fold_batch", &fold_batch, "sequences"_a, py::kw_only(), "constraints"_a = py::none(),
+           "threads"_a = py::none(), kFoldBatchDoc);
+
+  m.def(
+      "fold",
+      [](const std::string& sequence, const std::optional<std::string>& constraint, int threads,
+         const py::kwargs& options) {
+        const py::object built = model_from_options(options);
+        return fold(built.cast<const PythonModel&>(), sequence, constraint, threads);
+      },
+      "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
+      "Folds a sequence with Model(**options); see Model.fold and Model for the keywords.");
+  m.def(
+      "fold_batch",
+      [](const std::vector<std::string>& sequences,
+         const std::optional<std::vector<std::string>>& constraints, std::optional<int> threads,
+         const py::kwargs& options) {
+        const py::object built = model_from_options(options);
+        return fold_batch(built.cast<const PythonModel&>(), sequences, constraints, threads);
+      },
+      "sequences"_a, py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
+      "Folds a list of sequences with Model(**options); see Model.fold_batch and Model for the "
+      "keywords.");
+}
+
+}  // namespace stemloop_python

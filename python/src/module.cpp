@@ -1,0 +1,33 @@
+// The Python module `stemloop`: reusable models, folding and evaluation of single
+// sequences and of batches on several threads.
+#include <pybind11/pybind11.h>
+
+#include "python_model.hpp"
+#include "stemloop/version.h"
+
+namespace py = pybind11;
+
+PYBIND11_MODULE(stemloop, m) {
+  m.doc() = R"doc(RNA secondary structure: minimum-free-energy folding and structure energies.
+
+  >>> import stemloop
+  >>> stemloop.fold("GGGGAAAACCCC")
+  FoldResult(structure='((((....))))', energy=-5.4)
+  >>> model = stemloop.Model(temperature=25.0, dangles=2)
+  >>> results = model.fold_batch(["GGGGAAAACCCC", "GGGAAACCC"], threads=2)
+  >>> model.evaluate("GGGGAAAACCCC", "((((....))))").loops[0].kind
+  'exterior'
+
+Energies are in kcal/mol; positions are 0-based. Results equal those of the
+command-line tools stemloop-fold and stemloop-eval with the same options, and input
+those tools refuse raises ValueError with their message.)doc";
+  m.attr("__version__") = STEMLOOP_VERSION;
+  m.attr("PARAMETERS") = STEMLOOP_PARAMETERS;
+
+  stemloop_python::ModelClass model = stemloop_python::bind_model(m);
+  stemloop_python::bind_fold(m, model);
+  stemloop_python::bind_evaluate(m, model);
+  // The ensemble (partition) and suboptimal structures (subopt) join here, each as a
+  // bind_<feature>(m, model) in a file of its own: Model methods, and module-level
+  // functions that take Model's keywords through model_from_options.
+}

@@ -1,0 +1,180 @@
+"""Type stub of the compiled module stemloop: RNA secondary structure folding and energies."""
+
+from typing import List, Optional, Sequence, Tuple
+
+# The ensemble (partition) and suboptimal structures (subopt) join this stub as they land.
+
+__version__: str
+PARAMETERS: str
+"""Name of the nearest-neighbour parameter set of the energy tables."""
+
+class FoldResult:
+    """A minimum-free-energy structure and its energy."""
+
+    @property
+    def structure(self) -> str:
+        """Dot-bracket structure, one character per base."""
+    @property
+    def energy(self) -> float:
+        """Free energy in kcal/mol."""
+
+class Loop:
+    """One loop of a structure and its free energy."""
+
+    @property
+    def kind(self) -> str:
+        """'exterior', 'hairpin', 'stack', 'bulge', 'interior' or 'multiloop'."""
+    @property
+    def closing(self) -> Optional[Tuple[int, int]]:
+        """The pair (i, j) closing the loop, 0-based, or None for the exterior loop."""
+    @property
+    def inner(self) -> Optional[Tuple[int, int]]:
+        """For a stack, bulge or interior loop the enclosed pair (p, q), else None."""
+    @property
+    def energy(self) -> float:
+        """Free energy of the loop in kcal/mol."""
+
+class Evaluation:
+    """The free energy of a structure, loop by loop."""
+
+    @property
+    def energy(self) -> float:
+        """Free energy in kcal/mol: the sum of the loops' energies."""
+    @property
+    def loops(self) -> List[Loop]:
+        """The loops, exterior loop first."""
+    @property
+    def invalid_pairs(self) -> List[Tuple[int, int]]:
+        """Bracketed pairs (i, j), 0-based, whose bases cannot pair."""
+
+class Model:
+    """The energy model and folding rules that fold and evaluate use; read-only, so
+    threads may share it. Raises ValueError for a value out of range."""
+
+    def __init__(
+        self,
+        *,
+        temperature: float = 37.0,
+        dangles: int = 1,
+        no_lonely_pairs: bool = False,
+        no_gu: bool = False,
+        no_closing_gu: bool = False,
+        tetraloops: bool = True,
+        nonstandard_pairs: Sequence[str] = (),
+        energy_set: int = 0,
+    ) -> None: ...
+    @property
+    def temperature(self) -> float:
+        """Temperature in degrees Celsius."""
+    @property
+    def dangles(self) -> int:
+        """Dangling-end mode, 0 to 3."""
+    @property
+    def no_lonely_pairs(self) -> bool:
+        """Whether folding forbids isolated base pairs."""
+    @property
+    def no_gu(self) -> bool:
+        """Whether G-U and U-G may not pair."""
+    @property
+    def no_closing_gu(self) -> bool:
+        """Whether folding forbids G-U and U-G pairs that close a loop."""
+    @property
+    def tetraloops(self) -> bool:
+        """Whether special hairpins of four get their bonus."""
+    @property
+    def nonstandard_pairs(self) -> List[str]:
+        """Extra pairs, upper-case, two letters each."""
+    @property
+    def energy_set(self) -> int:
+        """Alphabet: 0 ACGU, 1 G/C, 2 A/U two-letter."""
+    def fold(
+        self, sequence: str, *, constraint: Optional[str] = None, threads: int = 1
+    ) -> FoldResult:
+        """Folds a sequence to its minimum-free-energy structure; ValueError with
+        stemloop-fold's message for input the tool refuses."""
+    def fold_batch(
+        self,
+        sequences: Sequence[str],
+        *,
+        constraints: Optional[Sequence[str]] = None,
+        threads: Optional[int] = None,
+    ) -> List[FoldResult]:
+        """Folds every sequence on several threads (default: one per core), GIL released."""
+    def evaluate(self, sequence: str, structure: str, *, log_ml: bool = False) -> Evaluation:
+        """Free energy of a structure, in total and loop by loop; ValueError with
+        stemloop-eval's message for input the tool refuses."""
+    def evaluate_batch(
+        self,
+        sequences: Sequence[str],
+        structures: Sequence[str],
+        *,
+        log_ml: bool = False,
+        threads: Optional[int] = None,
+    ) -> List[Evaluation]:
+        """Evaluates every structure on several threads (default: one per core), GIL released."""
+
+# Module-level functions build Model(**options) with Model's keywords.
+def fold(
+    sequence: str,
+    *,
+    constraint: Optional[str] = None,
+    threads: int = 1,
+    temperature: float = 37.0,
+    dangles: int = 1,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Sequence[str] = (),
+    energy_set: int = 0,
+) -> FoldResult:
+    """Folds a sequence with Model(**options); see Model.fold."""
+
+def fold_batch(
+    sequences: Sequence[str],
+    *,
+    constraints: Optional[Sequence[str]] = None,
+    threads: Optional[int] = None,
+    temperature: float = 37.0,
+    dangles: int = 1,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Sequence[str] = (),
+    energy_set: int = 0,
+) -> List[FoldResult]:
+    """Folds a list of sequences with Model(**options); see Model.fold_batch."""
+
+def evaluate(
+    sequence: str,
+    structure: str,
+    *,
+    log_ml: bool = False,
+    temperature: float = 37.0,
+    dangles: int = 1,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Sequence[str] = (),
+    energy_set: int = 0,
+) -> Evaluation:
+    """Evaluates a structure with Model(**options); see Model.evaluate."""
+
+def evaluate_batch(
+    sequences: Sequence[str],
+    structures: Sequence[str],
+    *,
+    log_ml: bool = False,
+    threads: Optional[int] = None,
+    temperature: float = 37.0,
+    dangles: int = 1,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Sequence[str] = (),
+    energy_set: int = 0,
+) -> List[Evaluation]:
+    """Evaluates a list of structures with Model(**options); see Model.evaluate_batch."""

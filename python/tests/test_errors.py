@@ -1,0 +1,64 @@
+"""Input the tools refuse raises ValueError with the tools' message; bad options raise
+ValueError or TypeError."""
+import pytest
+import stemloop
+from conftest import run_tool
+
+TOO_LONG = "A" * 32768
+
+# (tool, sequence, second line: constraint or structure)
+REFUSED = [
+    ("stemloop-fold", "GGG1AAACCC", None),
+    ("stemloop-fold", TOO_LONG, None),
+    ("stemloop-fold", "GGGGAAAACCCC", "(((...."),
+    ("stemloop-fold", "GGGGAAAACCCC", "(((....)))))"),
+    ("stemloop-fold", "GGGGAAAACCCC", "((((.z..))))"),
+    ("stemloop-eval", "GGGG-AAACCCC", "((((....))))"),
+    ("stemloop-eval", "GGGGAAAACCCC", "((((....)))"),
+    ("stemloop-eval", "GGGGAAAACCCC", "(((.....))))"),
+    ("stemloop-eval", "GGGGAAAACCCC", "((((..[.))))"),
+]
+
+
+# A record both tools accept, to lead a batch.
+GOOD = {"stemloop-fold": ("GGGAAACCC", "........."), "stemloop-eval": ("GGGAAACCC", "(((...)))")}
+
+
+def python_call(tool, sequences, lines):
+    """The Python call for the records: a batch for several."""
+    if tool == "stemloop-fold" and len(sequences) > 1:
+        return stemloop.Model().fold_batch(sequences, constraints=lines)
+    if tool == "stemloop-fold":
+        return stemloop.fold(sequences[0], constraint=lines and lines[0])
+    if len(sequences) > 1:
+        return stemloop.evaluate_batch(sequences, lines)
+    return stemloop.Model().evaluate(sequences[0], lines[0])
+
+
+@pytest.mark.parametrize("batch", [False, True])
+@pytest.mark.parametrize("tool,sequence,line", REFUSED, ids=range(len(REFUSED)))
+def test_refusals_carry_the_tools_message(tool, sequence, line, batch):
+    good = GOOD[tool] if line is not None else (GOOD[tool][0], None)
+    records = [good, (sequence, line)] if batch else [(sequence, line)]
+    text = "".join(s + "\n" + (l + "\n" if l is not None else "") for s, l in records)
+    _, stderr = run_tool(tool, ["-C"] if tool == "stemloop-fold" and line else [], text)
+    with pytest.raises(ValueError) as refused:
+        python_call(tool, [s for s, _ in records], line and [l for _, l in records])
+    label = "" if batch else "record 1: "
+    assert stderr == [f"{tool}: {label}{refused.value}"]
+
+
+@pytest.mark.parametrize("call,error", [
+    (lambda: stemloop.Model(dangles=4), ValueError),
+    (lambda: stemloop.Model(temperature=-274), ValueError),
+    (lambda: stemloop.Model(energy_set=3), ValueError),
+    (lambda: stemloop.Model(nonstandard_pairs=["GAA"]), ValueError),
+    (lambda: stemloop.fold("GGGAAACCC", threads=0), ValueError),
+    (lambda: stemloop.fold_batch(["GGGAAACCC"], constraints=[]), ValueError),
+    (lambda: stemloop.evaluate_batch(["GGGAAACCC"], []), ValueError),
+    (lambda: stemloop.fold("GGGAAACCC", dangle=2), TypeError),
+    (lambda: stemloop.fold_batch("GGGAAACCC"), TypeError),
+])
+def test_bad_options_raise(call, error):
+    with pytest.raises(error):
+        call()

@@ -1,0 +1,45 @@
+"""The module documents everything, its type stub lists exactly what it has, and it names
+the same version and parameter set as the tools."""
+import ast
+import os
+
+import stemloop
+from conftest import run_tool
+
+STUB = os.path.join(os.path.dirname(stemloop.__file__), "stemloop.pyi")
+
+
+def public(names):
+    return {n for n in names if not n.startswith("_")}
+
+
+def test_docstrings_and_stub_cover_the_module():
+    with open(STUB, encoding="utf-8") as stub:
+        tree = ast.parse(stub.read())
+    stubbed = {}
+    for node in tree.body:
+        if isinstance(node, ast.ClassDef):
+            stubbed[node.name] = public(n.name for n in node.body if isinstance(n, ast.FunctionDef))
+        elif isinstance(node, ast.FunctionDef):
+            stubbed[node.name] = set()
+        elif isinstance(node, ast.AnnAssign):
+            stubbed[node.target.id] = set()
+    assert public(stubbed) == public(dir(stemloop)) and "__version__" in stubbed
+    for name, members in stubbed.items():
+        item = getattr(stemloop, name)
+        if isinstance(item, type):
+            assert members == public(dir(item)), name
+            assert item.__doc__, name
+            for member in members:
+                doc = getattr(item, member).__doc__ or ""
+                assert doc.strip().splitlines()[-1].endswith("."), f"{name}.{member}"
+        elif callable(item):
+            assert item.__doc__.strip().splitlines()[-1].endswith("."), name
+
+
+def test_version_and_parameters_equal_the_tools():
+    for tool in ("stemloop-fold", "stemloop-eval"):
+        stdout, _ = run_tool(tool, ["--version"], "")
+        assert stdout.splitlines()[:2] == [
+            f"{tool} {stemloop.__version__}", f"parameters: {stemloop.PARAMETERS} (Mathews et al., "
+            "J. Mol. Biol. 288:911-940, 1999)"]
