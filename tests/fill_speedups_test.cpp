@@ -1,5 +1,6 @@
 // The fill's shortcuts against plain versions of what they replace: the one-pass
-// constraint setup against forcing one bracket pair at a time.
+// constraint setup against forcing one bracket pair at a time, and a folder that keeps
+// its fill state between folds against a fresh one.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,6 +9,7 @@
 
 #include "engine/fold_workspace.hpp"
 #include "stemloop/error.hpp"
+#include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 
 namespace {
@@ -89,6 +91,34 @@ TEST(ConstraintSetup, MatchesForcingOnePairAtATime) {
     stemloop::make_ptypes(ws, model.pairs.pair, false, constraint.c_str());
     ASSERT_EQ(ws.ptype, constrained_one_by_one(model, seq, constraint)) << seq << "\n"
                                                                          << constraint;
+  }
+}
+
+// Lengths up and down, every dangle mode and two threads: whatever an earlier fold left
+// in the kept state, every table value comes out as from a fresh folder.
+TEST(KeptFillState, FoldsAsAFreshFolder) {
+  std::mt19937 rng(77);
+  const stemloop::Model model;
+  stemloop::Folder kept;
+  for (int round = 0; round < 24; round++) {
+    const int n = round % 6 == 5 ? 600 + static_cast<int>(rng() % 200)
+                                 : 20 + static_cast<int>(rng() % 180);
+    std::string seq;
+    for (int k = 0; k < n; k++) seq += "ACGU"[rng() % 4];
+    stemloop::FoldOptions opt;
+    opt.dangles = round % 4;
+    opt.threads = 1 + round % 2;
+    const stemloop::FoldResult again = kept.fold(model, opt, seq);
+    stemloop::Folder fresh;
+    const stemloop::FoldResult first = fresh.fold(model, opt, seq);
+    ASSERT_EQ(again.structure, first.structure) << seq;
+    ASSERT_EQ(again.energy, first.energy);
+    for (int j = 1; j <= n; j++) {
+      for (int i = 1; i <= j; i++) {
+        ASSERT_EQ(kept.c(i, j), fresh.c(i, j)) << i << " " << j;
+        ASSERT_EQ(kept.fML(i, j), fresh.fML(i, j)) << i << " " << j;
+      }
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/energy_terms.hpp"
@@ -12,6 +13,12 @@
 #include "stemloop/model.hpp"
 
 namespace stemloop {
+
+// The fill's rows of state and per-fold constants, kept between folds (fill.cpp).
+struct FillState;
+struct FillStateDeleter {
+  void operator()(FillState* state) const;
+};
 
 class Workspace {
  public:
@@ -32,6 +39,8 @@ class Workspace {
   std::vector<int> f5;           // exterior loop of the prefix [1, j]
   std::vector<int> BP;           // -1 at positions that must pair
   EncodedSequence seq;           // the sequence being folded
+  // The fill's state, sized for the largest fold so far and reused by the next.
+  std::unique_ptr<FillState, FillStateDeleter> fill;
 };
 
 // Pair types of the sequence under the lonely-pair rule and a constraint string (or
