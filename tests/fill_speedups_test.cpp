@@ -1,9 +1,13 @@
 // The fill's shortcuts against plain versions of what they replace: the one-pass
-// constraint setup against forcing one bracket pair at a time, and a folder that keeps
-// its fill state between folds against a fresh one.
+// constraint setup against forcing one bracket pair at a time, a folder that keeps its
+// fill state between folds against a fresh one, and the memory estimate against the
+// measured peak.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "stemloop/error.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
+#include "support/test_support.hpp"
 
 namespace {
 
@@ -118,6 +123,46 @@ TEST(KeptFillState, FoldsAsAFreshFolder) {
         ASSERT_EQ(kept.c(i, j), fresh.c(i, j)) << i << " " << j;
         ASSERT_EQ(kept.fML(i, j), fresh.fML(i, j)) << i << " " << j;
       }
+    }
+  }
+}
+
+// A line of /proc/self/status in KiB, such as VmRSS or VmHWM.
+long status_kib(const std::string& key) {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, key.size() + 1, key + ":") == 0) return std::stol(line.substr(key.size() + 1));
+  return -1;
+}
+
+// For every dangle mode and 1 and 4 threads, the peak resident memory a first fold adds
+// to a process, measured in a child whose peak is reset first, is within the estimate
+// (at most 5% short) and not far above it.
+TEST(WorkspaceEstimate, CoversTheMeasuredPeakInEveryMode) {
+  if (status_kib("VmHWM") < 0) GTEST_SKIP() << "no /proc/self/status";
+  std::mt19937 rng(5);
+  std::string seq;
+  for (int k = 0; k < 1200; k++) seq += "ACGU"[rng() % 4];
+  const stemloop::Model model;
+  for (int threads : {1, 4}) {
+    for (int dangles = 0; dangles <= 3; dangles++) {
+      stemloop::FoldOptions opt;
+      opt.dangles = dangles;
+      opt.threads = threads;
+      const auto child = testing_support::run_in_child([&] {
+        std::ofstream("/proc/self/clear_refs") << "5";  // peak := current
+        const long before = status_kib("VmRSS");
+        stemloop::Folder folder;
+        folder.fold(model, opt, seq);
+        std::printf("%ld\n", status_kib("VmHWM") - before);
+      });
+      ASSERT_EQ(child.status, 0) << child.err;
+      const double measured = 1024.0 * std::stol(child.out);
+      const double estimate = static_cast<double>(
+          stemloop::Folder::workspace_bytes(static_cast<int>(seq.size()), opt));
+      EXPECT_GE(estimate, 0.95 * measured) << "dangles " << dangles << " threads " << threads;
+      EXPECT_LE(estimate, 1.25 * measured + (1 << 20))
+          << "dangles " << dangles << " threads " << threads;
     }
   }
 }

@@ -200,6 +200,29 @@ struct FillState {
 
 void FillStateDeleter::operator()(FillState* state) const { delete state; }
 
+int fill_workers(int n, int threads) {
+  // Short sequences are not worth a thread.
+  return std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
+}
+
+size_t fill_state_bytes(int n, int dangles, int threads) {
+  const size_t size = static_cast<size_t>(n) + 2;
+  const size_t ring = static_cast<size_t>(FillState::ring_rows(fill_workers(n, threads)));
+  const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
+  // The rings of c, split values and the two inner-pair terms, and the bulge columns.
+  size_t bytes = ring * (2 * size + 2 * (size + kShift)) * sizeof(int);
+  bytes += size * 2 * ring * sizeof(int);
+  // Progress, exterior candidates, the split-candidate lists: their headers and, from
+  // random and repetitive sequences, well under one byte per cell of content.
+  bytes += size * (2 * sizeof(int) + sizeof(FillState::Candidates) + 64) + cells;
+  // Each further worker: the pages of its stack and of its allocator arena.
+  bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
+  // Dangle mode 3: column copies of c, fML and the pair types.
+  if (normalized_dangles(dangles) == 3)
+    bytes += cells * (2 * sizeof(int) + sizeof(int8_t)) + size * sizeof(size_t);
+  return bytes;
+}
+
 namespace {
 
 // Inner-pair terms of (p, q), once c(p, q) is final.
@@ -453,8 +476,7 @@ void fill_tables(const FoldContext& x, int threads) {
   for (int j = 1; j <= n; j++)
     for (int i = std::max(1, j - 3); i <= j; i++) x.c(i, j) = x.fML(i, j) = ENERGY_INF;
 
-  // Short sequences are not worth a thread.
-  const int workers = std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
+  const int workers = fill_workers(n, threads);
   if (!x.ws.fill) x.ws.fill.reset(new FillState);
   FillState& st = *x.ws.fill;
   st.prepare(x, n, workers);

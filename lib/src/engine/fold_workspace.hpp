@@ -86,6 +86,12 @@ FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& o
 // `threads` threads; the tables do not depend on the number of threads.
 void fill_tables(const FoldContext& ctx, int threads = 1);
 
+// Threads the fill of n bases uses when allowed `threads`.
+int fill_workers(int n, int threads);
+
+// Bytes the fill's state takes for n bases in a dangle mode with `threads` threads.
+size_t fill_state_bytes(int n, int dangles, int threads);
+
 // Retraces one optimal structure into `pairs`, in the order the pairs are found.
 // Throws Error when no alternative reproduces the traced energy.
 void trace_structure(const FoldContext& ctx, char backtrack_type,
