@@ -55,8 +55,10 @@ class Folder {
   int fML(int i, int j) const;
   int f5(int j) const;
 
-  // Bytes a fold of n bases needs (workspace and the fill's state, default options).
-  static size_t workspace_bytes(int n);
+  // Bytes a fold of n bases needs: the workspace, the fill's state and the trace, with
+  // the given options (the dangle mode and the threads change it) or the defaults.
+  static size_t workspace_bytes(int n, const FoldOptions& options);
+  static size_t workspace_bytes(int n) { return workspace_bytes(n, FoldOptions{}); }
 
  private:
   std::unique_ptr<Workspace> ws_;

@@ -54,21 +54,37 @@ static_assert(kPairTypes <= 8 && kPairTypes * kPairTypes <= 64,
 static_assert(static_cast<long long>(CONSTRAINT_BONUS) * MAX_SEQUENCE_LENGTH < (1 << 29),
               "constraint bonuses keep every table value within +-2^29");
 
-// Per-fill constants and the rings of per-row state.
+}  // namespace
+
+// Per-fill constants and the rings of per-row state. A workspace keeps one between
+// folds: prepare() reuses its memory and resets what the next fill reads before writing.
 struct FillState {
-  FillState(const FoldContext& x, int n, int threads)
-      : ring(ring_rows(threads)),
-        ring_mask(ring - 1),
-        row_width(static_cast<size_t>(n) + 2),
-        band_width(row_width + kShift),
-        cc(static_cast<size_t>(ring) * row_width, ENERGY_INF),
-        dml(static_cast<size_t>(ring) * row_width, ENERGY_INF),
-        inner_mm(static_cast<size_t>(ring) * band_width, ENERGY_INF),
-        inner_au(static_cast<size_t>(ring) * band_width, ENERGY_INF),
-        candidates(static_cast<size_t>(n) + 1),
-        progress(static_cast<size_t>(n) + 2) {
+  void prepare(const FoldContext& x, int n, int threads) {
     const EnergyTerms& E = x.E;
-    if (E.dangles() == 3) prepare_coaxial(x, n);
+    ring = ring_rows(threads);
+    ring_mask = ring - 1;
+    row_width = static_cast<size_t>(n) + 2;
+    band_width = row_width + kShift;
+    // Every column of the rings starts at ENERGY_INF (see start_row); assign() keeps the
+    // memory of earlier folds.
+    cc.assign(static_cast<size_t>(ring) * row_width, ENERGY_INF);
+    dml.assign(static_cast<size_t>(ring) * row_width, ENERGY_INF);
+    inner_mm.assign(static_cast<size_t>(ring) * band_width, ENERGY_INF);
+    inner_au.assign(static_cast<size_t>(ring) * band_width, ENERGY_INF);
+    // Every lane of au_col a bulge takes is written earlier in the same fill, by
+    // store_inner_terms; the others only meet kOutOfLoop costs or the lane mask.
+    au_col.resize((static_cast<size_t>(n) + 2) * 2 * static_cast<size_t>(ring));
+    if (candidates.size() < static_cast<size_t>(n) + 1) candidates.resize(static_cast<size_t>(n) + 1);
+    for (int j = 0; j <= n; j++) {
+      candidates[static_cast<size_t>(j)].k.clear();
+      candidates[static_cast<size_t>(j)].piece.clear();
+    }
+    if (progress.size() < static_cast<size_t>(n) + 2)
+      progress = std::vector<std::atomic<int>>(static_cast<size_t>(n) + 2);
+    best_exterior.assign(static_cast<size_t>(n) + 2, ENERGY_INF);
+
+    coaxial = E.dangles() == 3;
+    if (coaxial) prepare_coaxial(x, n);
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -79,7 +95,6 @@ struct FillState {
       bulge_by_r[kWindow + 1 - b] = E.bulge_size(b);
       bulge_by_l[b - 2] = E.bulge_size(b);
     }
-    au_col.assign((static_cast<size_t>(n) + 2) * 2 * static_cast<size_t>(ring), ENERGY_INF);
     for (int l = 1; l < MAX_INTERIOR; l++) {
       for (int r = 1; r + l <= MAX_INTERIOR; r++) {
         if (EnergyTerms::is_generic_interior(l, r))
@@ -90,7 +105,8 @@ struct FillState {
 
   // The tables of dangle mode 3. (i k)(k+1 j): two branches stacked coaxially, by their
   // types from outside; kNoStack where either is no pair. Coaxial stacking scans columns
-  // too: column-major copies of c, fML and the pair types serve them.
+  // too: column-major copies of c, fML and the pair types serve them. The fill reads a
+  // copied cell only once the cell is final, so the copies of c and fML need no reset.
   void prepare_coaxial(const FoldContext& x, int n) {
     for (int a = 0; a < kPairTypes; a++) {
       for (int b = 0; b < kPairTypes; b++) {
@@ -102,9 +118,9 @@ struct FillState {
     col_start.assign(static_cast<size_t>(n) + 2, 0);
     for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
     const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-    c_col.assign(cells, ENERGY_INF);
-    fml_col.assign(cells, ENERGY_INF);
-    ptype_col.assign(cells, 0);
+    c_col.resize(cells);
+    fml_col.resize(cells);
+    ptype_col.resize(cells);
     for (int j = 1; j <= n; j++)
       for (int i = 1; i <= j; i++) ptype_col[col(i, j)] = static_cast<int8_t>(x.t(i, j));
   }
@@ -148,10 +164,11 @@ struct FillState {
     std::vector<int> piece;  // fML(k+1, j)
   };
   const kernels::KernelSet& vector_ops = kernels::kernel_set();
-  const int ring;  // rows of per-row state kept, a power of two
-  const int ring_mask;
-  size_t row_width;
-  size_t band_width;
+  bool coaxial = false;  // dangle mode 3: the column copies are kept up to date
+  int ring = 0;          // rows of per-row state kept, a power of two
+  int ring_mask = 0;
+  size_t row_width = 0;
+  size_t band_width = 0;
   std::vector<int> cc;   // c without the lonely-pair rule, by row
   std::vector<int> dml;  // best two-piece split of [i, j], by row
   // Inner-pair terms, [p][q]: c(p, q) plus the inner mismatch (generic loops) or plus the
@@ -160,6 +177,7 @@ struct FillState {
   std::vector<int> inner_mm, inner_au;
   std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
+  std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
   // Column-major copies of c, fML and the pair types (dangle mode 3 only): column j
   // starts at col_start[j] and is indexed by i.
   std::vector<size_t> col_start;
@@ -179,6 +197,33 @@ struct FillState {
   std::vector<int> au_col;
   int* au_column(int q) { return &au_col[static_cast<size_t>(q) * 2 * static_cast<size_t>(ring)]; }
 };
+
+void FillStateDeleter::operator()(FillState* state) const { delete state; }
+
+int fill_workers(int n, int threads) {
+  // Short sequences are not worth a thread.
+  return std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
+}
+
+size_t fill_state_bytes(int n, int dangles, int threads) {
+  const size_t size = static_cast<size_t>(n) + 2;
+  const size_t ring = static_cast<size_t>(FillState::ring_rows(fill_workers(n, threads)));
+  const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
+  // The rings of c, split values and the two inner-pair terms, and the bulge columns.
+  size_t bytes = ring * (2 * size + 2 * (size + kShift)) * sizeof(int);
+  bytes += size * 2 * ring * sizeof(int);
+  // Progress, exterior candidates, the split-candidate lists: their headers and, from
+  // random and repetitive sequences, well under one byte per cell of content.
+  bytes += size * (2 * sizeof(int) + sizeof(FillState::Candidates) + 64) + cells;
+  // Each further worker: the pages of its stack and of its allocator arena.
+  bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
+  // Dangle mode 3: column copies of c, fML and the pair types.
+  if (normalized_dangles(dangles) == 3)
+    bytes += cells * (2 * sizeof(int) + sizeof(int8_t)) + size * sizeof(size_t);
+  return bytes;
+}
+
+namespace {
 
 // Inner-pair terms of (p, q), once c(p, q) is final.
 void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
@@ -383,11 +428,10 @@ void offer_exterior(const FoldContext& x, const std::vector<int>& f5, std::vecto
 }
 
 // Exterior loop, walked by rows so that c is read contiguously.
-void fill_exterior(const FoldContext& x) {
+void fill_exterior(const FoldContext& x, std::vector<int>& best) {
   const int n = x.n;
   std::vector<int>& f5 = x.ws.f5;
   std::fill(f5.begin(), f5.begin() + kMinSpan + 1, 0);
-  std::vector<int> best(static_cast<size_t>(n) + 2, ENERGY_INF);
   for (int k = 1; k + kMinSpan <= n; k++) {
     if (k - 1 > kMinSpan) f5[k - 1] = std::min(f5[k - 2], best[k - 1]);
     for (int m = k + kMinSpan; m <= n; m++)
@@ -415,7 +459,7 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
         x.c(i, j) = ENERGY_INF;
       fill_ml_piece(x, st, i, j);
       store_inner_terms(x, st, i, j);
-      if (!st.c_col.empty()) {
+      if (st.coaxial) {
         st.c_col[st.col(i, j)] = x.c(i, j);
         st.fml_col[st.col(i, j)] = x.fML(i, j);
       }
@@ -432,9 +476,10 @@ void fill_tables(const FoldContext& x, int threads) {
   for (int j = 1; j <= n; j++)
     for (int i = std::max(1, j - 3); i <= j; i++) x.c(i, j) = x.fML(i, j) = ENERGY_INF;
 
-  // Short sequences are not worth a thread.
-  const int workers = std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
-  FillState st(x, n, workers);
+  const int workers = fill_workers(n, threads);
+  if (!x.ws.fill) x.ws.fill.reset(new FillState);
+  FillState& st = *x.ws.fill;
+  st.prepare(x, n, workers);
   // Rows that hold no cell count as finished; a row's cells before i+4 need nothing.
   for (int i = 0; i <= n + 1; i++)
     st.progress[static_cast<size_t>(i)].store(i > n - 4 ? n : i + 3, std::memory_order_relaxed);
@@ -448,7 +493,7 @@ void fill_tables(const FoldContext& x, int threads) {
   for (int w = 1; w < workers; w++) pool.emplace_back(work, w);
   work(0);
   for (auto& th : pool) th.join();
-  fill_exterior(x);
+  fill_exterior(x, st.best_exterior);
 }
 
 }  // namespace stemloop

@@ -23,8 +23,10 @@ namespace stemloop::kernels {
 // The bodies are inlined into each instruction-set version.
 #define KERNEL_BODY static inline __attribute__((always_inline))
 
-using Lanes = int __attribute__((vector_size(kWindow * sizeof(int) / 2)));
-constexpr int kHalf = kWindow / 2;
+// Vectors of one register for SSE, AVX2 and AVX-512.
+using Lanes4 = int __attribute__((vector_size(16)));
+using Lanes8 = int __attribute__((vector_size(32)));
+using Lanes16 = int __attribute__((vector_size(64)));
 
 KERNEL_BODY int min_gather_sum_body(const int* row, const int* index, const int* b, int count) {
   int best = std::numeric_limits<int>::max();
@@ -65,61 +67,114 @@ STEMLOOP_KERNEL(int, min_coaxial2,
                  const int* stacking, int count),
                 (a, b, type_a, type_b, stacking, count))
 
+// The generic-loop search in vectors of W lanes. Lane k of row l holds r = kWindow - k
+// unpaired bases on the 3' side; a loop has l + r <= MAX_INTERIOR, so the lanes
+// k < l + kWindow - MAX_INTERIOR hold kOutOfLoop costs, their sums lie above ENERGY_INF
+// and can never be the minimum: vectors made only of such lanes are skipped. Rows are
+// taken in runs that share their first live vector, so the loops unroll into code that
+// keeps every running minimum in a register.
+template <typename Vec>
+KERNEL_BODY int generic_loop_lanes(const int* band, size_t width, int ring_mask, int i, int j,
+                                   const int (*loop_cost)[kWindow]) {
+  constexpr int W = sizeof(Vec) / sizeof(int);
+  constexpr int kVectors = kWindow / W;
+  constexpr int kDead = kWindow - MAX_INTERIOR;  // lanes k < l + kDead are out of the loop
+  static_assert(kWindow % W == 0, "a window is a whole number of vectors");
+  const int max_l = std::min(MAX_INTERIOR - 1, j - i - 7);
+  Vec best[kVectors];
+  for (auto& v : best) v = Vec{} + static_cast<int>(ENERGY_INF);
+  const int* start = band + static_cast<size_t>(j - 1 - kWindow + kShift);
+#pragma GCC unroll 8
+  for (int first = 0; first < kVectors; first++) {
+    // rows whose first live lane falls into vector `first`
+    const int from = std::max(1, first * W - kDead);
+    const int to = std::min(max_l, (first + 1) * W - 1 - kDead);
+    for (int l = from; l <= to; l++) {
+      const int* row = start + static_cast<size_t>((i + 1 + l) & ring_mask) * width;
+      const int* cost = loop_cost[l];
+#pragma GCC unroll 8
+      for (int v = first; v < kVectors; v++) {
+        Vec terms, costs;
+        std::memcpy(&terms, row + v * W, sizeof terms);
+        std::memcpy(&costs, cost + v * W, sizeof costs);
+        const Vec sum = terms + costs;
+        best[v] = sum < best[v] ? sum : best[v];
+      }
+    }
+  }
+  for (int v = 1; v < kVectors; v++) best[0] = best[v] < best[0] ? best[v] : best[0];
+  int lanes[W];
+  std::memcpy(lanes, &best[0], sizeof lanes);
+  int result = ENERGY_INF;
+  for (int k = 0; k < W; k++) result = std::min(result, lanes[k]);
+  return result;
+}
+
 KERNEL_BODY int min_generic_loop_body(const int* band, size_t width, int ring_mask, int i, int j,
                                       const int (*loop_cost)[kWindow]) {
-  const int span = j - i;
-  const int max_l = std::min(MAX_INTERIOR - 1, span - 7);
-  Lanes lo, hi;
-  for (int k = 0; k < kHalf; k++) lo[k] = hi[k] = ENERGY_INF;
-  for (int l = 1; l <= max_l; l++) {
-    // lane k: q = j-1-r with r = kWindow - k
-    const int* row = band + static_cast<size_t>((i + 1 + l) & ring_mask) * width +
-                     static_cast<size_t>(j - 1 - kWindow + kShift);
-    const int* cost = loop_cost[l];
-    Lanes row_lo, row_hi, cost_lo, cost_hi;
-    std::memcpy(&row_lo, row, sizeof row_lo);
-    std::memcpy(&row_hi, row + kHalf, sizeof row_hi);
-    std::memcpy(&cost_lo, cost, sizeof cost_lo);
-    std::memcpy(&cost_hi, cost + kHalf, sizeof cost_hi);
-    const Lanes sum_lo = row_lo + cost_lo, sum_hi = row_hi + cost_hi;
-    lo = sum_lo < lo ? sum_lo : lo;
-    hi = sum_hi < hi ? sum_hi : hi;
-  }
-  lo = hi < lo ? hi : lo;
-  int best = ENERGY_INF;
-  for (int k = 0; k < kHalf; k++) best = std::min(best, lo[k]);
-  return best;
+  return generic_loop_lanes<Lanes4>(band, width, ring_mask, i, j, loop_cost);
 }
-STEMLOOP_KERNEL(int, min_generic_loop,
-                (const int* band, size_t width, int ring_mask, int i, int j,
-                 const int (*loop_cost)[kWindow]),
-                (band, width, ring_mask, i, j, loop_cost))
+#if STEMLOOP_HAS_VARIANTS
+__attribute__((target("avx512f"))) static int min_generic_loop_avx512(
+    const int* band, size_t width, int ring_mask, int i, int j, const int (*loop_cost)[kWindow]) {
+  return generic_loop_lanes<Lanes16>(band, width, ring_mask, i, j, loop_cost);
+}
+__attribute__((target("avx2"))) static int min_generic_loop_avx2(const int* band, size_t width,
+                                                                 int ring_mask, int i, int j,
+                                                                 const int (*loop_cost)[kWindow]) {
+  return generic_loop_lanes<Lanes8>(band, width, ring_mask, i, j, loop_cost);
+}
+#endif
 
-KERNEL_BODY int min_bulge_loop_body(const int* row, const int* column, int max_bulge,
-                                    const int* by_r, const int* by_l) {
-  Lanes best;
-  for (int k = 0; k < kHalf; k++) best[k] = ENERGY_INF;
-  for (int half = 0; half < 2; half++) {
-    Lanes r_terms, r_cost, l_terms, l_cost, lane;
-    std::memcpy(&r_terms, row + half * kHalf, sizeof r_terms);
-    std::memcpy(&r_cost, by_r + half * kHalf, sizeof r_cost);
-    std::memcpy(&l_terms, column + half * kHalf, sizeof l_terms);
-    std::memcpy(&l_cost, by_l + half * kHalf, sizeof l_cost);
-    for (int k = 0; k < kHalf; k++) lane[k] = half * kHalf + k;
-    const Lanes by_right = r_terms + r_cost;
-    Lanes by_left = l_terms + l_cost;
+// The bulge search in vectors of W lanes: lanes k of the row by r, lanes k < max_bulge - 1
+// of the column by l.
+template <typename Vec>
+KERNEL_BODY int bulge_loop_lanes(const int* row, const int* column, int max_bulge, const int* by_r,
+                                 const int* by_l) {
+  constexpr int W = sizeof(Vec) / sizeof(int);
+  static constexpr int kLane[kWindow] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                         11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                                         22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
+  static_assert(kWindow == 32, "one lane number per lane of a window");
+  Vec best = Vec{} + static_cast<int>(ENERGY_INF);
+#pragma GCC unroll 8
+  for (int v = 0; v < kWindow / W; v++) {
+    Vec r_terms, r_cost, l_terms, l_cost, lane;
+    std::memcpy(&r_terms, row + v * W, sizeof r_terms);
+    std::memcpy(&r_cost, by_r + v * W, sizeof r_cost);
+    std::memcpy(&l_terms, column + v * W, sizeof l_terms);
+    std::memcpy(&l_cost, by_l + v * W, sizeof l_cost);
+    std::memcpy(&lane, kLane + v * W, sizeof lane);
+    const Vec by_right = r_terms + r_cost;
+    Vec by_left = l_terms + l_cost;
     by_left = lane < max_bulge - 1 ? by_left : best;
     best = by_right < best ? by_right : best;
     best = by_left < best ? by_left : best;
   }
+  int lanes[W];
+  std::memcpy(lanes, &best, sizeof lanes);
   int result = ENERGY_INF;
-  for (int k = 0; k < kHalf; k++) result = std::min(result, best[k]);
+  for (int k = 0; k < W; k++) result = std::min(result, lanes[k]);
   return result;
 }
-STEMLOOP_KERNEL(int, min_bulge_loop,
-                (const int* row, const int* column, int max_bulge, const int* by_r,
-                 const int* by_l),
-                (row, column, max_bulge, by_r, by_l))
+
+KERNEL_BODY int min_bulge_loop_body(const int* row, const int* column, int max_bulge,
+                                    const int* by_r, const int* by_l) {
+  return bulge_loop_lanes<Lanes4>(row, column, max_bulge, by_r, by_l);
+}
+#if STEMLOOP_HAS_VARIANTS
+__attribute__((target("avx512f"))) static int min_bulge_loop_avx512(const int* row,
+                                                                    const int* column,
+                                                                    int max_bulge, const int* by_r,
+                                                                    const int* by_l) {
+  return bulge_loop_lanes<Lanes16>(row, column, max_bulge, by_r, by_l);
+}
+__attribute__((target("avx2"))) static int min_bulge_loop_avx2(const int* row, const int* column,
+                                                               int max_bulge, const int* by_r,
+                                                               const int* by_l) {
+  return bulge_loop_lanes<Lanes8>(row, column, max_bulge, by_r, by_l);
+}
+#endif
 
 KERNEL_BODY int min_sum_body(const int* a, const int* b, int count) {
   int best = std::numeric_limits<int>::max();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/energy_terms.hpp"
@@ -12,6 +13,12 @@
 #include "stemloop/model.hpp"
 
 namespace stemloop {
+
+// The fill's rows of state and per-fold constants, kept between folds (fill.cpp).
+struct FillState;
+struct FillStateDeleter {
+  void operator()(FillState* state) const;
+};
 
 class Workspace {
  public:
@@ -32,6 +39,8 @@ class Workspace {
   std::vector<int> f5;           // exterior loop of the prefix [1, j]
   std::vector<int> BP;           // -1 at positions that must pair
   EncodedSequence seq;           // the sequence being folded
+  // The fill's state, sized for the largest fold so far and reused by the next.
+  std::unique_ptr<FillState, FillStateDeleter> fill;
 };
 
 // Pair types of the sequence under the lonely-pair rule and a constraint string (or
@@ -76,6 +85,12 @@ FoldContext prepare_fold(Workspace& ws, const Model& model, const FoldOptions& o
 // Fills c, fML and f5 for the sequence in ctx.ws, sharing the work between up to
 // `threads` threads; the tables do not depend on the number of threads.
 void fill_tables(const FoldContext& ctx, int threads = 1);
+
+// Threads the fill of n bases uses when allowed `threads`.
+int fill_workers(int n, int threads);
+
+// Bytes the fill's state takes for n bases in a dangle mode with `threads` threads.
+size_t fill_state_bytes(int n, int dangles, int threads);
 
 // Retraces one optimal structure into `pairs`, in the order the pairs are found.
 // Throws Error when no alternative reproduces the traced energy.

@@ -14,12 +14,17 @@ Folder::~Folder() = default;
 Folder::Folder(Folder&&) noexcept = default;
 Folder& Folder::operator=(Folder&&) noexcept = default;
 
-size_t Folder::workspace_bytes(int n) {
-  const size_t size = static_cast<size_t>(n);
-  const size_t cells = size * (size + 1) / 2 + 2;
-  // c and fML, the pair types, about one byte per cell of split candidates at most in
-  // practice (a few percent of the splits, 8 bytes each), and the fill's rows of state.
-  return cells * (2 * sizeof(int) + sizeof(int8_t) + 1) + size * 2048;
+size_t Folder::workspace_bytes(int n, const FoldOptions& options) {
+  const size_t size = static_cast<size_t>(n) + 2;
+  const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
+  // c and fML, the pair types; per position the row starts, f5, the constraint marks, the
+  // two encodings of the sequence, and the trace's pairs, stack and structure.
+  const size_t tables = cells * (2 * sizeof(int) + sizeof(int8_t));
+  const size_t positions =
+      size * (sizeof(size_t) + 2 * sizeof(int) + 2 * sizeof(short) + 3 * sizeof(int) + 1);
+  // The code and allocator bookkeeping a first fold touches.
+  const size_t fixed = 1 << 20;
+  return tables + positions + fixed + fill_state_bytes(n, options.dangles, options.threads);
 }
 
 int Folder::c(int i, int j) const { return ws_->c[ws_->cell(i, j)]; }

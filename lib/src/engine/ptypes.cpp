@@ -11,35 +11,12 @@ namespace {
 
 class PtypeWriter {
  public:
-  PtypeWriter(Workspace& ws, int n) : ws_(ws), n_(n) {}
+  explicit PtypeWriter(Workspace& ws) : ws_(ws) {}
   void set(int i, int j, int type) { ws_.ptype[ws_.cell(i, j)] = static_cast<int8_t>(type); }
   int get(int i, int j) const { return ws_.ptype[ws_.cell(i, j)]; }
-  // Forbid every pair between position i and a position left of it.
-  void forbid_left(int i) {
-    for (int m = 1; m <= i - 4; m++) set(m, i, 0);
-  }
-  // Forbid every pair between position i and a position right of it.
-  void forbid_right(int i) {
-    for (int j = i + 4; j <= n_; j++) set(i, j, 0);
-  }
-  // Allow (p, i) and forbid everything that would pair p or i elsewhere or cross (p, i).
-  void force(int p, int i) {
-    const int t = get(p, i);
-    for (int j = p + 1; j <= n_; j++) set(p, j, 0);
-    for (int m = p + 1; m <= i; m++)
-      for (int j = i; j <= n_; j++)
-        if (m < j) set(m, j, 0);
-    for (int m = 1; m <= p; m++)
-      for (int j = p; j <= i; j++)
-        if (m < j) set(m, j, 0);
-    for (int m = 1; m < i; m++) set(m, i, 0);
-    set(p, i, t != 0 ? t : 7);
-    forbid_right(i);
-  }
 
  private:
   Workspace& ws_;
-  int n_;
 };
 
 // Pair types from the pair matrix, under the lonely-pair rule.
@@ -69,45 +46,100 @@ void apply_pair_rules(PtypeWriter& w, const short* S, const int (&pair)[21][21],
   }
 }
 
-// The constraint characters, in order from the 5' end.
-void apply_constraints(Workspace& ws, PtypeWriter& w, int n, const char* constraint) {
+// What the constraint characters say about each position, and the forced pairs.
+struct ConstraintMarks {
+  explicit ConstraintMarks(int n)
+      : no_left(static_cast<size_t>(n) + 1, 0),
+        no_right(no_left),
+        forced_end(no_left),
+        region(static_cast<size_t>(n) + 1, 0) {}
+  std::vector<char> no_left;     // pairs with a partner to the left forbidden
+  std::vector<char> no_right;    // pairs with a partner to the right forbidden
+  std::vector<char> forced_end;  // one end of a forced pair
+  // The 5' end of the innermost forced pair strictly around the position, 0 for none.
+  std::vector<int> region;
+  std::vector<std::pair<int, int>> forced;  // in the order of their ')'
+  bool any = false;
+};
+
+// Reads the constraint characters from the 5' end: '(' ')' force a pair, '<' and '>'
+// forbid pairs to the left and right, 'x' both, '|' marks a position that must pair.
+// Throws for a ')' without its '(' at once and for a '(' left open at the end.
+ConstraintMarks read_constraint(Workspace& ws, int n, const char* constraint) {
+  ConstraintMarks marks(n);
   const int length = static_cast<int>(std::strlen(constraint));
   const int last = length < n ? length : n;
   std::vector<int> open;
   for (int i = 1; i <= last; i++) {
+    const size_t k = static_cast<size_t>(i);
+    marks.region[k] = open.empty() ? 0 : open.back();
     switch (constraint[i - 1]) {
       case '(':
         open.push_back(i);
-        w.forbid_left(i);
+        marks.forced_end[k] = 1;
         break;
-      case ')': {
+      case ')':
         if (open.empty())
           throw Error("unbalanced brackets in constraints", i, Error::Kind::UnbalancedBrackets);
-        const int p = open.back();
+        marks.forced.emplace_back(open.back(), i);
         open.pop_back();
-        w.force(p, i);
+        marks.forced_end[k] = 1;
         break;
-      }
       case '<':
-        w.forbid_left(i);
+        marks.no_left[k] = 1;
         break;
       case '>':
-        w.forbid_right(i);
+        marks.no_right[k] = 1;
         break;
       case 'x':
-        w.forbid_left(i);
-        w.forbid_right(i);
+        marks.no_left[k] = marks.no_right[k] = 1;
         break;
       case '|':
-        ws.BP[static_cast<size_t>(i)] = -1;
+        ws.BP[k] = -1;
         break;
       default:
-        break;
+        continue;
     }
+    marks.any = true;
   }
   if (!open.empty())
     throw Error("unbalanced brackets in constraint string", open.back(),
                 Error::Kind::UnbalancedBrackets);
+  return marks;
+}
+
+// Applies the constraint in one pass over the pairs. Forcing (p, i) forbids every other
+// pair of p or of i and every pair crossing (p, i), then allows (p, i) itself with the
+// type the pair rules gave it, or type 7 when they gave none. With the forced pairs
+// nested, a pair (m, j) between two positions that are no forced ends crosses a forced
+// pair exactly when the innermost forced pairs around m and around j differ:
+// - if they are the same pair P (or none), every forced pair around m encloses P, so it
+//   holds j as well, and likewise the other way round: none crosses;
+// - if P around m does not hold j, then p < m < i < j and P crosses; if it holds j, the
+//   innermost pair around j lies inside P and leaves m outside: it crosses.
+// Forbidding is a union and no character forbids a forced pair but its own brackets, so
+// the order of the characters does not matter and each cell is decided once.
+void apply_constraints(Workspace& ws, PtypeWriter& w, int n, const char* constraint) {
+  const ConstraintMarks marks = read_constraint(ws, n, constraint);
+  if (!marks.any) return;
+  std::vector<int> forced_type;
+  for (const auto& [p, i] : marks.forced) forced_type.push_back(w.get(p, i));
+  for (int m = 1; m + 4 <= n; m++) {
+    const size_t mk = static_cast<size_t>(m);
+    if (marks.no_right[mk] || marks.forced_end[mk]) {
+      for (int j = m + 4; j <= n; j++) w.set(m, j, 0);
+      continue;
+    }
+    const int region = marks.region[mk];
+    for (int j = m + 4; j <= n; j++) {
+      const size_t jk = static_cast<size_t>(j);
+      if (marks.no_left[jk] || marks.forced_end[jk] || marks.region[jk] != region) w.set(m, j, 0);
+    }
+  }
+  for (size_t k = 0; k < marks.forced.size(); k++) {
+    const auto [p, i] = marks.forced[k];
+    w.set(p, i, forced_type[k] != 0 ? forced_type[k] : 7);
+  }
 }
 
 }  // namespace
@@ -115,7 +147,7 @@ void apply_constraints(Workspace& ws, PtypeWriter& w, int n, const char* constra
 void make_ptypes(Workspace& ws, const int (&pair)[21][21], bool no_lonely_pairs,
                  const char* constraint) {
   const int n = ws.seq.S[0];
-  PtypeWriter w(ws, n);
+  PtypeWriter w(ws);
   apply_pair_rules(w, ws.seq.S.data(), pair, no_lonely_pairs);
   if (constraint != nullptr) apply_constraints(ws, w, n, constraint);
 }
