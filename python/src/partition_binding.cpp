@@ -52,10 +52,8 @@ std::unique_ptr<PythonEnsemble> partition(const PythonModel& m, const std::strin
   options.no_closingGU = m.fold.no_closingGU;
   options.tetra_loop = m.fold.tetra_loop;
   options.threads = threads;
-  translated("constraint", [&] {
-    result->ensemble.compute(m.model, options, sequence, constraint ? constraint->c_str() : nullptr);
-    return 0;
-  });
+  const char* strict = constraint ? constraint->c_str() : nullptr;
+  translated("constraint", [&] { result->ensemble.compute(m.model, options, sequence, strict); });
   return result;
 }
 
@@ -102,11 +100,10 @@ std::vector<std::string> sample(const PythonEnsemble& self, int count, uint64_t 
 }
 
 // A structure as stemloop-eval -p takes it, then `measure` of it.
-template <class Measure>
-double of_structure(const PythonEnsemble& self, const std::string& structure,
-                    const Measure& measure) {
+template <double (stemloop::Ensemble::*measure)(const std::string&) const>
+double of_structure(const PythonEnsemble& self, const std::string& structure) {
   refuse_if(stemloop_tools::check_structure(structure, self.ensemble.length()));
-  return translated("structure", [&] { return measure(self.ensemble, structure); });
+  return translated("structure", [&] { return (self.ensemble.*measure)(structure); });
 }
 
 constexpr char kPartitionDoc[] = R"doc(The Boltzmann ensemble of a sequence.
@@ -163,25 +160,10 @@ void bind_partition(py::module_& m, ModelClass& model) {
       .def("sample", &sample, "n"_a, "seed"_a = 1,
            "n structures drawn with their Boltzmann probability; the same seed gives the same "
            "structures.")
-      .def(
-          "probability",
-          [](const PythonEnsemble& self, const std::string& structure) {
-            return of_structure(self, structure, [](const stemloop::Ensemble& e,
-                                                    const std::string& s) {
-              return e.structure_probability(s);
-            });
-          },
-          "structure"_a,
-          "Boltzmann probability of a dot-bracket structure, 0 for one outside the ensemble.")
-      .def(
-          "ensemble_defect",
-          [](const PythonEnsemble& self, const std::string& structure) {
-            return of_structure(self, structure, [](const stemloop::Ensemble& e,
-                                                    const std::string& s) {
-              return e.ensemble_defect(s);
-            });
-          },
-          "structure"_a, "Expected number of bases paired otherwise than in the structure.")
+      .def("probability", &of_structure<&stemloop::Ensemble::structure_probability>, "structure"_a,
+           "Boltzmann probability of a dot-bracket structure, 0 for one outside the ensemble.")
+      .def("ensemble_defect", &of_structure<&stemloop::Ensemble::ensemble_defect>, "structure"_a,
+           "Expected number of bases paired otherwise than in the structure.")
       .def(
           "__repr__",
           [](const PythonEnsemble& self) {

@@ -80,7 +80,8 @@ std::vector<Scored> zuker(const PythonModel& m, const std::string& sequence, int
   });
 }
 
-constexpr char kSuboptDoc[] = R"doc(Every structure within delta kcal/mol of the minimum free energy.
+constexpr char kSuboptDoc[] =
+    R"doc(Every structure within delta kcal/mol of the minimum free energy.
 
 Each structure of the band is listed once; the model's dangle mode must be 0 or 2.
 max: stop after this many structures. The list is held in memory and a band grows
