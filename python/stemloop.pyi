@@ -2,7 +2,8 @@
 
 from typing import List, Optional, Sequence, Tuple
 
-# The ensemble (partition) and suboptimal structures (subopt) join this stub as they land.
+import numpy
+import numpy.typing
 
 __version__: str
 PARAMETERS: str
@@ -46,6 +47,47 @@ class Evaluation:
     @property
     def invalid_pairs(self) -> List[Tuple[int, int]]:
         """Bracketed pairs (i, j), 0-based, whose bases cannot pair."""
+
+class MeaStructure:
+    """The maximum-expected-accuracy structure of an ensemble."""
+
+    @property
+    def structure(self) -> str:
+        """Dot-bracket structure."""
+    @property
+    def gamma(self) -> float:
+        """Weight of a paired base against an unpaired one."""
+    @property
+    def expected_accuracy(self) -> float:
+        """2 gamma p_ij summed over its pairs plus q_i over its unpaired bases."""
+
+class Ensemble:
+    """The Boltzmann ensemble of a sequence; positions are 0-based."""
+
+    @property
+    def energy(self) -> float:
+        """Ensemble free energy -RT ln Z in kcal/mol."""
+    @property
+    def probabilities(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Pair probabilities: a symmetric n x n float64 array, read-only."""
+    @property
+    def unpaired(self) -> numpy.typing.NDArray[numpy.float64]:
+        """Probability of each base to be unpaired: a float64 array, read-only."""
+    @property
+    def diversity(self) -> float:
+        """Expected base-pair distance between two structures of the ensemble."""
+    @property
+    def centroid(self) -> str:
+        """The structure of the pairs with probability above 0.5."""
+    def mea(self, gamma: float = 1.0) -> MeaStructure:
+        """The maximum-expected-accuracy structure for this weight of paired bases."""
+    def sample(self, n: int, seed: int = 1) -> List[str]:
+        """n structures drawn with their Boltzmann probability; the same seed gives the
+        same structures."""
+    def probability(self, structure: str) -> float:
+        """Boltzmann probability of a dot-bracket structure, 0 for one outside the ensemble."""
+    def ensemble_defect(self, structure: str) -> float:
+        """Expected number of bases paired otherwise than in the structure."""
 
 class Model:
     """The energy model and folding rules that fold and evaluate use; read-only, so
@@ -112,6 +154,33 @@ class Model:
         threads: Optional[int] = None,
     ) -> List[Evaluation]:
         """Evaluates every structure on several threads (default: one per core), GIL released."""
+    def partition(
+        self, sequence: str, *, constraint: Optional[str] = None, threads: int = 1
+    ) -> Ensemble:
+        """The Boltzmann ensemble (dangle mode 0 or 2), GIL released; ValueError with
+        stemloop-fold's message for input stemloop-fold -p refuses."""
+    def subopt(
+        self,
+        sequence: str,
+        delta: float,
+        *,
+        max: Optional[int] = None,
+        sorted: bool = False,
+        constraint: Optional[str] = None,
+    ) -> List[Tuple[str, float]]:
+        """Every (structure, energy) within delta kcal/mol of the minimum, at most max of
+        them (dangle mode 0 or 2), GIL released."""
+    def zuker(
+        self,
+        sequence: str,
+        n: int,
+        *,
+        window: int = 3,
+        percent: float = 10.0,
+        constraint: Optional[str] = None,
+    ) -> List[Tuple[str, float]]:
+        """Up to n distinct (structure, energy), each the best through a pair far from those
+        listed before (dangle mode 0 or 2), GIL released."""
 
 # Module-level functions build Model(**options) with Model's keywords.
 def fold(
@@ -178,3 +247,56 @@ def evaluate_batch(
     energy_set: int = 0,
 ) -> List[Evaluation]:
     """Evaluates a list of structures with Model(**options); see Model.evaluate_batch."""
+
+# partition, subopt and zuker fold in dangle mode 2 unless dangles= is given.
+def partition(
+    sequence: str,
+    *,
+    constraint: Optional[str] = None,
+    threads: int = 1,
+    temperature: float = 37.0,
+    dangles: int = 2,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Sequence[str] = (),
+    energy_set: int = 0,
+) -> Ensemble:
+    """The ensemble of a sequence with Model(**options); see Model.partition."""
+
+def subopt(
+    sequence: str,
+    delta: float,
+    *,
+    max: Optional[int] = None,
+    sorted: bool = False,
+    constraint: Optional[str] = None,
+    temperature: float = 37.0,
+    dangles: int = 2,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Sequence[str] = (),
+    energy_set: int = 0,
+) -> List[Tuple[str, float]]:
+    """The band within delta kcal/mol with Model(**options); see Model.subopt."""
+
+def zuker(
+    sequence: str,
+    n: int,
+    *,
+    window: int = 3,
+    percent: float = 10.0,
+    constraint: Optional[str] = None,
+    temperature: float = 37.0,
+    dangles: int = 2,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Sequence[str] = (),
+    energy_set: int = 0,
+) -> List[Tuple[str, float]]:
+    """Zuker's suboptimals with Model(**options); see Model.zuker."""

@@ -1,5 +1,5 @@
 // The Python module `stemloop`: reusable models, folding and evaluation of single
-// sequences and of batches on several threads.
+// sequences and of batches on several threads, the ensemble and suboptimal structures.
 #include <pybind11/pybind11.h>
 
 #include "python_model.hpp"
@@ -8,7 +8,7 @@
 namespace py = pybind11;
 
 PYBIND11_MODULE(stemloop, m) {
-  m.doc() = R"doc(RNA secondary structure: minimum-free-energy folding and structure energies.
+  m.doc() = R"doc(RNA secondary structure: folding, structure energies, the ensemble, suboptimals.
 
   >>> import stemloop
   >>> stemloop.fold("GGGGAAAACCCC")
@@ -17,6 +17,10 @@ PYBIND11_MODULE(stemloop, m) {
   >>> results = model.fold_batch(["GGGGAAAACCCC", "GGGAAACCC"], threads=2)
   >>> model.evaluate("GGGGAAAACCCC", "((((....))))").loops[0].kind
   'exterior'
+  >>> stemloop.partition("GGGGAAAACCCC").mea().structure
+  '((((....))))'
+  >>> stemloop.subopt("GGGGAAAACCCC", 1.0)[0]
+  ('((((....))))', -5.4)
 
 Energies are in kcal/mol; positions are 0-based. Results equal those of the
 command-line tools stemloop-fold and stemloop-eval with the same options, and input
@@ -27,7 +31,6 @@ those tools refuse raises ValueError with their message.)doc";
   stemloop_python::ModelClass model = stemloop_python::bind_model(m);
   stemloop_python::bind_fold(m, model);
   stemloop_python::bind_evaluate(m, model);
-  // The ensemble (partition) and suboptimal structures (subopt) join here, each as a
-  // bind_<feature>(m, model) in a file of its own: Model methods, and module-level
-  // functions that take Model's keywords through model_from_options.
+  stemloop_python::bind_partition(m, model);
+  stemloop_python::bind_subopt(m, model);
 }

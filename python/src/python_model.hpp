@@ -33,5 +33,7 @@ using ModelClass = pybind11::class_<PythonModel>;
 ModelClass bind_model(pybind11::module_& m);
 void bind_fold(pybind11::module_& m, ModelClass& model);
 void bind_evaluate(pybind11::module_& m, ModelClass& model);
+void bind_partition(pybind11::module_& m, ModelClass& model);
+void bind_subopt(pybind11::module_& m, ModelClass& model);
 
 }  // namespace stemloop_python

@@ -48,6 +48,19 @@ def test_refusals_carry_the_tools_message(tool, sequence, line, batch):
     assert stderr == [f"{tool}: {label}{refused.value}"]
 
 
+@pytest.mark.parametrize("flags,call", [
+    (["-p"], lambda s, c: stemloop.partition(s, constraint=c)),
+    (["--subopt", "1"], lambda s, c: stemloop.subopt(s, 1, constraint=c)),
+    (["--zuker", "2"], lambda s, c: stemloop.zuker(s, 2, constraint=c)),
+])
+def test_ensemble_and_suboptimal_refusals_carry_the_tools_message(flags, call):
+    for constraint in ["(((....", "((((....)).)", "(..)........", "GGGG........"]:
+        _, stderr = run_tool("stemloop-fold", flags + ["-C"], f"GGGGAAAACCCC\n{constraint}\n")
+        with pytest.raises(ValueError) as refused:
+            call("GGGGAAAACCCC", constraint)
+        assert stderr == [f"stemloop-fold: record 1: {refused.value}"]
+
+
 @pytest.mark.parametrize("call,error", [
     (lambda: stemloop.Model(dangles=4), ValueError),
     (lambda: stemloop.Model(temperature=-274), ValueError),
@@ -56,6 +69,9 @@ def test_refusals_carry_the_tools_message(tool, sequence, line, batch):
     (lambda: stemloop.fold("GGGAAACCC", threads=0), ValueError),
     (lambda: stemloop.fold_batch(["GGGAAACCC"], constraints=[]), ValueError),
     (lambda: stemloop.evaluate_batch(["GGGAAACCC"], []), ValueError),
+    (lambda: stemloop.partition("GGGAAACCC", dangles=1), ValueError),
+    (lambda: stemloop.Model(dangles=3).subopt("GGGAAACCC", 1), ValueError),
+    (lambda: stemloop.zuker("GGGAAACCC", 0), ValueError),
     (lambda: stemloop.fold("GGGAAACCC", dangle=2), TypeError),
     (lambda: stemloop.fold_batch("GGGAAACCC"), TypeError),
 ])

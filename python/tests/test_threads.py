@@ -22,6 +22,8 @@ def test_batches_equal_single_calls_on_any_number_of_threads():
 @pytest.mark.parametrize("call", [
     lambda m, seqs: m.fold_batch(seqs, threads=2),
     lambda m, seqs: m.fold(seqs[0] * 8),
+    lambda m, seqs: stemloop.partition(seqs[0] * 2),
+    lambda m, seqs: stemloop.subopt(seqs[0] * 2, 0.5, max=100),
     lambda m, seqs: m.evaluate_batch(seqs * 40, [len(s) * "." for s in seqs] * 40, threads=1),
 ])
 def test_calls_release_the_gil(call):

@@ -1,0 +1,190 @@
+// partition: the Boltzmann ensemble of a sequence, its pair probabilities as numpy arrays
+// and the structures that follow from them, as stemloop-fold -p computes them.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app.hpp"
+#include "batch.hpp"
+#include "python_model.hpp"
+#include "records.hpp"
+#include "stemloop/ensemble.hpp"
+
+namespace py = pybind11;
+
+namespace stemloop_python {
+namespace {
+
+// A computed ensemble; read-only, so its methods may run with the GIL released. The
+// numpy arrays are built on first use and kept, read-only.
+struct PythonEnsemble {
+  stemloop::Ensemble ensemble;
+  std::optional<py::array_t<double>> probabilities, unpaired;
+};
+
+// Raises ValueError with the tools' message for an engine error about `what`.
+template <class Work>
+auto translated(const char* what, const Work& work) {
+  try {
+    return work();
+  } catch (const stemloop::Error& e) {
+    throw py::value_error(stemloop_tools::describe(e, what));
+  }
+}
+
+std::unique_ptr<PythonEnsemble> partition(const PythonModel& m, const std::string& sequence,
+                                          const std::optional<std::string>& constraint,
+                                          int threads) {
+  if (threads < 1) throw py::value_error("threads must be at least 1");
+  auto result = std::make_unique<PythonEnsemble>();
+  py::gil_scoped_release released;
+  refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
+  if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
+  stemloop::EnsembleOptions options;
+  options.dangles = m.fold.dangles;
+  options.noLonelyPairs = m.fold.noLonelyPairs;
+  options.no_closingGU = m.fold.no_closingGU;
+  options.tetra_loop = m.fold.tetra_loop;
+  options.threads = threads;
+  const char* strict = constraint ? constraint->c_str() : nullptr;
+  translated("constraint", [&] { result->ensemble.compute(m.model, options, sequence, strict); });
+  return result;
+}
+
+py::array_t<double> read_only(py::array_t<double> array) {
+  array.attr("flags").attr("writeable") = false;
+  return array;
+}
+
+const py::array_t<double>& probabilities(PythonEnsemble& self) {
+  if (!self.probabilities) {
+    const py::ssize_t n = self.ensemble.length();
+    py::array_t<double> p({n, n});
+    auto cell = p.mutable_unchecked<2>();
+    for (py::ssize_t i = 0; i < n; i++)
+      for (py::ssize_t j = 0; j < n; j++) cell(i, j) = 0.0;
+    for (const stemloop::PairProbability& pair : self.ensemble.pairs(0.0))
+      cell(pair.i - 1, pair.j - 1) = cell(pair.j - 1, pair.i - 1) = pair.p;
+    self.probabilities = read_only(p);
+  }
+  return *self.probabilities;
+}
+
+const py::array_t<double>& unpaired(PythonEnsemble& self) {
+  if (!self.unpaired) {
+    const int n = self.ensemble.length();
+    py::array_t<double> q(n);
+    auto cell = q.mutable_unchecked<1>();
+    for (int i = 0; i < n; i++) cell(i) = self.ensemble.unpaired(i + 1);
+    self.unpaired = read_only(q);
+  }
+  return *self.unpaired;
+}
+
+stemloop::MeaStructure mea(const PythonEnsemble& self, double gamma) {
+  if (!std::isfinite(gamma) || gamma < 0) throw py::value_error("gamma must be at least 0");
+  py::gil_scoped_release released;
+  return self.ensemble.mea(gamma);
+}
+
+std::vector<std::string> sample(const PythonEnsemble& self, int count, uint64_t seed) {
+  if (count < 0) throw py::value_error("the number of samples must be at least 0");
+  py::gil_scoped_release released;
+  return self.ensemble.sample(count, seed);
+}
+
+// A structure as stemloop-eval -p takes it, then `measure` of it.
+template <double (stemloop::Ensemble::*measure)(const std::string&) const>
+double of_structure(const PythonEnsemble& self, const std::string& structure) {
+  refuse_if(stemloop_tools::check_structure(structure, self.ensemble.length()));
+  return translated("structure", [&] { return (self.ensemble.*measure)(structure); });
+}
+
+constexpr char kPartitionDoc[] = R"doc(The Boltzmann ensemble of a sequence.
+
+Computes the partition function and every pair probability (about 32 n^2 bytes of
+tables, kept with the Ensemble for mea and sample). The model's dangle mode must be
+0 or 2.
+
+sequence: letters; T folds as U, case does not matter.
+constraint: optional string as long as the sequence, held strictly: '(' and ')' pair
+  with each other, '<' and '>' pair downstream or upstream, '|' pairs, 'x' stays
+  unpaired, '.' is free.
+threads: threads for one long sequence; the result does not depend on it.
+
+Returns an Ensemble; the GIL is released while it is computed. Raises ValueError, with
+stemloop-fold's message, for input stemloop-fold -p refuses.)doc";
+
+}  // namespace
+
+void bind_partition(py::module_& m, ModelClass& model) {
+  using namespace pybind11::literals;
+  py::class_<stemloop::MeaStructure>(m, "MeaStructure",
+                                     "The maximum-expected-accuracy structure of an ensemble.")
+      .def_readonly("structure", &stemloop::MeaStructure::structure, "Dot-bracket structure.")
+      .def_readonly("gamma", &stemloop::MeaStructure::gamma,
+                    "Weight of a paired base against an unpaired one.")
+      .def_readonly("expected_accuracy", &stemloop::MeaStructure::expected_accuracy,
+                    "2 gamma p_ij summed over its pairs plus q_i over its unpaired bases.")
+      .def(
+          "__repr__",
+          [](const stemloop::MeaStructure& s) {
+            return py::str("MeaStructure(structure={!r}, gamma={!r}, expected_accuracy={!r})")
+                .format(s.structure, s.gamma, s.expected_accuracy);
+          },
+          "Structure, gamma and expected accuracy.");
+
+  py::class_<PythonEnsemble>(m, "Ensemble",
+                             "The Boltzmann ensemble of a sequence; positions are 0-based.")
+      .def_property_readonly(
+          "energy", [](const PythonEnsemble& self) { return self.ensemble.free_energy(); },
+          "Ensemble free energy -RT ln Z in kcal/mol.")
+      .def_property_readonly("probabilities", &probabilities,
+                             "Pair probabilities: a symmetric n x n float64 array, read-only.")
+      .def_property_readonly("unpaired", &unpaired,
+                             "Probability of each base to be unpaired: a float64 array, read-only.")
+      .def_property_readonly(
+          "diversity", [](const PythonEnsemble& self) { return self.ensemble.diversity(); },
+          "Expected base-pair distance between two structures of the ensemble.")
+      .def_property_readonly(
+          "centroid", [](const PythonEnsemble& self) { return self.ensemble.centroid(); },
+          "The structure of the pairs with probability above 0.5.")
+      .def("mea", &mea, "gamma"_a = 1.0,
+           "The maximum-expected-accuracy structure for this weight of paired bases.")
+      .def("sample", &sample, "n"_a, "seed"_a = 1,
+           "n structures drawn with their Boltzmann probability; the same seed gives the same "
+           "structures.")
+      .def("probability", &of_structure<&stemloop::Ensemble::structure_probability>, "structure"_a,
+           "Boltzmann probability of a dot-bracket structure, 0 for one outside the ensemble.")
+      .def("ensemble_defect", &of_structure<&stemloop::Ensemble::ensemble_defect>, "structure"_a,
+           "Expected number of bases paired otherwise than in the structure.")
+      .def(
+          "__repr__",
+          [](const PythonEnsemble& self) {
+            return py::str("Ensemble(length={!r}, energy={!r})")
+                .format(self.ensemble.length(), self.ensemble.free_energy());
+          },
+          "Length and ensemble free energy.");
+
+  model.def("partition", &partition, "sequence"_a, py::kw_only(), "constraint"_a = py::none(),
+            "threads"_a = 1, kPartitionDoc);
+  m.def(
+      "partition",
+      [](const std::string& sequence, const std::optional<std::string>& constraint, int threads,
+         py::kwargs options) {
+        if (!options.contains("dangles")) options["dangles"] = 2;
+        const py::object built = model_from_options(options);
+        return partition(built.cast<const PythonModel&>(), sequence, constraint, threads);
+      },
+      "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
+      "The ensemble of a sequence with Model(**options), in dangle mode 2 unless dangles= "
+      "is given; see Model.partition and Model for the keywords.");
+}
+
+}  // namespace stemloop_python
