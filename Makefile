@@ -26,11 +26,13 @@ help:
 	@echo "make clean         remove the build folders"
 
 # Debian packages by what needs them, each with the command that finds it installed.
-BUILD_PACKAGES = cmake g++
+# Only the tests need a browser: Chromium renders a drawing.
+BUILD_PACKAGES = cmake g++ zlib1g-dev
 PYTHON_PACKAGES = pybind11-dev python3-dev python3-numpy
-TEST_PACKAGES = libgtest-dev python3-pytest pkg-config snakemake
+TEST_PACKAGES = libgtest-dev python3-pytest pkg-config snakemake chromium
 found_cmake = command -v cmake
 found_g++ = command -v g++
+found_zlib1g-dev = test -f /usr/include/zlib.h
 found_pybind11-dev = test -f /usr/include/pybind11/pybind11.h
 found_python3-dev = command -v $(PYTHON)-config
 found_python3-numpy = $(PYTHON) -c 'import numpy'
@@ -38,6 +40,7 @@ found_libgtest-dev = test -f /usr/include/gtest/gtest.h
 found_python3-pytest = $(PYTHON) -c 'import pytest'
 found_pkg-config = command -v pkg-config
 found_snakemake = command -v snakemake
+found_chromium = command -v chromium
 
 # $(call ensure,PACKAGES): installs the missing ones with apt-get when running as root
 # (and configures an existing build folder again, so it finds them); otherwise names

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "input_decoder.hpp"
+#include "stemloop/drawing.hpp"
 #include "stemloop/version.h"
 
 namespace stemloop_tools {
@@ -46,6 +48,15 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
     status = kExitOk;
     return std::nullopt;
   }
+  if (!opts.svg_dir.empty()) {
+    const std::string why = DrawingFiles::prepare(opts.svg_dir);
+    if (!why.empty()) {
+      std::fprintf(stderr, "%s: cannot use '%s' for drawings: %s\n", name, opts.svg_dir.c_str(),
+                   why.c_str());
+      status = kExitUsage;
+      return std::nullopt;
+    }
+  }
   for (const std::string& input : opts.inputs) {
     if (input == "-") continue;
     const std::string why = unreadable(input);
@@ -60,13 +71,19 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
 
 int for_each_input(const char* name, const std::vector<std::string>& inputs,
                    const std::function<void(std::istream&)>& read) {
-  if (inputs.empty()) {
-    read(std::cin);
-    return kExitOk;
-  }
+  // Every input may be gzip-compressed or start with a byte-order mark.
+  const auto decoded = [&](std::istream& source, const std::string& shown) {
+    DecodedInput decoder(source);
+    std::istream in(&decoder);
+    read(in);
+    if (decoder.error().empty()) return true;
+    std::fprintf(stderr, "%s: cannot read %s: %s\n", name, shown.c_str(), decoder.error().c_str());
+    return false;
+  };
+  if (inputs.empty()) return decoded(std::cin, "standard input") ? kExitOk : kExitUsage;
   for (const std::string& input : inputs) {
     if (input == "-") {
-      read(std::cin);
+      if (!decoded(std::cin, "standard input")) return kExitUsage;
       continue;
     }
     std::ifstream file(input, std::ios::binary);
@@ -74,9 +91,18 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
       std::fprintf(stderr, "%s: cannot read '%s': %s\n", name, input.c_str(), std::strerror(errno));
       return kExitUsage;
     }
-    read(file);
+    if (!decoded(file, "'" + input + "'")) return kExitUsage;
   }
   return kExitOk;
+}
+
+std::string drawing_of(const ToolOptions& options, const std::string& label,
+                       const std::string& sequence, const std::string& structure) {
+  if (options.svg_dir.empty()) return {};
+  stemloop::DrawingOptions drawing;
+  drawing.style = options.svg_style;
+  drawing.title = label;
+  return stemloop::structure_svg(sequence, structure, drawing);
 }
 
 std::string describe(const stemloop::Error& error, const char* what) {
@@ -88,40 +114,43 @@ std::string refusal(const char* name, const std::string& label, const std::strin
   return std::string(name) + ": " + label + ": " + why + "\n";
 }
 
-Reporter::~Reporter() {
-  if (pairs_file_) std::fclose(pairs_file_);
-}
+bool Reporter::open_pairs_file(const std::string& path) { return output_.open_pairs_file(path); }
 
-bool Reporter::open_pairs_file(const std::string& path) {
-  pairs_file_ = std::fopen(path.c_str(), "w");
-  return pairs_file_ != nullptr;
-}
-
-void Reporter::write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void Reporter::write(const std::string& text) { output_.append(text); }
 
 void Reporter::take(Outcome& outcome) {
+  if (!outcome.drawing.empty()) {
+    std::string why;
+    output_.whole([&] { why = drawings_.write(outcome.drawing_name, outcome.drawing); });
+    if (!why.empty()) {
+      outcome.err += std::string(name_) + ": " + why + "\n";
+      write_failed_ = true;
+    }
+  }
   if (!outcome.err.empty()) {
     progress_.clear();
-    std::fflush(stdout);  // keeps messages next to their records when both go to a terminal
+    output_.flush();  // keeps messages next to their records when both go to a terminal
     std::fputs(outcome.err.c_str(), stderr);
   }
-  write(outcome.out);
-  if (pairs_file_) std::fwrite(outcome.pairs.data(), 1, outcome.pairs.size(), pairs_file_);
+  output_.append(outcome.out, outcome.pairs);
   refused_ = refused_ || outcome.refused;
   progress_.record_done();
 }
 
 int Reporter::finish(const char* name, int input_status) {
   progress_.clear();
-  if (pairs_file_ && (std::fflush(pairs_file_) != 0 || std::ferror(pairs_file_))) {
+  const bool flushed = output_.flush();
+  if (output_.pairs_error() != 0) {
     std::fprintf(stderr, "%s: cannot write the pair probabilities: %s\n", name,
-                 std::strerror(errno));
+                 std::strerror(output_.pairs_error()));
     return kExitUsage;
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "%s: cannot write the output: %s\n", name, std::strerror(errno));
+  if (!flushed) {
+    std::fprintf(stderr, "%s: cannot write the output: %s\n", name,
+                 std::strerror(output_.output_error()));
     return kExitUsage;
   }
+  if (write_failed_) return kExitUsage;
   if (input_status != kExitOk) return input_status;
   return refused_ ? kExitBadRecord : kExitOk;
 }

@@ -13,11 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "drawing_files.hpp"
 #include "line_reader.hpp"
 #include "options.hpp"
 #include "output.hpp"
 #include "parallel.hpp"
 #include "progress.hpp"
+#include "safe_output.hpp"
 #include "stemloop/error.hpp"
 #include "stemloop/model.hpp"
 
@@ -28,12 +30,15 @@ constexpr int kExitOk = 0;
 constexpr int kExitBadRecord = 1;
 constexpr int kExitUsage = 2;
 
-// What one record produced: its output, its messages and whether it was refused.
+// What one record produced: its output, its messages, whether it was refused, and its
+// drawing (with --svg) with the name its file takes.
 struct Outcome {
   std::string out;
   std::string err;
   std::string pairs;  // what goes to the --bpp file
   bool refused = false;
+  std::string drawing;
+  std::string drawing_name;
 };
 
 // Parses the options and checks that every input file can be read. Returns the options,
@@ -50,13 +55,16 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
 // The message of an engine error, led by the position it names, if any.
 std::string describe(const stemloop::Error& error, const char* what);
 
-// Writes outcomes in the order given, with the progress line; remembers refusals.
+// The drawing of a record for --svg, titled with its label; empty without --svg.
+std::string drawing_of(const ToolOptions& options, const std::string& label,
+                       const std::string& sequence, const std::string& structure);
+
+// Writes outcomes in the order given, each whole, with the progress line; remembers
+// refusals and failed writes.
 class Reporter {
  public:
-  explicit Reporter(const char* name) : progress_(name) {}
-  ~Reporter();
-  Reporter(const Reporter&) = delete;
-  Reporter& operator=(const Reporter&) = delete;
+  Reporter(const char* name, SafeOutput& output, const std::string& svg_dir)
+      : name_(name), progress_(name), output_(output), drawings_(svg_dir) {}
   // Sends the outcomes' pair listings to `path`; false, with errno, when it cannot be written.
   bool open_pairs_file(const std::string& path);
   void write(const std::string& text);
@@ -65,9 +73,12 @@ class Reporter {
   int finish(const char* name, int input_status);
 
  private:
+  const char* name_;
   Progress progress_;
+  SafeOutput& output_;
+  DrawingFiles drawings_;
   bool refused_ = false;
-  std::FILE* pairs_file_ = nullptr;
+  bool write_failed_ = false;
 };
 
 // The line telling that a record was refused.
@@ -75,9 +86,10 @@ std::string refusal(const char* name, const std::string& label, const std::strin
 
 // The whole run of a program: options, the model, every record of every input through
 // a worker on each of the -j threads, outcomes written in input order, the exit status.
-// make_worker(model, options, writer) gives one thread's worker, a callable taking a
-// Record& and returning its Outcome; read(lines, options, counter, submit) reads the
-// records of one input and hands each to submit.
+// make_worker(model, options, writer, output) gives one thread's worker, a callable taking
+// a Record& and returning its Outcome (`output` takes the records that stream, which run
+// one at a time); read(lines, options, counter, submit) reads the records of one input
+// and hands each to submit.
 template <class Record, class MakeWorker, class Read>
 int run_program(Program program, const char* name, int argc, char** argv, MakeWorker make_worker,
                 Read read) {
@@ -87,7 +99,8 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
   try {
     const stemloop::Model model(options->model);
     const Writer writer(program, *options);
-    Reporter reporter(name);
+    SafeOutput output;  // first: it blocks the signals for every thread started later
+    Reporter reporter(name, output, options->svg_dir);
     if (!options->bpp_file.empty() && !reporter.open_pairs_file(options->bpp_file)) {
       std::fprintf(stderr, "%s: cannot write '%s': %s\n", name, options->bpp_file.c_str(),
                    std::strerror(errno));
@@ -95,7 +108,7 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
     }
     reporter.write(writer.header());
     OrderedRunner<Record, Outcome> runner(
-        options->jobs, [&] { return make_worker(model, *options, writer); },
+        options->jobs, [&] { return make_worker(model, *options, writer, output); },
         [&](Outcome& outcome) { reporter.take(outcome); });
     size_t counter = 0;
     const int input_status = for_each_input(name, options->inputs, [&](std::istream& in) {

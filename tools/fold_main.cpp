@@ -5,11 +5,14 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "app.hpp"
 #include "line_reader.hpp"
 #include "output.hpp"
 #include "parallel.hpp"
+#include "record_warnings.hpp"
 #include "records.hpp"
 #include "stemloop/ensemble.hpp"
 #include "stemloop/folder.hpp"
@@ -41,10 +44,11 @@ std::string mib(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 class FoldWorker {
  public:
   FoldWorker(const stemloop::Model& model, const stemloop_tools::ToolOptions& options,
-             const stemloop_tools::Writer& writer)
+             const stemloop_tools::Writer& writer, stemloop_tools::SafeOutput& output)
       : model_(model),
         options_(options),
         writer_(writer),
+        output_(output),
         folder_(new stemloop::Folder),
         ensemble_(new stemloop::Ensemble) {}
 
@@ -74,8 +78,15 @@ class FoldWorker {
              " of workspace, more than the " + mib(memory) + " of memory";
     }
     try {
-      if (suboptimal)
-        return stemloop_tools::list_suboptimal(model_, options_, writer_, record, outcome.out);
+      std::vector<std::string> warnings;
+      const std::string letters = stemloop_tools::unpairable_letters(record.sequence, options_);
+      if (!letters.empty()) warnings.push_back(letters);
+      if (suboptimal) {
+        // Printed after the record, which is written as it is found.
+        outcome.err = stemloop_tools::warning_lines(record.id.label(), warnings);
+        return stemloop_tools::list_suboptimal(model_, options_, writer_, record, warnings, output_,
+                                               outcome.out);
+      }
       const char* constraint = record.constraint ? record.constraint->c_str() : nullptr;
       // Only a long sequence's fill is worth sharing out: short records already keep
       // every worker busy on records of their own.
@@ -83,16 +94,27 @@ class FoldWorker {
       if (n < kLongSequence) fold_options.threads = 1;
       const stemloop::FoldResult result =
           folder_->fold(model_, fold_options, record.sequence, constraint);
-      if (!options_.ensemble) {
-        outcome.out = writer_.folded(record.id, record.sequence, result.structure, result.energy);
-        return {};
+      if (record.constraint) {
+        const std::string unmet =
+            stemloop_tools::unmet_constraints(*record.constraint, result.structure);
+        if (!unmet.empty()) warnings.push_back(unmet);
       }
-      const stemloop_tools::EnsembleReport report =
-          ensemble(record, constraint, result, fold_options.threads);
-      outcome.out =
-          writer_.folded(record.id, record.sequence, result.structure, result.energy, &report);
-      if (!options_.bpp_file.empty())
-        outcome.pairs = stemloop_tools::pairs_listing(record.id, record.length, report.pairs);
+      if (options_.ensemble) {
+        const stemloop_tools::EnsembleReport report =
+            ensemble(record, constraint, result, fold_options.threads);
+        outcome.out = writer_.folded(record.id, record.sequence, result.structure, result.energy,
+                                     &report, warnings);
+        if (!options_.bpp_file.empty())
+          outcome.pairs = stemloop_tools::pairs_listing(record.id, record.length, report.pairs);
+      } else {
+        outcome.out = writer_.folded(record.id, record.sequence, result.structure, result.energy,
+                                     nullptr, warnings);
+      }
+      const std::string label = record.id.label();
+      outcome.err = stemloop_tools::warning_lines(label, warnings);
+      outcome.drawing =
+          stemloop_tools::drawing_of(options_, label, record.sequence, result.structure);
+      outcome.drawing_name = label;
       return {};
     } catch (const stemloop::Error& e) {
       return stemloop_tools::describe(e, "constraint");
@@ -126,6 +148,7 @@ class FoldWorker {
   const stemloop::Model& model_;
   const stemloop_tools::ToolOptions& options_;
   const stemloop_tools::Writer& writer_;
+  stemloop_tools::SafeOutput& output_;        // takes the band of --subopt as it is found
   std::shared_ptr<stemloop::Folder> folder_;  // shared_ptr: workers are copied into place
   std::shared_ptr<stemloop::Ensemble> ensemble_;
 };
@@ -136,9 +159,8 @@ int main(int argc, char** argv) {
   using namespace stemloop_tools;
   return run_program<FoldRecord>(
       Program::Fold, kName, argc, argv,
-      [](const stemloop::Model& model, const ToolOptions& options, const Writer& writer) {
-        return FoldWorker(model, options, writer);
-      },
+      [](const stemloop::Model& model, const ToolOptions& options, const Writer& writer,
+         SafeOutput& output) { return FoldWorker(model, options, writer, output); },
       [](LineReader& lines, const ToolOptions& options, size_t& counter, const auto& submit) {
         FoldRecordReader reader(lines, options.constraint, counter);
         FoldRecord record;

@@ -39,6 +39,10 @@ enum LongOnly {
   kZuker,
   kWindow,
   kPercent,
+  kInputFormat,
+  kStripPseudoknots,
+  kSvg,
+  kSvgStyle,
 };
 
 constexpr int kMaxJobs = 1024;
@@ -75,6 +79,10 @@ std::string option_label(int code) {
       return "--window";
     case kPercent:
       return "--percent";
+    case kInputFormat:
+      return "--input-format";
+    case kSvgStyle:
+      return "--svg-style";
     default:
       return "option";
   }
@@ -177,11 +185,30 @@ void check_suboptimal(ToolOptions& opts, const Given& given) {
   if (opts.subopt) opts.jobs = 1;
 }
 
-Format parse_format(const char* text) {
+Format parse_format(Program program, const char* text) {
   if (std::strcmp(text, "text") == 0) return Format::Text;
   if (std::strcmp(text, "tsv") == 0) return Format::Tsv;
   if (std::strcmp(text, "json") == 0) return Format::Json;
+  if (program == Program::Fold) {
+    if (std::strcmp(text, "ct") == 0) return Format::Ct;
+    if (std::strcmp(text, "bpseq") == 0) return Format::Bpseq;
+    bad_value(kFormat, text, "text, tsv, json, ct or bpseq");
+  }
   bad_value(kFormat, text, "text, tsv or json");
+}
+
+InputFormat parse_input_format(const char* text) {
+  for (InputFormat format : {InputFormat::Auto, InputFormat::Text, InputFormat::Tsv,
+                             InputFormat::Json, InputFormat::Ct, InputFormat::Bpseq}) {
+    if (std::strcmp(text, input_format_name(format)) == 0) return format;
+  }
+  bad_value(kInputFormat, text, "auto, text, tsv, json, ct or bpseq");
+}
+
+stemloop::DrawingStyle parse_svg_style(const char* text) {
+  if (std::strcmp(text, "radial") == 0) return stemloop::DrawingStyle::Radial;
+  if (std::strcmp(text, "arcs") == 0) return stemloop::DrawingStyle::Arcs;
+  bad_value(kSvgStyle, text, "radial or arcs");
 }
 
 std::vector<option> long_options(Program program) {
@@ -199,6 +226,8 @@ std::vector<option> long_options(Program program) {
       {"noLP", no_argument, nullptr, kNoLP},
       {"noClosingGU", no_argument, nullptr, kNoClosingGU},
       {"partition", no_argument, nullptr, 'p'},
+      {"svg", required_argument, nullptr, kSvg},
+      {"svg-style", required_argument, nullptr, kSvgStyle},
   };
   if (program == Program::Fold) {
     list.push_back({"constraint", no_argument, nullptr, 'C'});
@@ -217,6 +246,8 @@ std::vector<option> long_options(Program program) {
   } else {
     list.push_back({"logML", no_argument, nullptr, kLogML});
     list.push_back({"verbose", no_argument, nullptr, 'v'});
+    list.push_back({"input-format", required_argument, nullptr, kInputFormat});
+    list.push_back({"strip-pseudoknots", no_argument, nullptr, kStripPseudoknots});
   }
   list.push_back({nullptr, 0, nullptr, 0});
   return list;
@@ -262,6 +293,10 @@ const char* format_name(Format format) {
       return "tsv";
     case Format::Json:
       return "json";
+    case Format::Ct:
+      return "ct";
+    case Format::Bpseq:
+      return "bpseq";
   }
   return "text";
 }
@@ -274,6 +309,24 @@ stemloop::EnsembleOptions ensemble_options(const ToolOptions& options, int threa
   eo.tetra_loop = options.fold.tetra_loop;
   eo.threads = threads;
   return eo;
+}
+
+const char* input_format_name(InputFormat format) {
+  switch (format) {
+    case InputFormat::Auto:
+      return "auto";
+    case InputFormat::Text:
+      return "text";
+    case InputFormat::Tsv:
+      return "tsv";
+    case InputFormat::Json:
+      return "json";
+    case InputFormat::Ct:
+      return "ct";
+    case InputFormat::Bpseq:
+      return "bpseq";
+  }
+  return "auto";
 }
 
 ToolOptions parse_options(Program program, int argc, char** argv) {
@@ -353,7 +406,20 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
         opts.jobs = parse_int(code, optarg, 1, kMaxJobs, "1 to " + std::to_string(kMaxJobs));
         break;
       case kFormat:
-        opts.format = parse_format(optarg);
+        opts.format = parse_format(program, optarg);
+        break;
+      case kInputFormat:
+        opts.input_format = parse_input_format(optarg);
+        break;
+      case kStripPseudoknots:
+        opts.strip_pseudoknots = true;
+        break;
+      case kSvg:
+        if (*optarg == '\0') throw UsageError("--svg needs a folder name");
+        opts.svg_dir = optarg;
+        break;
+      case kSvgStyle:
+        opts.svg_style = parse_svg_style(optarg);
         break;
       case 'C':
         opts.constraint = true;
@@ -417,6 +483,11 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
           " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");
   }
   check_suboptimal(opts, given);
+  const bool pairs_only = opts.format == Format::Ct || opts.format == Format::Bpseq;
+  if (opts.ensemble && pairs_only)
+    throw UsageError("-p needs --format text, tsv or json: CT and BPSEQ hold structures only");
+  if (!opts.svg_dir.empty() && (opts.subopt || opts.zuker))
+    throw UsageError("--svg draws one structure per record: not with --subopt or --zuker");
   // A long sequence's fill shares its rows between the same number of threads.
   opts.fold.threads = opts.jobs;
   return opts;
@@ -433,16 +504,25 @@ std::string usage(Program program, const char* name) {
   if (is_fold) {
     text +=
         "Folds each sequence to its minimum-free-energy structure.\n"
-        "Records: FASTA ('>name' line, then sequence lines) or one sequence per line.\n"
+        "Records: FASTA ('>name' line, then sequence lines) or one sequence per line;\n"
+        "spaces and digits inside sequence lines are ignored (GenBank style).\n"
         "  -C, --constraint        a constraint line of ( ) < > x | . follows each sequence\n";
   } else {
     text +=
         "Prints the free energy of each structure.\n"
         "Records: optional '>name' line, sequence line, structure line (dot-bracket, may\n"
-        "end in an energy in parentheses as the folding program prints it).\n"
-        "  -v, --verbose           add the energy of every loop\n";
+        "end in an energy in parentheses as the folding program prints it), or the\n"
+        "folding program's tsv and json output, or CT or BPSEQ files.\n"
+        "  -v, --verbose           add the energy of every loop\n"
+        "      --input-format F    auto, text, tsv, json, ct or bpseq (default auto: told\n"
+        "                          from the first line of each input)\n"
+        "      --strip-pseudoknots drop pairs written with [] {} <> (or crossing pairs of\n"
+        "                          CT and BPSEQ) and say how many; refused otherwise\n";
   }
-  text += "Input is read from the FILEs, or standard input when none is given or for '-'.\n";
+  text +=
+      "Input is read from the FILEs, or standard input when none is given or for '-';\n"
+      "gzip-compressed input is read as it is. Letters other than A C G U T pair only\n"
+      "as --nsp allows (one warning per record names those that never pair).\n";
   text += "Energy model:\n";
   text += "  -T, --temperature C     temperature in degrees Celsius (default " +
           number(model.temperature) + ")\n";
@@ -503,7 +583,12 @@ std::string usage(Program program, const char* name) {
       "  -j, --jobs N            records worked on at once, and threads for the fill of\n"
       "                          2000+ bases (default " +
       std::to_string(default_jobs()) + ", the number of cores)\n";
-  text += "      --format FORMAT     text, tsv or json lines (default text)\n";
+  text += is_fold ? "      --format FORMAT     text, tsv, json lines, ct or bpseq (default text)\n"
+                  : "      --format FORMAT     text, tsv or json lines (default text)\n";
+  text +=
+      "      --svg DIR           write a drawing of each record to DIR/NAME.svg\n"
+      "      --svg-style STYLE   radial (loops as circles) or arcs, for very long records\n"
+      "                          (default radial)\n";
   text += "  -h, --help              this text\n";
   text += "      --version           the version\n";
   text += "Sequences may have up to " + std::to_string(kMaxBases) + " bases";
@@ -513,7 +598,14 @@ std::string usage(Program program, const char* name) {
             memory(stemloop::Folder::workspace_bytes(static_cast<int>(kMaxBases))) + " for " +
             std::to_string(kMaxBases) + " bases";
   }
-  text += ".\nExit status: 0, 1 when a record was refused, 2 for bad options or input files.\n";
+  text += ".\n";
+  text +=
+      "Mode 3: the fold scores coaxial stacking in a restricted form, while the evaluation\n"
+      "takes the best arrangement of each multiloop; so a -d 3 fold may evaluate lower\n"
+      "(both follow the model exactly).\n";
+  text +=
+      "Exit status: 0, 1 when a record was refused, 2 for bad options or input files,\n"
+      "130 or 143 when stopped by SIGINT or SIGTERM (every finished record is written).\n";
   return text;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/drawing.hpp"
 #include "stemloop/ensemble.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
@@ -20,7 +21,10 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Format { Text, Tsv, Json };
+enum class Format { Text, Tsv, Json, Ct, Bpseq };
+
+// Input formats of stemloop-eval; Auto tells each input's format from its first line.
+enum class InputFormat { Auto, Text, Tsv, Json, Ct, Bpseq };
 
 enum class Program { Fold, Eval };
 
@@ -37,7 +41,7 @@ struct ToolOptions {
   stemloop::BandOptions band;
   bool zuker = false;  // fold: Zuker's list of zuker_options.max_structures (--zuker)
   stemloop::ZukerOptions zuker_options;
-  bool verbose = false;     // eval: loop-by-loop breakdown
+  bool verbose = false;  // eval: loop-by-loop breakdown
   // -p: the Boltzmann ensemble of each record, in dangle mode 2 unless -d 0 is given.
   bool ensemble = false;
   double mea_gamma = kDefaultMeaGamma;  // fold: weight of paired bases in the MEA structure
@@ -47,6 +51,10 @@ struct ToolOptions {
   double bpp_cutoff = 1e-4;             // fold: least probability listed
   int jobs = 1;
   Format format = Format::Text;
+  InputFormat input_format = InputFormat::Auto;  // eval only
+  bool strip_pseudoknots = false;                // eval: drop pairs written with [] {} <>
+  std::string svg_dir;                           // write one drawing per record here
+  stemloop::DrawingStyle svg_style = stemloop::DrawingStyle::Radial;
   bool help = false;
   bool version = false;
   std::vector<std::string> inputs;  // files, "-" for standard input; empty means stdin
@@ -65,5 +73,6 @@ ToolOptions parse_options(Program program, int argc, char** argv);
 std::string usage(Program program, const char* name);
 
 const char* format_name(Format format);
+const char* input_format_name(InputFormat format);
 
 }  // namespace stemloop_tools

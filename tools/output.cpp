@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "stemloop/energy_params.hpp"
+#include "stemloop/pair_table.hpp"
 #include "stemloop/version.h"
 
 namespace stemloop_tools {
@@ -71,6 +72,13 @@ std::string precise(double value) {
 }
 
 const char* json_bool(bool value) { return value ? "true" : "false"; }
+
+// ["a","b"]: a list of JSON strings.
+std::string json_list(const std::vector<std::string>& items) {
+  std::string list = "[";
+  for (size_t k = 0; k < items.size(); k++) list += (k ? "," : "") + json_string(items[k]);
+  return list + "]";
+}
 
 // "GAAG" -> "GA,AG".
 std::string pairs_text(const std::string& nonstandards) {
@@ -193,22 +201,56 @@ std::string Writer::header() const {
 }
 
 std::string Writer::folded(const RecordId& id, const std::string& sequence,
-                           const std::string& structure, int energy,
-                           const EnsembleReport* ensemble) const {
-  return record(id, sequence, structure, energy, {}, ensemble ? ensemble_text(*ensemble) : "");
+                           const std::string& structure, int energy, const EnsembleReport* ensemble,
+                           const std::vector<std::string>& warnings) const {
+  return record(id, sequence, structure, energy, {}, ensemble ? ensemble_text(*ensemble) : "",
+                warnings);
 }
 
 std::string Writer::evaluated(const RecordId& id, const std::string& sequence,
                               const std::string& structure, const stemloop::Evaluation& eval,
-                              const StructureReport* ensemble) const {
+                              const StructureReport* ensemble,
+                              const std::vector<std::string>& warnings) const {
   return record(id, sequence, structure, eval.energy, verbose_ ? loops_text(eval) : "",
-                ensemble ? structure_text(*ensemble) : "");
+                ensemble ? structure_text(*ensemble) : "", warnings);
+}
+
+// CT: "N  ENERGY = E  name", then per base its index, letter, neighbours, partner and
+// index again. BPSEQ: "# name", then per base its index, letter and partner.
+std::string Writer::pair_list(const RecordId& id, const std::string& sequence,
+                              const std::string& structure, int energy) const {
+  const stemloop::PairTable table = stemloop::make_pair_table(structure);
+  const int n = static_cast<int>(sequence.size());
+  std::string text;
+  char line[96];
+  if (format_ == Format::Ct) {
+    text = std::to_string(n) + "  ENERGY = " + kcal(energy);
+    text += (id.named ? "  " + tsv_field(id.name) : "") + "\n";
+  } else if (id.named) {
+    text = "# " + tsv_field(id.name) + "\n";
+  }
+  for (int k = 1; k <= n; k++) {
+    const char base = sequence[static_cast<size_t>(k - 1)];
+    const int partner = table[static_cast<size_t>(k)];
+    if (format_ == Format::Ct) {
+      std::snprintf(line, sizeof line, "%5d %c %5d %5d %5d %5d\n", k, base, k - 1,
+                    k == n ? 0 : k + 1, partner, k);
+    } else {
+      std::snprintf(line, sizeof line, "%d %c %d\n", k, base, partner);
+    }
+    text += line;
+  }
+  return text;
 }
 
 std::string Writer::record(const RecordId& id, const std::string& sequence,
                            const std::string& structure, int energy, const std::string& loops,
-                           const std::string& extra) const {
+                           const std::string& extra,
+                           const std::vector<std::string>& warnings) const {
   switch (format_) {
+    case Format::Ct:
+    case Format::Bpseq:
+      return pair_list(id, sequence, structure, energy);
     case Format::Tsv: {
       std::string line =
           tsv_field(id.name) + '\t' + sequence + '\t' + structure + '\t' + kcal(energy);
@@ -220,7 +262,8 @@ std::string Writer::record(const RecordId& id, const std::string& sequence,
       line += ",\"structure\":" + json_string(structure);
       line += ",\"energy\":" + kcal(energy);
       if (verbose_) line += ",\"loops\":" + loops;
-      return line + extra + ",\"options\":" + options_json_ +
+      line += extra + ",\"warnings\":" + json_list(warnings);
+      return line + ",\"options\":" + options_json_ +
              ",\"parameters\":" + json_string(STEMLOOP_PARAMETERS) + "}\n";
     }
     case Format::Text:
@@ -268,6 +311,9 @@ std::string Writer::ensemble_text(const EnsembleReport& r) const {
       }
       return json;
     }
+    case Format::Ct:  // -p is refused with these formats
+    case Format::Bpseq:
+      return {};
     case Format::Text:
       break;
   }
@@ -290,6 +336,9 @@ std::string Writer::structure_text(const StructureReport& r) const {
     case Format::Json:
       return ",\"probability\":" + precise(r.probability) +
              ",\"ensemble_defect\":" + precise(r.ensemble_defect);
+    case Format::Ct:  // folds only, without -p
+    case Format::Bpseq:
+      return {};
     case Format::Text:
       break;
   }
@@ -310,6 +359,8 @@ std::string pairs_listing(const RecordId& id, size_t length,
 std::string Writer::structures_begin(const RecordId& id, const std::string& sequence) const {
   switch (format_) {
     case Format::Tsv:
+    case Format::Ct:
+    case Format::Bpseq:
       return {};
     case Format::Json:
       return "{\"name\":" + (id.named ? json_string(id.name) : "null") +
@@ -328,14 +379,18 @@ std::string Writer::structure_entry(const RecordId& id, const std::string& seque
     case Format::Json:
       return (first ? "" : ",") + std::string("{\"structure\":") + json_string(structure) +
              ",\"energy\":" + kcal(energy) + "}";
+    case Format::Ct:
+    case Format::Bpseq:
+      return pair_list(id, sequence, structure, energy);
     case Format::Text:
       break;
   }
   return structure + energy_suffix(energy) + '\n';
 }
 
-std::string Writer::structures_end() const {
-  return format_ == Format::Json ? "],\"options\":" + options_json_ + "}\n" : "";
+std::string Writer::structures_end(const std::vector<std::string>& warnings) const {
+  if (format_ != Format::Json) return {};
+  return "],\"warnings\":" + json_list(warnings) + ",\"options\":" + options_json_ + "}\n";
 }
 
 // Text: one indented line per loop; tsv: kind:closing:inner:energy items joined by ';';
@@ -353,6 +408,9 @@ std::string Writer::loops_text(const stemloop::Evaluation& eval) const {
         text += line;
         break;
       }
+      case Format::Ct:
+      case Format::Bpseq:
+        break;
       case Format::Tsv:
         if (!text.empty()) text += ';';
         text += std::string(kind) + ':' + pair_text(loop.i, loop.j) + ':' +

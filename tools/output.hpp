@@ -1,5 +1,6 @@
-// The three output formats: text (as the classic program prints), tab-separated values
-// under a header, and JSON Lines. Each record becomes one string, ready to write.
+// The output formats: text (as the classic program prints), tab-separated values under
+// a header, JSON Lines, and for folds CT and BPSEQ. Each record becomes one string, ready
+// to write.
 #pragma once
 
 #include <string>
@@ -47,24 +48,32 @@ class Writer {
 
   // Printed once before the first record (the tsv header), maybe empty.
   std::string header() const;
+  // `warnings` go into the JSON "warnings" list; the other formats leave them to the
+  // messages on standard error.
   std::string folded(const RecordId& id, const std::string& sequence, const std::string& structure,
-                     int energy, const EnsembleReport* ensemble = nullptr) const;
+                     int energy, const EnsembleReport* ensemble = nullptr,
+                     const std::vector<std::string>& warnings = {}) const;
   std::string evaluated(const RecordId& id, const std::string& sequence,
                         const std::string& structure, const stemloop::Evaluation& eval,
-                        const StructureReport* ensemble = nullptr) const;
+                        const StructureReport* ensemble = nullptr,
+                        const std::vector<std::string>& warnings = {}) const;
 
   // A record of several structures, written piece by piece so that a long list can stream:
   // the opening, then one entry per structure (`first` for the first), then the close.
   // Text lists the structures under the sequence, tsv gives each its own row, JSON the
-  // record's "subopt" array of {"structure", "energy"}.
+  // record's "subopt" array of {"structure", "energy"} (and the "warnings" after it), CT
+  // and BPSEQ one block per structure.
   std::string structures_begin(const RecordId& id, const std::string& sequence) const;
   std::string structure_entry(const RecordId& id, const std::string& sequence,
                               const std::string& structure, int energy, bool first) const;
-  std::string structures_end() const;
+  std::string structures_end(const std::vector<std::string>& warnings = {}) const;
 
  private:
   std::string record(const RecordId& id, const std::string& sequence, const std::string& structure,
-                     int energy, const std::string& loops, const std::string& extra) const;
+                     int energy, const std::string& loops, const std::string& extra,
+                     const std::vector<std::string>& warnings) const;
+  std::string pair_list(const RecordId& id, const std::string& sequence,
+                        const std::string& structure, int energy) const;
   std::string ensemble_text(const EnsembleReport& report) const;
   std::string structure_text(const StructureReport& report) const;
   std::string loops_text(const stemloop::Evaluation& eval) const;

@@ -1,5 +1,6 @@
 #include "records.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -18,12 +19,25 @@ bool all_letters(const std::string& text) {
   return true;
 }
 
-// A constraint line holds a character no sequence has, or is made of 'x' only.
+// A constraint line holds a constraint character no sequence line has, or is made of
+// 'x' only.
 bool looks_like_constraint(const std::string& text) {
-  if (!all_letters(text)) return true;
+  if (text.find_first_of("()<>|.") != std::string::npos) return true;
   for (char c : text)
     if (c != 'x') return false;
   return true;
+}
+
+// GenBank-style sequence lines carry position numbers and blanks between groups; the
+// folding program reads past them (a structure line must match its sequence exactly).
+bool is_layout(char c) { return is_blank(c) || std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+// The line's sequence without those; the length drops by as many characters.
+Line sequence_line(Line line) {
+  const size_t before = line.text.size();
+  line.text.erase(std::remove_if(line.text.begin(), line.text.end(), is_layout), line.text.end());
+  line.length -= before - line.text.size();
+  return line;
 }
 
 // A structure line is any line that is not made of letters only.
@@ -88,7 +102,7 @@ std::string check_constraint(const std::string& constraint, size_t bases) {
 }
 
 std::string check_structure(const std::string& structure, size_t bases) {
-  return check_line(structure, bases, "structure", "().", "( ) .");
+  return check_line(structure, bases, "structure", "().[]{}<>", "( ) . [ ] { } < >");
 }
 
 bool split_structure_line(const std::string& line, std::string& structure,
@@ -117,7 +131,8 @@ bool FoldRecordReader::next(FoldRecord& record) {
   if (!lines_.next(line)) return false;
   record = FoldRecord{};
   start_record(record.id, counter_);
-  auto append = [&record](const Line& part) {
+  auto append = [&record](const Line& raw) {
+    const Line part = sequence_line(raw);
     record.length += part.length;
     if (record.length <= kMaxBases) record.sequence += part.text;
   };

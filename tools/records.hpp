@@ -65,7 +65,8 @@ class EvalRecordReader {
   size_t& counter_;
 };
 
-// Checks of the record text; each returns an empty string or what is wrong.
+// Checks of the record text; each returns an empty string or what is wrong. Structures
+// may hold the pseudoknot brackets [] {} <>, which the evaluation resolves.
 std::string check_sequence(const std::string& sequence, size_t length);
 std::string check_constraint(const std::string& constraint, size_t bases);
 std::string check_structure(const std::string& structure, size_t bases);

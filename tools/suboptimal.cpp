@@ -1,6 +1,6 @@
 #include "suboptimal.hpp"
 
-#include <cstdio>
+#include <utility>
 
 #include "stemloop/constants.h"
 #include "stemloop/subopt.hpp"
@@ -8,13 +8,27 @@
 namespace stemloop_tools {
 namespace {
 
-// Output held back before it goes out in one write.
-constexpr size_t kChunk = size_t{1} << 20;
+// Closes the streamed record however the band ends, an engine error included.
+class OpenRecord {
+ public:
+  OpenRecord(SafeOutput& output, const std::string& opening, std::string closing)
+      : output_(output) {
+    output_.open_record(opening, std::move(closing));
+  }
+  ~OpenRecord() { output_.close_record(); }
+  OpenRecord(const OpenRecord&) = delete;
+  OpenRecord& operator=(const OpenRecord&) = delete;
+
+ private:
+  SafeOutput& output_;
+};
 
 }  // namespace
 
 std::string list_suboptimal(const stemloop::Model& model, const ToolOptions& options,
-                            const Writer& writer, const FoldRecord& record, std::string& out) {
+                            const Writer& writer, const FoldRecord& record,
+                            const std::vector<std::string>& warnings, SafeOutput& output,
+                            std::string& out) {
   stemloop::SuboptOptions so;
   so.dangles = options.fold.dangles;
   so.noLonelyPairs = options.fold.noLonelyPairs;
@@ -23,23 +37,25 @@ std::string list_suboptimal(const stemloop::Model& model, const ToolOptions& opt
   if (record.constraint) so.constraint = *record.constraint;
   const stemloop::SuboptFolder folder(model, so, record.sequence);
   if (folder.mfe() >= ENERGY_INF) return "no structure meets the constraints";
-  out = writer.structures_begin(record.id, record.sequence);
   bool first = true;
-  auto add = [&](const std::string& structure, int energy) {
-    out += writer.structure_entry(record.id, record.sequence, structure, energy, first);
+  const auto entry = [&](const std::string& structure, int energy) {
+    std::string text = writer.structure_entry(record.id, record.sequence, structure, energy, first);
     first = false;
-    if (out.size() < kChunk) return true;
-    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
-    out.clear();
-    return written;  // a closed output ends the band
+    return text;
   };
   if (options.zuker) {
+    out = writer.structures_begin(record.id, record.sequence);
     for (const stemloop::ScoredStructure& s : folder.zuker(options.zuker_options).structures)
-      add(s.structure, s.energy);
-  } else {
-    folder.band(options.band, add);
+      out += entry(s.structure, s.energy);
+    out += writer.structures_end(warnings);
+    return {};
   }
-  out += writer.structures_end();
+  const OpenRecord open(output, writer.structures_begin(record.id, record.sequence),
+                        writer.structures_end(warnings));
+  // A closed output ends the band.
+  folder.band(options.band, [&](const std::string& structure, int energy) {
+    return output.append(entry(structure, energy));
+  });
   return {};
 }
 

@@ -9,6 +9,7 @@
 
 #include "app.hpp"
 #include "batch.hpp"
+#include "pseudoknots.hpp"
 #include "python_model.hpp"
 #include "records.hpp"
 
@@ -43,6 +44,9 @@ Evaluation evaluate_record(const PythonModel& m, const std::string& sequence,
                            const std::string& structure, bool log_ml) {
   refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
   refuse_if(stemloop_tools::check_structure(structure, sequence.size()));
+  std::string nested = structure;  // pseudoknot brackets are refused as stemloop-eval does
+  int dropped = 0;
+  refuse_if(stemloop_tools::resolve_pseudoknots(nested, false, dropped));
   stemloop::EvalOptions options = m.eval;
   options.logML = log_ml;
   stemloop::Evaluation ev;

@@ -80,4 +80,6 @@ def test_constrained_folds_equal_the_tools(dangles):
     stdout, stderr = run_tool("stemloop-fold", ["-C", "-d", str(dangles), "--format", "tsv"], text)
     folded = stemloop.Model(dangles=dangles).fold_batch(sequences, constraints=constraints)
     assert [line.split("\t")[2:] for line in stdout.splitlines()[1:]] == \
-        [[r.structure, f"{r.energy:.2f}"] for r in folded] and stderr == []
+        [[r.structure, f"{r.energy:.2f}"] for r in folded]
+    # only warnings for constraints the fold could not meet, no refusals
+    assert all(": WARNING: " in line for line in stderr)

@@ -8,7 +8,7 @@ TOO_LONG = "A" * 32768
 
 # (tool, sequence, second line: constraint or structure)
 REFUSED = [
-    ("stemloop-fold", "GGG1AAACCC", None),
+    ("stemloop-fold", "GGG*AAACCC", None),
     ("stemloop-fold", TOO_LONG, None),
     ("stemloop-fold", "GGGGAAAACCCC", "(((...."),
     ("stemloop-fold", "GGGGAAAACCCC", "(((....)))))"),

@@ -96,7 +96,7 @@ expect_err "bad records" <<'MSG'
 stemloop-eval: short: structure has 11 characters for a sequence of 12 bases
 stemloop-eval: open: structure position 13: unbalanced brackets in structure
 stemloop-eval: close: structure has 14 characters for a sequence of 12 bases
-stemloop-eval: chars: structure position 7: '[' is not one of ( ) .
+stemloop-eval: chars: structure position 7: '[' marks a pseudoknot; --strip-pseudoknots drops such pairs
 stemloop-eval: junk: text after the structure is not an energy in parentheses
 stemloop-eval: record 7: position 5: '1' is not a letter
 stemloop-eval: record 8: missing structure line

@@ -42,8 +42,8 @@ with open(work + "/a.fa", "w", newline="") as f:
         good.append(name)
         bases += len(s)
         if i == 90:
-            f.write(">bad_digit\nGGGG1AAACCCC\n")
-            bad.append("bad_digit")
+            f.write(">bad_letter\nGGGG*AAACCCC\n")
+            bad.append("bad_letter")
             bases += 12
         if i in (10, 100):
             s = seq(60)
