@@ -70,7 +70,7 @@ class FoldWorker {
     const bool suboptimal = options_.subopt || options_.zuker;
     const size_t workspace =
         suboptimal ? stemloop::SuboptFolder::table_bytes(n, options_.zuker)
-                   : stemloop::Folder::workspace_bytes(n) +
+                   : stemloop::Folder::workspace_bytes(n, options_.fold) +
                          (options_.ensemble ? stemloop::Ensemble::workspace_bytes(n) : 0);
     const size_t memory = physical_memory();
     if (memory != 0 && workspace > memory) {
