@@ -48,10 +48,11 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
     status = kExitOk;
     return std::nullopt;
   }
-  if (!opts.svg_dir.empty()) {
-    const std::string why = DrawingFiles::prepare(opts.svg_dir);
+  for (const std::string* dir : {&opts.svg_dir, &opts.dotplot_dir}) {
+    if (dir->empty()) continue;
+    const std::string why = DrawingFiles::prepare(*dir);
     if (!why.empty()) {
-      std::fprintf(stderr, "%s: cannot use '%s' for drawings: %s\n", name, opts.svg_dir.c_str(),
+      std::fprintf(stderr, "%s: cannot use '%s' for drawings: %s\n", name, dir->c_str(),
                    why.c_str());
       status = kExitUsage;
       return std::nullopt;
@@ -119,9 +120,11 @@ bool Reporter::open_pairs_file(const std::string& path) { return output_.open_pa
 void Reporter::write(const std::string& text) { output_.append(text); }
 
 void Reporter::take(Outcome& outcome) {
-  if (!outcome.drawing.empty()) {
+  for (auto [files, svg] : {std::pair{&drawings_, &outcome.drawing},
+                            std::pair{&dot_plots_, &outcome.dot_plot}}) {
+    if (svg->empty()) continue;
     std::string why;
-    output_.whole([&] { why = drawings_.write(outcome.drawing_name, outcome.drawing); });
+    output_.whole([&, files = files, svg = svg] { why = files->write(outcome.drawing_name, *svg); });
     if (!why.empty()) {
       outcome.err += std::string(name_) + ": " + why + "\n";
       write_failed_ = true;

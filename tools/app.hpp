@@ -39,6 +39,7 @@ struct Outcome {
   bool refused = false;
   std::string drawing;
   std::string drawing_name;
+  std::string dot_plot;  // with --dotplot, named like the drawing
 };
 
 // Parses the options and checks that every input file can be read. Returns the options,
@@ -63,8 +64,9 @@ std::string drawing_of(const ToolOptions& options, const std::string& label,
 // refusals and failed writes.
 class Reporter {
  public:
-  Reporter(const char* name, SafeOutput& output, const std::string& svg_dir)
-      : name_(name), progress_(name), output_(output), drawings_(svg_dir) {}
+  Reporter(const char* name, SafeOutput& output, const std::string& svg_dir,
+           const std::string& dotplot_dir)
+      : name_(name), progress_(name), output_(output), drawings_(svg_dir), dot_plots_(dotplot_dir) {}
   // Sends the outcomes' pair listings to `path`; false, with errno, when it cannot be written.
   bool open_pairs_file(const std::string& path);
   void write(const std::string& text);
@@ -77,6 +79,7 @@ class Reporter {
   Progress progress_;
   SafeOutput& output_;
   DrawingFiles drawings_;
+  DrawingFiles dot_plots_;
   bool refused_ = false;
   bool write_failed_ = false;
 };
@@ -100,7 +103,7 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
     const stemloop::Model model(options->model);
     const Writer writer(program, *options);
     SafeOutput output;  // first: it blocks the signals for every thread started later
-    Reporter reporter(name, output, options->svg_dir);
+    Reporter reporter(name, output, options->svg_dir, options->dotplot_dir);
     if (!options->bpp_file.empty() && !reporter.open_pairs_file(options->bpp_file)) {
       std::fprintf(stderr, "%s: cannot write '%s': %s\n", name, options->bpp_file.c_str(),
                    std::strerror(errno));

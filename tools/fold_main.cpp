@@ -115,6 +115,12 @@ class FoldWorker {
       outcome.drawing =
           stemloop_tools::drawing_of(options_, label, record.sequence, result.structure);
       outcome.drawing_name = label;
+      if (options_.ensemble && !options_.dotplot_dir.empty()) {
+        const stemloop::Ensemble& pairs = *ensemble_;
+        outcome.dot_plot = stemloop::dot_plot_svg(
+            record.sequence, [&pairs](int i, int j) { return pairs.probability(i, j); },
+            result.structure, label);
+      }
       return {};
     } catch (const stemloop::Error& e) {
       return stemloop_tools::describe(e, "constraint");

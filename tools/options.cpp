@@ -42,6 +42,7 @@ enum LongOnly {
   kInputFormat,
   kStripPseudoknots,
   kSvg,
+  kDotplot,
   kSvgStyle,
 };
 
@@ -227,6 +228,7 @@ std::vector<option> long_options(Program program) {
       {"noClosingGU", no_argument, nullptr, kNoClosingGU},
       {"partition", no_argument, nullptr, 'p'},
       {"svg", required_argument, nullptr, kSvg},
+      {"dotplot", required_argument, nullptr, kDotplot},
       {"svg-style", required_argument, nullptr, kSvgStyle},
   };
   if (program == Program::Fold) {
@@ -418,6 +420,11 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
         if (*optarg == '\0') throw UsageError("--svg needs a folder name");
         opts.svg_dir = optarg;
         break;
+      case kDotplot:
+        if (*optarg == '\0') throw UsageError("--dotplot needs a folder name");
+        opts.dotplot_dir = optarg;
+        needs_p = "--dotplot";
+        break;
       case kSvgStyle:
         opts.svg_style = parse_svg_style(optarg);
         break;
@@ -555,6 +562,8 @@ std::string usage(Program program, const char* name) {
         "      --seed S            seed of the sampling (default 1)\n"
         "      --bpp FILE          write the pair probabilities to FILE\n"
         "      --bpp-cutoff P      least probability of a listed pair (default 0.0001)\n"
+        "      --dotplot DIR       write a dot plot of each record's pair probabilities\n"
+        "                          (MFE pairs below the diagonal) to DIR/NAME.svg\n"
         "      --enforce-constraints  hold -C constraints strictly ('|' '<' '>' '(' ')'\n"
         "                          pair, 'x' stays unpaired), as -p always does\n";
   } else {

@@ -54,6 +54,7 @@ struct ToolOptions {
   InputFormat input_format = InputFormat::Auto;  // eval only
   bool strip_pseudoknots = false;                // eval: drop pairs written with [] {} <>
   std::string svg_dir;                           // write one drawing per record here
+  std::string dotplot_dir;                       // with -p, one dot plot per record here
   stemloop::DrawingStyle svg_style = stemloop::DrawingStyle::Radial;
   bool help = false;
   bool version = false;

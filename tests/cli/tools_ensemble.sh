@@ -8,7 +8,11 @@ EVAL="$1/stemloop-eval"
 printf '>hp\nGGGGAAAACCCC\n>t\nGCGGAUUUAGCUCAGUUGGGAGAGCGCCAGACUGAAGAUCUGGAGGUCCUGUGUUCGAUCCACAGAAUUCGCACCA\n' \
   >"$WORK/in.fa"
 
-check_run "json" 0 "$FOLD" -p --sample 4 --seed 3 --bpp "$WORK/bpp" --format json "$WORK/in.fa"
+check_run "json" 0 "$FOLD" -p --sample 4 --seed 3 --bpp "$WORK/bpp" --dotplot "$WORK/dots" \
+  --format json "$WORK/in.fa"
+# One dot plot per record.
+[ "$(ls "$WORK/dots")" = "$(printf 'hp.svg\nt.svg')" ] || fail "dot plot files"
+grep -q '<svg' "$WORK/dots/hp.svg" || fail "dot plot is no SVG"
 python3 - "$WORK/out" "$WORK/bpp" <<'PY' || fail "json keys or --bpp file"
 import json, sys
 records = [json.loads(line) for line in open(sys.argv[1])]
@@ -52,6 +56,7 @@ assert 0 < r['probability'] <= 1 and 0 <= r['ensemble_defect'] <= 12" "$WORK/out
 check_run "-p -d1" 2 "$FOLD" -p -d1 "$WORK/in.fa"
 grep -q 'dangle mode 0 or 2' "$WORK/err" || fail "-p -d1 message"
 check_run "--sample without -p" 2 "$FOLD" --sample 3 "$WORK/in.fa"
+check_run "--dotplot without -p" 2 "$FOLD" --dotplot "$WORK/dots" "$WORK/in.fa"
 check_run "bad gamma" 2 "$FOLD" -p --mea-gamma x "$WORK/in.fa"
 check_run "unwritable --bpp" 2 "$FOLD" -p --bpp "$WORK/none/bpp" "$WORK/in.fa"
 exit $FAILED
