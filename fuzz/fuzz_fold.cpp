@@ -161,7 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                              forced[static_cast<size_t>(i)] == j;
     // Only a pair forced by the constraint may join bases that cannot pair.
     if (!forced_pair) {
-      FUZZ_CHECK(model().pairs.pair[enc.S[static_cast<size_t>(i)]][enc.S[static_cast<size_t>(j)]] != 0);
+      FUZZ_CHECK(model().pairs.pair[enc.S[static_cast<size_t>(i)]][enc.S[static_cast<size_t>(j)]] !=
+                 0);
     }
     // No lonely pairs: every pair stacks on a neighbour.
     if (opt.noLonelyPairs) {

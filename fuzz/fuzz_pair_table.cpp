@@ -42,7 +42,8 @@ void check_packing(const std::string& s) {
   char* packed = pack_structure(s.c_str());
   FUZZ_CHECK(std::strlen(packed) == (s.size() + 4) / 5);
   char* unpacked = unpack_structure(packed);
-  const size_t kept = s.find_last_not_of('(') == std::string::npos ? 0 : s.find_last_not_of('(') + 1;
+  const size_t kept =
+      s.find_last_not_of('(') == std::string::npos ? 0 : s.find_last_not_of('(') + 1;
   FUZZ_CHECK(std::string(unpacked) == s.substr(0, kept));
   std::free(unpacked);
   std::free(packed);

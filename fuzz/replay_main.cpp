@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
                                   std::istreambuf_iterator<char>()};
     std::fprintf(stderr, "replay: %s (%zu bytes)\n", file.c_str(), bytes.size());
     static const uint8_t kNone = 0;
-    LLVMFuzzerTestOneInput(
-        bytes.empty() ? &kNone : reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    LLVMFuzzerTestOneInput(bytes.empty() ? &kNone : reinterpret_cast<const uint8_t*>(bytes.data()),
+                           bytes.size());
   }
   std::printf("replayed %zu inputs\n", files.size());
   return 0;

@@ -47,12 +47,17 @@ TEST(ClassicApi, FatalMessagesWarningsAndExitStatuses) {
 #endif
       {[] { make_pair_table(")("); }, 1, "", ")(\n\nunbalanced brackets in make_pair_table\n"},
       {[] { make_pair_table("(()"); }, 1, "", "(()\n\nunbalanced brackets in make_pair_table\n"},
-      {[] { pack_structure("((.x))"); }, 1, "", "\npack_structure: illegal charcter in structure\n"},
+      {[] { pack_structure("((.x))"); }, 1, "",
+       "\npack_structure: illegal charcter in structure\n"},
       {[] { energy_set = 3, update_fold_params(); }, 1, "", "\nWhat energy_set are YOU using??\n"},
       {[] { initialize_fold(0); }, 1, "", "\ninitialize_fold: argument must be greater 0\n"},
       {[] { initialize_fold(-3); }, 1, "", "\ninitialize_fold: argument must be greater 0\n"},
       // An empty sequence in a fresh process reaches initialize_fold(0).
-      {[] { char st[1] = ""; fold("", st); }, 1, "", "\ninitialize_fold: argument must be greater 0\n"},
+      {[] {
+         char st[1] = "";
+         fold("", st);
+       },
+       1, "", "\ninitialize_fold: argument must be greater 0\n"},
       {[] { fold_constrained = 1, fold_with_constraint(")(.........."); }, 1, "",
        ")(..........\n\nunbalanced brackets in constraints\n"},
       {[] { fold_constrained = 1, fold_with_constraint("((.)........"); }, 1, "",
@@ -158,8 +163,10 @@ TEST(ClassicEvaluation, KeepsTheCallersEncoding) {
     short *s = S, *s1 = S1;
     const std::vector<short> before(s, s + 10), before1(s1, s1 + 10);
     const float e = energy_of_struct("GGGGAAAACCCCAAA", "((((....))))...");
-    std::printf("%d %d", S == s && S1 == s1 && std::vector<short>(S, S + 10) == before &&
-                             std::vector<short>(S1, S1 + 10) == before1, e < 0.0f);
+    std::printf("%d %d",
+                S == s && S1 == s1 && std::vector<short>(S, S + 10) == before &&
+                    std::vector<short>(S1, S1 + 10) == before1,
+                e < 0.0f);
   });
   EXPECT_EQ(r.out + r.err, "1 1");
 }

@@ -75,15 +75,15 @@ TEST(EvaluateWorked, HandSumsInEveryDangleMode) {
   const char *ml = "GAGGGAAACCCAAGGGAAACCCAC", *mt = "(.(((...)))..(((...))).)";
   const int ml0 = 4 * SGC + hairpin(m, ml, 5, 9, GC) + hairpin(m, ml, 16, 20, GC) + P.MLclosing +
                   P.MLintern[CG] + 2 * P.MLintern[GC] + 4 * P.MLbase;
-  const int ml1 = ml0 + std::min(d5[GC][A], d3[CG][A]) + d3[GC][A] + d5[GC][A] +
-                  std::min(d3[GC][A], d5[CG][A]);
+  const int ml1 =
+      ml0 + std::min(d5[GC][A], d3[CG][A]) + d3[GC][A] + d5[GC][A] + std::min(d3[GC][A], d5[CG][A]);
   const int ml2 = ml0 + d5[GC][A] + d3[CG][A] + d3[GC][A] + d5[GC][A] + d3[GC][A] + d5[CG][A];
   // Two branches that touch: in mode 3 they stack coaxially (C-G on C-G read from the
   // junction) and both pay the C-G branch penalty; base 2 dangles on the closing pair,
   // base 22 before it.
   const char *cx = "GAGGGAAACCCGGGAAACCCAAC", *ct = "(.(((...)))(((...)))..)";
-  const int cx0 = 4 * SGC + hairpin(m, cx, 5, 9, GC) + hairpin(m, cx, 14, 18, GC) + P.MLclosing +
-                  3 * P.MLbase;
+  const int cx0 =
+      4 * SGC + hairpin(m, cx, 5, 9, GC) + hairpin(m, cx, 14, 18, GC) + P.MLclosing + 3 * P.MLbase;
   const int cx1 = cx0 + P.MLintern[CG] + 2 * P.MLintern[GC] + std::min(d5[GC][A], d3[CG][A]) +
                   d3[GC][A] + d5[CG][A];
   const int cx3 = cx0 + P.stack[CG][CG] + 3 * P.MLintern[CG] + d3[CG][A] + d5[CG][A];
@@ -100,21 +100,29 @@ TEST(EvaluateWorked, HandSumsInEveryDangleMode) {
     int expected;
   };
   const Case cases[] = {
-      {h1, s1, with(0), helix1}, {h1, s1, with(1), helix1 + d5[GC][A] + d3[GC][A]},
+      {h1, s1, with(0), helix1},
+      {h1, s1, with(1), helix1 + d5[GC][A] + d3[GC][A]},
       {h1, s1, with(2), helix1 + d5[GC][A] + d3[GC][A]},
-      {h2, s2, with(0), helix2}, {h2, s2, with(2), helix2 + d5[AU][C] + d3[AU][G]},
-      {h3, s3, with(2), helix3}, {h3, s3, with(3), helix3},
+      {h2, s2, with(0), helix2},
+      {h2, s2, with(2), helix2 + d5[AU][C] + d3[AU][G]},
+      {h3, s3, with(2), helix3},
+      {h3, s3, with(3), helix3},
       {"GGGGGACC", "((....))", with(0), plain_tetra + P.TETRA_ENERGY[0]},
       {"GGGGGACC", "((....))", with(0, false, false), plain_tetra},
       {"gggggacc", "((....))", with(0), plain_tetra},
       // Mode 1 gives the A between two helices to the better of its dangles; mode 2 to both.
-      {e1, t1, with(0), two1}, {e1, t1, with(1), two1 + std::min(d3[GC][A], d5[GC][A])},
+      {e1, t1, with(0), two1},
+      {e1, t1, with(1), two1 + std::min(d3[GC][A], d5[GC][A])},
       {e1, t1, with(2), two1 + d3[GC][A] + d5[GC][A]},
       // Without a gap, mode 2 still charges both paired neighbours, mode 1 nothing.
-      {e2, t2, with(1), two2}, {e2, t2, with(2), two2 + d3[GC][G] + d5[GC][C]},
-      {ml, mt, with(0), ml0}, {ml, mt, with(1), ml1}, {ml, mt, with(2), ml2},
+      {e2, t2, with(1), two2},
+      {e2, t2, with(2), two2 + d3[GC][G] + d5[GC][C]},
+      {ml, mt, with(0), ml0},
+      {ml, mt, with(1), ml1},
+      {ml, mt, with(2), ml2},
       {ml, mt, with(3), ml1},  // no two stems touch
-      {cx, ct, with(1), cx1}, {cx, ct, with(3), cx3},
+      {cx, ct, with(1), cx1},
+      {cx, ct, with(3), cx3},
       {l12, u12, with(0, true), energy(m, with(0), l12, u12) + 74},
       {l12, u12, with(3), energy(m, with(1), l12, u12)},  // gaps of two or more: no stacking
       {l7, u7, with(0, true), energy(m, with(0), l7, u7) + 16},
@@ -122,7 +130,8 @@ TEST(EvaluateWorked, HandSumsInEveryDangleMode) {
       // The exterior loop scored as a multiloop piece: each unpaired base MLbase, each pair
       // its branch penalty, which for A-U comes on top of the terminal penalty.
       {h2, s2, with(0, false, true, 'M'), helix2 + P.MLintern[AU] + 2 * P.MLbase},
-      {"GGGAAAACCC", "..........", with(2), 0}, {"", "", with(1), 0}};
+      {"GGGAAAACCC", "..........", with(2), 0},
+      {"", "", with(1), 0}};
   for (const Case& c : cases) {
     EXPECT_EQ(energy(m, c.o, c.seq, c.st), c.expected)
         << c.seq << " " << c.st << " d" << c.o.dangles << " logML " << c.o.logML;
@@ -139,15 +148,17 @@ TEST(EvaluateWorked, HandSumsInEveryDangleMode) {
 // the pair scores as type 7.
 TEST(EvaluateWorked, PairsThatCannotFormWarnOnceAndScoreAsType7) {
   const Model m;
-  const std::pair<const char*, const char*> cases[] = {
-      {"ACCCCA", "(....)"}, {"acccca", "(....)"}, {"GACCCCAC", "((....))"},
-      {"GAACCCCAAGCCCCCAC", "(.(....).(....).)"}};
+  const std::pair<const char*, const char*> cases[] = {{"ACCCCA", "(....)"},
+                                                       {"acccca", "(....)"},
+                                                       {"GACCCCAC", "((....))"},
+                                                       {"GAACCCCAAGCCCCCAC", "(.(....).(....).)"}};
   for (const auto& [seq, st] : cases) {
     const Evaluation e = stemloop::evaluate_structure(m, with(1), seq, st);
     ASSERT_EQ(e.warnings.size(), 1u) << seq;
     const auto& w = e.warnings[0];
     const int i = static_cast<int>(std::string(st).find("(....)")) + 1;
-    EXPECT_EQ(std::make_tuple(w.i, w.j, w.ci, w.cj), std::make_tuple(i, i + 5, seq[i - 1], seq[i - 1]));
+    EXPECT_EQ(std::make_tuple(w.i, w.j, w.ci, w.cj),
+              std::make_tuple(i, i + 5, seq[i - 1], seq[i - 1]));
   }
   EXPECT_EQ(energy(m, with(1), "ACCCCA", "(....)"), hairpin(m, "ACCCCA", 1, 6, 7) + TerminalAU);
   EXPECT_TRUE(stemloop::evaluate_structure(m, {}, "GGGAAACCC", "(((...)))").warnings.empty());
@@ -178,15 +189,18 @@ TEST(EvaluateLoops, BreakdownSumsToTheTotalAndClassifiesEveryLoop) {
       if (p >= loop.j) {
         want = LoopKind::Hairpin;
       } else if (pt[p] == q) {
-        want = p == loop.i + 1 && q == loop.j - 1       ? LoopKind::Stack
+        want = p == loop.i + 1 && q == loop.j - 1     ? LoopKind::Stack
                : (p == loop.i + 1 || q == loop.j - 1) ? LoopKind::Bulge
                                                       : LoopKind::Interior;
         EXPECT_EQ(std::make_pair(loop.p, loop.q), std::make_pair(p, q));
       }
       EXPECT_EQ(loop.kind, want) << st << " loop " << loop.i << "," << loop.j;
     }
-    EXPECT_EQ(std::vector<int>({sum, exterior, static_cast<int>(e.loops.size()), energy(m, o, seq, st)}),
-              std::vector<int>({e.energy, 1, pairs + 1, e.energy})) << seq << "\n" << st;
+    EXPECT_EQ(
+        std::vector<int>({sum, exterior, static_cast<int>(e.loops.size()), energy(m, o, seq, st)}),
+        std::vector<int>({e.energy, 1, pairs + 1, e.energy}))
+        << seq << "\n"
+        << st;
   }
 }
 
@@ -199,23 +213,26 @@ TEST(EvaluateDepth, DeepNestingNeedsNoCallStack) {
     pthread_attr_init(&attr);
     pthread_attr_setstacksize(&attr, 256 * 1024);
     pthread_t th;
-    pthread_create(&th, &attr, [](void*) -> void* {
-      const Model m;
-      int e[3];  // 4600, 4599 and 4598 levels
-      for (int k = 0, levels = 4600; k < 3; k++, levels--) {
-        std::string seq, st;
-        for (int l = 0; l < levels; l++) seq += "GGAAAC", st += "((...)";
-        e[k] = energy(m, with(2), seq + "GAAAC" + std::string(levels, 'C'),
-                      st + "(...)" + std::string(levels, ')'));
-      }
-      const std::string seq = std::string(16000, 'G') + "AAA" + std::string(16000, 'C');
-      const std::string st = std::string(16000, '(') + "..." + std::string(16000, ')');
-      // Every middle level costs the same; the helix is its stacks and its hairpin.
-      std::printf("%d %d", e[0] - e[1] == e[1] - e[2],
-                  energy(m, with(0), seq, st) ==
-                      15999 * m.params.stack[GC][CG] + hairpin(m, seq, 16000, 16004, GC));
-      return nullptr;
-    }, nullptr);
+    pthread_create(
+        &th, &attr,
+        [](void*) -> void* {
+          const Model m;
+          int e[3];  // 4600, 4599 and 4598 levels
+          for (int k = 0, levels = 4600; k < 3; k++, levels--) {
+            std::string seq, st;
+            for (int l = 0; l < levels; l++) seq += "GGAAAC", st += "((...)";
+            e[k] = energy(m, with(2), seq + "GAAAC" + std::string(levels, 'C'),
+                          st + "(...)" + std::string(levels, ')'));
+          }
+          const std::string seq = std::string(16000, 'G') + "AAA" + std::string(16000, 'C');
+          const std::string st = std::string(16000, '(') + "..." + std::string(16000, ')');
+          // Every middle level costs the same; the helix is its stacks and its hairpin.
+          std::printf("%d %d", e[0] - e[1] == e[1] - e[2],
+                      energy(m, with(0), seq, st) ==
+                          15999 * m.params.stack[GC][CG] + hairpin(m, seq, 16000, 16004, GC));
+          return nullptr;
+        },
+        nullptr);
     pthread_join(th, nullptr);
   });
   EXPECT_EQ(result.out + result.err, "1 1");
@@ -234,7 +251,7 @@ TEST(EvaluateInput, MalformedTablesAndStringsAreRejected) {
       ADD_FAILURE() << st << " accepted";
     } catch (const stemloop::Error& e) {
       EXPECT_STREQ(e.what(), st[9] == '\0' ? "string and structure have unequal length"
-                                          : "unbalanced brackets in structure");
+                                           : "unbalanced brackets in structure");
     }
   }
 }

@@ -95,7 +95,7 @@ TEST(ConstraintSetup, MatchesForcingOnePairAtATime) {
     ws.BP.assign(static_cast<size_t>(n) + 2, 0);
     stemloop::make_ptypes(ws, model.pairs.pair, false, constraint.c_str());
     ASSERT_EQ(ws.ptype, constrained_one_by_one(model, seq, constraint)) << seq << "\n"
-                                                                         << constraint;
+                                                                        << constraint;
   }
 }
 
@@ -106,8 +106,8 @@ TEST(KeptFillState, FoldsAsAFreshFolder) {
   const stemloop::Model model;
   stemloop::Folder kept;
   for (int round = 0; round < 24; round++) {
-    const int n = round % 6 == 5 ? 600 + static_cast<int>(rng() % 200)
-                                 : 20 + static_cast<int>(rng() % 180);
+    const int n =
+        round % 6 == 5 ? 600 + static_cast<int>(rng() % 200) : 20 + static_cast<int>(rng() % 180);
     std::string seq;
     for (int k = 0; k < n; k++) seq += "ACGU"[rng() % 4];
     stemloop::FoldOptions opt;
@@ -131,7 +131,8 @@ TEST(KeptFillState, FoldsAsAFreshFolder) {
 long status_kib(const std::string& key) {
   std::ifstream in("/proc/self/status");
   for (std::string line; std::getline(in, line);)
-    if (line.compare(0, key.size() + 1, key + ":") == 0) return std::stol(line.substr(key.size() + 1));
+    if (line.compare(0, key.size() + 1, key + ":") == 0)
+      return std::stol(line.substr(key.size() + 1));
   return -1;
 }
 
@@ -158,8 +159,8 @@ TEST(WorkspaceEstimate, CoversTheMeasuredPeakInEveryMode) {
       });
       ASSERT_EQ(child.status, 0) << child.err;
       const double measured = 1024.0 * std::stol(child.out);
-      const double estimate = static_cast<double>(
-          stemloop::Folder::workspace_bytes(static_cast<int>(seq.size()), opt));
+      const double estimate =
+          static_cast<double>(stemloop::Folder::workspace_bytes(static_cast<int>(seq.size()), opt));
       EXPECT_GE(estimate, 0.95 * measured) << "dangles " << dangles << " threads " << threads;
       EXPECT_LE(estimate, 1.25 * measured + (1 << 20))
           << "dangles " << dangles << " threads " << threads;

@@ -129,10 +129,13 @@ void expect_obeys(const Rule& allowed, const std::string& cons, const FoldResult
 // structure that reaches it. One folder serves all lengths, shorter after longer.
 TEST(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
   // temperature, noGU, dangles, noLonelyPairs
-  for (const auto& [temperature, noGU, dangles, noLP] :
-       {std::tuple(37.0, false, 0, false), {37.0, false, 2, false}, {20.0, false, 0, false},
-        {20.0, false, 2, false}, {37.0, true, 2, false}, {37.0, false, 0, true},
-        {55.0, false, 2, true}}) {
+  for (const auto& [temperature, noGU, dangles, noLP] : {std::tuple(37.0, false, 0, false),
+                                                         {37.0, false, 2, false},
+                                                         {20.0, false, 0, false},
+                                                         {20.0, false, 2, false},
+                                                         {37.0, true, 2, false},
+                                                         {37.0, false, 0, true},
+                                                         {55.0, false, 2, true}}) {
     const Model model = make_model(temperature, noGU);
     FoldOptions fo;
     fo.dangles = dangles;
@@ -269,9 +272,12 @@ TEST(FoldErrors, NothingToTraceAndARejectedConstraint) {
   const Model model;
   Folder folder;
   // In the last, 1 and n pair, but under the lonely-pair rule (1,n) needs (2,n-1).
-  for (const auto& [type, noLP, seq] :
-       {std::tuple('C', false, "GGGGGGGGGGGG"), {'M', false, "GGGGGGGGGGGG"}, {'C', false, "GGGC"},
-        {'M', false, "GGGC"}, {'C', true, "GAAAGGGAAACCCAAAC"}, {'C', false, "GAAAGGGAAACCCAAAC"}}) {
+  for (const auto& [type, noLP, seq] : {std::tuple('C', false, "GGGGGGGGGGGG"),
+                                        {'M', false, "GGGGGGGGGGGG"},
+                                        {'C', false, "GGGC"},
+                                        {'M', false, "GGGC"},
+                                        {'C', true, "GAAAGGGAAACCCAAAC"},
+                                        {'C', false, "GAAAGGGAAACCCAAAC"}}) {
     FoldOptions fo;
     fo.backtrack_type = type, fo.noLonelyPairs = noLP;
     const bool fails = noLP || seq[1] != 'A';

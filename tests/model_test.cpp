@@ -1,5 +1,7 @@
 // The energy model below folding: alphabets and pair matrices, temperature scaling of
 // the working tables, and the loop energy functions, on worked numbers.
+#include "stemloop/model.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +12,6 @@
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"
-#include "stemloop/model.hpp"
 
 namespace {
 
@@ -57,8 +58,7 @@ TEST(Alphabet, EncodingsAndPairMatrices) {
   const auto enc = stemloop::encode_sequence("ABAB", gc);
   EXPECT_EQ(enc.S, Codes({4, 1, 2, 1, 2}));
   EXPECT_EQ(enc.S1, Codes({4, 3, 2, 3, 2}));
-  EXPECT_EQ(Ints({gc.pair[1][2], gc.pair[2][1], gc.pair[1][1], gc.pair[1][3]}),
-            Ints({2, 1, 0, 0}));
+  EXPECT_EQ(Ints({gc.pair[1][2], gc.pair[2][1], gc.pair[1][1], gc.pair[1][3]}), Ints({2, 1, 0, 0}));
   EXPECT_EQ(stemloop::encode_sequence("Z", gc).S, Codes({1, 0}));
   EXPECT_EQ(Ints({au.pair[1][2], au.pair[2][1]}), Ints({5, 6}));
   EXPECT_EQ(stemloop::encode_sequence("AB", au).S1, Codes({2, 1, 4}));
@@ -76,19 +76,36 @@ EnergyParams scaled(double temperature) {
 TEST(Scaling, WorkedNumbersAtFiveTemperatures) {
   const EnergyParams p37 = scaled(37.0), warm = scaled(47.0), cold = scaled(0.0),
                      hot = scaled(100.0);
-  const std::pair<int, int> worked[] = {
-      {p37.hairpin[3], 570}, {p37.stack[1][1], -240}, {p37.MLclosing, 340},
-      {p37.MLintern[2], 40}, {p37.MLintern[3], 90}, {p37.MLintern[7], 90},
-      {p37.TETRA_ENERGY[0], -300}, {p37.hairpin[0], ENERGY_INF}, {p37.stack[0][3], ENERGY_INF},
-      {p37.dangle5[0][1], 0}, {p37.dangle3[1][0], 0}, {p37.int11[2][2][3][3], -210},
-      {p37.int21[2][1][4][2][4], 120}, {p37.int22[1][1][4][3][4][3], -420},
-      {warm.hairpin[3], 588}, {warm.stack[1][1], -213},  // -213.56
-      {warm.MLclosing, 350}, {warm.MLintern[1], 41}, {warm.MLintern[5], 91},
-      {warm.TETRA_ENERGY[0], -296}, {warm.hairpin[0], 1032242}, {scaled(27.0).hairpin[0], 967757},
-      {cold.stack[1][1], -337}, {cold.hairpin[3], 502}, {cold.TETRA_ENERGY[0], -311},
-      {cold.dangle5[2][3], -54}, {cold.dangle3[1][1], -185},
-      {hot.dangle5[2][3], 0}, {hot.dangle3[1][1], 0},  // 93 and 17 before the clamp
-      {hot.stack[0][0], ENERGY_INF}};
+  const std::pair<int, int> worked[] = {{p37.hairpin[3], 570},
+                                        {p37.stack[1][1], -240},
+                                        {p37.MLclosing, 340},
+                                        {p37.MLintern[2], 40},
+                                        {p37.MLintern[3], 90},
+                                        {p37.MLintern[7], 90},
+                                        {p37.TETRA_ENERGY[0], -300},
+                                        {p37.hairpin[0], ENERGY_INF},
+                                        {p37.stack[0][3], ENERGY_INF},
+                                        {p37.dangle5[0][1], 0},
+                                        {p37.dangle3[1][0], 0},
+                                        {p37.int11[2][2][3][3], -210},
+                                        {p37.int21[2][1][4][2][4], 120},
+                                        {p37.int22[1][1][4][3][4][3], -420},
+                                        {warm.hairpin[3], 588},
+                                        {warm.stack[1][1], -213},  // -213.56
+                                        {warm.MLclosing, 350},
+                                        {warm.MLintern[1], 41},
+                                        {warm.MLintern[5], 91},
+                                        {warm.TETRA_ENERGY[0], -296},
+                                        {warm.hairpin[0], 1032242},
+                                        {scaled(27.0).hairpin[0], 967757},
+                                        {cold.stack[1][1], -337},
+                                        {cold.hairpin[3], 502},
+                                        {cold.TETRA_ENERGY[0], -311},
+                                        {cold.dangle5[2][3], -54},
+                                        {cold.dangle3[1][1], -185},
+                                        {hot.dangle5[2][3], 0},
+                                        {hot.dangle3[1][1], 0},  // 93 and 17 before the clamp
+                                        {hot.stack[0][0], ENERGY_INF}};
   for (size_t k = 0; k < std::size(worked); k++)
     EXPECT_EQ(worked[k].first, worked[k].second) << "worked number " << k;
   EXPECT_DOUBLE_EQ(p37.lxc, 107.856);
@@ -120,7 +137,8 @@ TEST_F(Loops, HairpinsStacksBulgesAndInteriorLoops) {
       {E.two_pair_loop(1, 0, 1, 2, 1, 1, 1, 1), 380 + P.stack[1][2]},
       {E.two_pair_loop(0, 2, 5, 6, 1, 1, 1, 1), 280 + 50 + 50},
       // 1x3: size 4, asymmetry 2 x 50, both mismatches.
-      {E.two_pair_loop(1, 3, 1, 2, 1, 3, 1, 3), 170 + 100 + P.mismatchI[1][1][3] + P.mismatchI[2][3][1]},
+      {E.two_pair_loop(1, 3, 1, 2, 1, 3, 1, 3),
+       170 + 100 + P.mismatchI[1][1][3] + P.mismatchI[2][3][1]},
       // 1x15: asymmetry capped at MAX_NINIO.
       {E.two_pair_loop(1, 15, 1, 2, 4, 4, 4, 4),
        P.internal_loop[16] + 300 + P.mismatchI[1][4][4] + P.mismatchI[2][4][4]},

@@ -26,8 +26,8 @@ TEST(ToolsEvalRecords, SplitStructureLine) {
 
 TEST(ToolsOutput, JsonStrings) {
   EXPECT_EQ(json_string("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\td\\u0001\"");
-  EXPECT_EQ(json_string("\xc3\xa9"), "\"\xc3\xa9\"");                  // valid UTF-8 kept
-  EXPECT_EQ(json_string("\xff\xc3"), "\"\\ufffd\\ufffd\"");            // invalid bytes replaced
+  EXPECT_EQ(json_string("\xc3\xa9"), "\"\xc3\xa9\"");                   // valid UTF-8 kept
+  EXPECT_EQ(json_string("\xff\xc3"), "\"\\ufffd\\ufffd\"");             // invalid bytes replaced
   EXPECT_EQ(json_string("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");  // no surrogates
 }
 

@@ -67,8 +67,12 @@ TEST(PairTable, ParsesInBothLayersAndRejectsMalformedInput) {
 TEST(Pack, ByteValuesAndRoundTrip) {
   // Trailing '(' do not survive the round trip.
   const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"", "", ""},           {".....", "\x7a", "....."},         {"(((((", "\x01", ""},
-      {")))))", "\xf3", ")))))"}, {"((...))", "\x0e\xd9", "((...))"}, {".....(", "\x7a\x01", "....."}};
+      {"", "", ""},
+      {".....", "\x7a", "....."},
+      {"(((((", "\x01", ""},
+      {")))))", "\xf3", ")))))"},
+      {"((...))", "\x0e\xd9", "((...))"},
+      {".....(", "\x7a\x01", "....."}};
   for (const auto& [structure, bytes, unpacked] : cases) {
     EXPECT_EQ(take(pack_structure(structure)), bytes) << structure;
     EXPECT_EQ(take(unpack_structure(bytes)), unpacked);
@@ -83,15 +87,18 @@ TEST(Pack, ByteValuesAndRoundTrip) {
 }
 
 TEST(Distance, HammingAndBasePairDistance) {
-  const std::tuple<const char*, const char*, int, int> cases[] = {  // a, b, hamming, bp
+  const std::tuple<const char*, const char*, int, int> cases[] = {
+      // a, b, hamming, bp
       {"((..))", "(....)", 2, 1}, {"((..))", "((..))", 0, 0},
-      {"(())..", "..(())", 6, 4},  // shifted pairs share nothing
-      {"()()", "(())", 2, 4},      {"((..))..", "((..))", 0, 0},  // the common length only
+      {"(())..", "..(())", 6, 4},                                // shifted pairs share nothing
+      {"()()", "(())", 2, 4},     {"((..))..", "((..))", 0, 0},  // the common length only
       {"ACGU", "AGGUAA", 1, 0},
   };
   for (const auto& [a, b, ham, bp] : cases)
-    EXPECT_EQ(std::vector<int>({hamming(a, b), hamming(b, a), bp_distance(a, b), bp_distance(b, a)}),
-              std::vector<int>({ham, ham, bp, bp})) << a << " " << b;
+    EXPECT_EQ(
+        std::vector<int>({hamming(a, b), hamming(b, a), bp_distance(a, b), bp_distance(b, a)}),
+        std::vector<int>({ham, ham, bp, bp}))
+        << a << " " << b;
 }
 
 TEST(Stream, GetLineReadsLinesOfAnyLengthAndFilecopyEveryByte) {

@@ -120,11 +120,12 @@ bool Reporter::open_pairs_file(const std::string& path) { return output_.open_pa
 void Reporter::write(const std::string& text) { output_.append(text); }
 
 void Reporter::take(Outcome& outcome) {
-  for (auto [files, svg] : {std::pair{&drawings_, &outcome.drawing},
-                            std::pair{&dot_plots_, &outcome.dot_plot}}) {
+  for (auto [files, svg] :
+       {std::pair{&drawings_, &outcome.drawing}, std::pair{&dot_plots_, &outcome.dot_plot}}) {
     if (svg->empty()) continue;
     std::string why;
-    output_.whole([&, files = files, svg = svg] { why = files->write(outcome.drawing_name, *svg); });
+    output_.whole(
+        [&, files = files, svg = svg] { why = files->write(outcome.drawing_name, *svg); });
     if (!why.empty()) {
       outcome.err += std::string(name_) + ": " + why + "\n";
       write_failed_ = true;

@@ -66,7 +66,11 @@ class Reporter {
  public:
   Reporter(const char* name, SafeOutput& output, const std::string& svg_dir,
            const std::string& dotplot_dir)
-      : name_(name), progress_(name), output_(output), drawings_(svg_dir), dot_plots_(dotplot_dir) {}
+      : name_(name),
+        progress_(name),
+        output_(output),
+        drawings_(svg_dir),
+        dot_plots_(dotplot_dir) {}
   // Sends the outcomes' pair listings to `path`; false, with errno, when it cannot be written.
   bool open_pairs_file(const std::string& path);
   void write(const std::string& text);

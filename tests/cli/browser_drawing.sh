@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# A browser renders a drawing: headless Chromium turns the SVG of a folded tRNA into a
-# PNG, which must not be blank, and the page the browser built must hold one base
-# element per base, placed where its pair lines end, with the folded structure's pairs.
+# A browser renders a drawing and a dot plot: headless Chromium turns the SVGs of a
+# folded tRNA into PNGs, which must not be blank, and the drawing's page as the browser
+# built it must hold one base element per base, placed where its pair lines end, with
+# the folded structure's pairs.
 # Skipped, with one line saying so, where Chromium is not installed.
 # Usage: browser_drawing.sh BUILD_DIR
 source "$(dirname "$0")/common.bash"
@@ -14,12 +15,16 @@ fi
 
 printf '>tRNA phe\nGCGGAUUUAGCUCAGUUGGGAGAGCGCCAGACUGAAGAUCUGGAGGUCCUGUGUUCGAUCCACAGAAUUCGCACCA\n' |
   "$FOLD" --svg "$WORK/svg" --format tsv >"$WORK/folded.tsv" || fail "fold"
+printf '>tRNA phe\nGCGGAUUUAGCUCAGUUGGGAGAGCGCCAGACUGAAGAUCUGGAGGUCCUGUGUUCGAUCCACAGAAUUCGCACCA\n' |
+  "$FOLD" -p --dotplot "$WORK/dots" >/dev/null || fail "fold -p --dotplot"
 browse() {
   timeout 60 "$BROWSER" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
     --user-data-dir="$WORK/profile" "$@" 2>/dev/null
 }
 browse --screenshot="$WORK/trna.png" --window-size=400,460 "file://$WORK/svg/tRNA_phe.svg" \
+  >/dev/null
+browse --screenshot="$WORK/dots.png" --window-size=500,500 "file://$WORK/dots/tRNA_phe.svg" \
   >/dev/null
 browse --dump-dom "file://$WORK/svg/tRNA_phe.svg" >"$WORK/dom.svg"
 
@@ -28,34 +33,38 @@ import re, struct, sys, zlib
 work = sys.argv[1]
 structure = open(work + '/folded.tsv').read().split('\n')[1].split('\t')[2]
 
-# The picture: decode the PNG and count pixels that are neither white nor grey.
-data = open(work + '/trna.png', 'rb').read()
-assert data[:8] == b'\x89PNG\r\n\x1a\n'
-chunks, at = {}, 8
-while at < len(data):
-    length, kind = struct.unpack('>I4s', data[at:at + 8])
-    chunks.setdefault(kind, b'')
-    chunks[kind] += data[at + 8:at + 8 + length]
-    at += 12 + length
-width, height, depth, colour = struct.unpack('>IIBB', chunks[b'IHDR'][:10])
-assert depth == 8 and colour in (2, 6), (depth, colour)
-step = 4 if colour == 6 else 3
-raw, rows, previous = zlib.decompress(chunks[b'IDAT']), [], bytearray(width * step)
-for y in range(height):
-    line = raw[y * (width * step + 1):(y + 1) * (width * step + 1)]
-    kind, row = line[0], bytearray(line[1:])
-    for x in range(len(row)):
-        a = row[x - step] if x >= step else 0
-        b, c = previous[x], previous[x - step] if x >= step else 0
-        p = a + b - c
-        pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-        pred = [0, a, b, (a + b) // 2, a if pa <= pb and pa <= pc else b if pb <= pc else c][kind]
-        row[x] = (row[x] + pred) & 255
-    rows.append(row)
-    previous = row
-coloured = sum(1 for row in rows for x in range(0, len(row), step)
-               if max(row[x:x + 3]) - min(row[x:x + 3]) > 40)
+# The pictures: decode each PNG and count pixels that are neither white nor grey.
+def coloured_pixels(path):
+  data = open(path, 'rb').read()
+  assert data[:8] == b'\x89PNG\r\n\x1a\n'
+  chunks, at = {}, 8
+  while at < len(data):
+      length, kind = struct.unpack('>I4s', data[at:at + 8])
+      chunks.setdefault(kind, b'')
+      chunks[kind] += data[at + 8:at + 8 + length]
+      at += 12 + length
+  width, height, depth, colour = struct.unpack('>IIBB', chunks[b'IHDR'][:10])
+  assert depth == 8 and colour in (2, 6), (depth, colour)
+  step = 4 if colour == 6 else 3
+  raw, rows, previous = zlib.decompress(chunks[b'IDAT']), [], bytearray(width * step)
+  for y in range(height):
+      line = raw[y * (width * step + 1):(y + 1) * (width * step + 1)]
+      kind, row = line[0], bytearray(line[1:])
+      for x in range(len(row)):
+          a = row[x - step] if x >= step else 0
+          b, c = previous[x], previous[x - step] if x >= step else 0
+          p = a + b - c
+          pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+          pred = [0, a, b, (a + b) // 2, a if pa <= pb and pa <= pc else b if pb <= pc else c][kind]
+          row[x] = (row[x] + pred) & 255
+      rows.append(row)
+      previous = row
+  return sum(1 for row in rows for x in range(0, len(row), step)
+                 if max(row[x:x + 3]) - min(row[x:x + 3]) > 40)
+
+coloured = coloured_pixels(work + '/trna.png')
 assert coloured > 2000, coloured
+assert coloured_pixels(work + '/dots.png') > 500, 'blank dot plot'
 
 # The page as the browser parsed it: bases, their partners and the pair lines' ends.
 dom = open(work + '/dom.svg').read()

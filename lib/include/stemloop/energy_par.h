@@ -11,20 +11,20 @@
 extern "C" {
 #endif
 
-extern const double Tmeasure;        /* kelvin of the 37 tables: 310.15 */
-extern const double lxc37;           /* loop-size log extrapolation: 107.856 */
+extern const double Tmeasure; /* kelvin of the 37 tables: 310.15 */
+extern const double lxc37;    /* loop-size log extrapolation: 107.856 */
 extern const int stack37[8][8], enthalpies[8][8];
 extern const int hairpin37[31], bulge37[31], internal_loop37[31];
 extern const int mismatchI37[8][5][5], mismatchH37[8][5][5], mism_H[8][5][5];
 extern const int dangle5_37[8][5], dangle3_37[8][5], dangle5_H[8][5], dangle3_H[8][5];
 extern const int ML_BASE37, ML_closing37, ML_intern37, MAX_NINIO;
 extern const int F_ninio37[5];
-extern const char Tetraloops[561];   /* 7 characters per entry, room for 80 */
+extern const char Tetraloops[561]; /* 7 characters per entry, room for 80 */
 extern const int TETRA_ENERGY37[80];
 extern const int TETRA_ENTH37;
-extern const char Triloops[241];     /* 6 characters per entry, room for 40 */
+extern const char Triloops[241]; /* 6 characters per entry, room for 40 */
 extern const int Triloop_E37[40];
-extern const int TerminalAU;         /* penalty of a helix end other than C-G or G-C: 50 */
+extern const int TerminalAU; /* penalty of a helix end other than C-G or G-C: 50 */
 extern const int int11_37[8][8][5][5], int11_H[8][8][5][5];
 extern const int int21_37[8][8][5][5][5], int21_H[8][8][5][5][5];
 extern const int int22_37[8][8][5][5][5][5], int22_H[8][8][5][5][5][5];

@@ -74,7 +74,8 @@ struct FillState {
     // Every lane of au_col a bulge takes is written earlier in the same fill, by
     // store_inner_terms; the others only meet kOutOfLoop costs or the lane mask.
     au_col.resize((static_cast<size_t>(n) + 2) * 2 * static_cast<size_t>(ring));
-    if (candidates.size() < static_cast<size_t>(n) + 1) candidates.resize(static_cast<size_t>(n) + 1);
+    if (candidates.size() < static_cast<size_t>(n) + 1)
+      candidates.resize(static_cast<size_t>(n) + 1);
     for (int j = 0; j <= n; j++) {
       candidates[static_cast<size_t>(j)].k.clear();
       candidates[static_cast<size_t>(j)].piece.clear();

@@ -39,7 +39,8 @@ int OutsideTables::branch_outside(int i, int j) const {
   // [i .. j] after unpaired bases
   const int v = Uo_(i, j);
   // [k .. i-1] holding branches, then (i ... j)
-  const int split = kernels::kernel_set().min_sum(So_.line(j) + 1, M_cols_.line(i - 1) + 1, i - MIN_HAIRPIN - 2);
+  const int split =
+      kernels::kernel_set().min_sum(So_.line(j) + 1, M_cols_.line(i - 1) + 1, i - MIN_HAIRPIN - 2);
   return or_impossible(std::min(v, split));
 }
 
@@ -56,7 +57,8 @@ void OutsideTables::fill_row(int i) {
     // [i .. j] . inside a longer part, or [i .. j] (j+1 ... l) before the part's last branch
     const int m = next_free ? Mo_(i, j + 1) + u : kImpossible;
     const int l0 = j + MIN_HAIRPIN + 2;
-    const int split = kernels::kernel_set().min_sum(so.data() + l0, B_rows_.line(j + 1) + l0, n + 1 - l0);
+    const int split =
+        kernels::kernel_set().min_sum(so.data() + l0, B_rows_.line(j + 1) + l0, n + 1 - l0);
     Mo_(i, j) = or_impossible(std::min(m, split));
     so[static_cast<size_t>(j)] = So_(i, j) = std::min(Mo_(i, j), M2o_(i, j));
     // . [i .. j]: unpaired bases before a part's only branch
@@ -110,8 +112,8 @@ void OutsideTables::push_interior_loops(int i) {
       if (!EnergyTerms::is_generic_interior(left, right)) continue;
       const int size = x_.terms().interior_size(left, right);
       const int q0 = p + MIN_HAIRPIN + 1;
-      kernels::kernel_set().min_into(in + q0, outer.data() + q0 + right + 1, size, free_after + q0, right,
-                        n - right - q0);
+      kernels::kernel_set().min_into(in + q0, outer.data() + q0 + right + 1, size, free_after + q0,
+                                     right, n - right - q0);
     }
   }
 }

@@ -119,8 +119,8 @@ void SuboptTables::fill() {
       U[sj] = std::min(B_(i, j), may_be_unpaired(i) ? U_below[sj] + u : kImpossible);
       // [i .. k-1] holding branches, then the branch (k, j)
       const int k0 = i + MIN_HAIRPIN + 2;
-      const int split = or_impossible(
-          kernels::kernel_set().min_sum(M_row(i) + k0 - 1, branch_column(j) + k0, j - MIN_HAIRPIN - k0));
+      const int split = or_impossible(kernels::kernel_set().min_sum(
+          M_row(i) + k0 - 1, branch_column(j) + k0, j - MIN_HAIRPIN - k0));
       // ... j: base j unpaired
       const bool j_free = may_be_unpaired(j);
       M_(i, j) = or_impossible(std::min({j_free ? M(i, j - 1) + u : kImpossible, U[sj], split}));
@@ -148,7 +148,8 @@ void SuboptTables::interior_loops(int i, std::vector<int>& loops) const {
       const int size = E_.interior_size(left, right);
       // q = j - right - 1
       const int j0 = p + right + MIN_HAIRPIN + 2;
-      kernels::kernel_set().min_into(best + j0, in + j0 - right - 1, size, free_before + j0, right, n + 1 - j0);
+      kernels::kernel_set().min_into(best + j0, in + j0 - right - 1, size, free_before + j0, right,
+                                     n + 1 - j0);
     }
   }
   for (int j = i + MIN_HAIRPIN + 1; j <= n; j++)
