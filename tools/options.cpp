@@ -177,6 +177,9 @@ void check_suboptimal(ToolOptions& opts, const Given& given) {
   if (!opts.subopt && given.band_detail) throw UsageError("--max and --sorted need --subopt");
   if (!opts.zuker && given.zuker_detail) throw UsageError("--window and --percent need --zuker");
   if (!opts.subopt && !opts.zuker) return;
+  if (opts.ensemble)
+    throw UsageError(std::string(opts.subopt ? "--subopt" : "--zuker") +
+                     " and -p cannot be combined");
   if (given.dangles && opts.fold.dangles % 2 == 1) {
     throw UsageError(std::string(opts.subopt ? "--subopt" : "--zuker") +
                      " needs -d 0 or -d 2: in modes 1 and 3 one structure has several energies");

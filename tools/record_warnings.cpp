@@ -32,8 +32,9 @@ std::string unpairable_letters(const std::string& sequence, const ToolOptions& o
   if (found.empty()) return {};
   std::string names;
   for (char c : found) names += (names.empty() ? "" : ", ") + std::string(1, c);
-  return (found.size() == 1 ? "letter " : "letters ") + names +
-         (found.size() == 1 ? " is" : " are") + " not A, C, G, U or T and never pair";
+  const bool one = found.size() == 1;
+  return (one ? "letter " : "letters ") + names + (one ? " is" : " are") +
+         " not A, C, G, U or T and never " + (one ? "pairs" : "pair");
 }
 
 std::vector<std::string> short_hairpins(const stemloop::PairTable& table) {

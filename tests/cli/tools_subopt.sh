@@ -51,7 +51,7 @@ printf '%s\n%s\n' "$SEQ" "xxxx|............................................>" |
   [ "$(wc -l <"$WORK/constrained")" -gt 10 ] || fail "-C: a structure breaks the constraints"
 
 for args in "-d 1 --subopt 1" "--subopt -1" "--subopt 1 --max 0" "--sorted" "--window 2" \
-  "--subopt 1 --zuker 2" "-d3 --zuker 2" "--zuker 0"; do
+  "--subopt 1 --zuker 2" "-d3 --zuker 2" "--zuker 0" "-p --subopt 1"; do
   check_run "$args" 2 "$FOLD" $args <<<"$SEQ"
   [ "$(wc -l <"$WORK/err")" -eq 1 ] && [ ! -s "$WORK/out" ] || fail "$args: one line, no output"
 done
