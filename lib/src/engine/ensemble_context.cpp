@@ -1,4 +1,5 @@
 // The sequence, options and pair rules one ensemble computation reads.
+#include <algorithm>
 #include <cmath>
 
 #include "engine/ensemble_recursions.hpp"
@@ -31,7 +32,8 @@ BoltzmannRing::BoltzmannRing(double rt, double log_unit, int n)
     : per_unit_(1.0 / (100.0 * rt)),
       log_unit_(log_unit),
       cache_(2 * kCached),
-      unit_(static_cast<size_t>(n) + 2) {
+      // Loop tables are built for every size up to MAX_INTERIOR + 2 bases, whatever n.
+      unit_(static_cast<size_t>(std::max(n, MAX_INTERIOR + 2)) + 2) {
   for (int k = 0; k < 2 * kCached; k++)
     cache_[static_cast<size_t>(k)] = std::exp(-(k - kCached) * per_unit_);
   for (size_t k = 0; k < unit_.size(); k++) unit_[k] = std::exp(log_unit * static_cast<double>(k));
