@@ -33,11 +33,28 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+double peak_mb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+// Runs `body` in a child process, so that the peak memory it reports is its own.
+template <class Body>
+void in_child(Body body) {
+  std::fflush(stdout);
+  if (fork() == 0) {
+    body();
+    std::fflush(stdout);
+    _exit(0);
+  }
+  int status = 0;
+  wait(&status);
+}
+
 // Folds one sequence of length n in a child; prints seconds, peak MB and cells per second.
 void bench_length(int n, int threads) {
-  std::fflush(stdout);
-  const pid_t pid = fork();
-  if (pid == 0) {
+  in_child([&] {
     std::mt19937 rng(static_cast<unsigned>(n));
     const std::string seq = random_rna(rng, n);
     const stemloop::Model model;
@@ -47,24 +64,16 @@ void bench_length(int n, int threads) {
     options.threads = threads;
     const stemloop::FoldResult r = folder.fold(model, options, seq);
     const double secs = seconds_since(start);
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     const double cells = 0.5 * n * (n + 1.0);
-    std::printf("%8d %8d %10.3f %10.1f %14.3g %10.2f\n", n, threads, secs, usage.ru_maxrss / 1024.0,
-                cells / secs, r.kcal);
-    std::fflush(stdout);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
+    std::printf("%8d %8d %10.3f %10.1f %14.3g %10.2f\n", n, threads, secs, peak_mb(), cells / secs,
+                r.kcal);
+  });
 }
 
 // The partition function and every pair probability of one sequence of length n, in a
 // child; prints seconds and peak MB.
 void bench_ensemble(int n, int threads) {
-  std::fflush(stdout);
-  const pid_t pid = fork();
-  if (pid == 0) {
+  in_child([&] {
     std::mt19937 rng(static_cast<unsigned>(n));
     const std::string seq = random_rna(rng, n);
     const stemloop::Model model;
@@ -76,13 +85,9 @@ void bench_ensemble(int n, int threads) {
     const double secs = seconds_since(start);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("%8d %8d %10.3f %10.1f %14.4f\n", n, threads, secs, usage.ru_maxrss / 1024.0,
+    std::printf("%8d %8d %10.3f %10.1f %14.4f\n", n, threads, secs, peak_mb(),
                 ensemble.free_energy());
-    std::fflush(stdout);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
+  });
 }
 
 // Folds `count` sequences of `length` bases on `threads` threads, one Folder each.
@@ -106,17 +111,10 @@ void bench_batch(int count, int length, int threads) {
               length, threads, secs, count / secs);
 }
 
-double peak_mb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;
-}
-
 // The first `count` structures of a band of `delta` kcal/mol of a 200-base sequence,
 // streamed, in a child so that the peak memory is the enumeration's own.
 void bench_band(int delta, size_t count) {
-  std::fflush(stdout);
-  if (fork() == 0) {
+  in_child([&] {
     std::mt19937 rng(200);
     const std::string seq = random_rna(rng, 200);
     const stemloop::Model model;
@@ -128,18 +126,13 @@ void bench_band(int delta, size_t count) {
     const size_t found = folder.band(band, [](const std::string&, int) { return true; });
     std::printf("subopt band: 200 bases, %d kcal/mol, first %zu structures: %.3f s, peak %.1f MB\n",
                 delta, found, seconds_since(start), peak_mb());
-    std::fflush(stdout);
-    _exit(0);
-  }
-  int status = 0;
-  wait(&status);
+  });
 }
 
 // The best structure through every pair and ten distinct structures, against the MFE
 // fold of the same sequence (both mode 2).
 void bench_zuker(int n) {
-  std::fflush(stdout);
-  if (fork() == 0) {
+  in_child([&] {
     std::mt19937 rng(static_cast<unsigned>(n));
     const std::string seq = random_rna(rng, n);
     const stemloop::Model model;
@@ -155,11 +148,7 @@ void bench_zuker(int n) {
     std::printf(
         "zuker: %d bases, %zu structures: %.3f s (MFE fold %.3f s, ratio %.1f), peak %.1f MB\n", n,
         r.structures.size(), zuker, fold, zuker / fold, peak_mb());
-    std::fflush(stdout);
-    _exit(0);
-  }
-  int status = 0;
-  wait(&status);
+  });
 }
 
 }  // namespace

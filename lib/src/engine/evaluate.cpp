@@ -57,6 +57,11 @@ class Walker {
 
  private:
   int type_of(int x, int y) const { return pm_.pair[S_[x]][S_[y]]; }
+  // The type loops score (x, y) with: a pair the bases cannot form counts as nonstandard.
+  int scoring_type(int x, int y) const {
+    const int t = type_of(x, y);
+    return t == 0 ? kPairNonstandard : t;
+  }
 
   void record(LoopKind kind, int i, int j, int p, int q, int energy) {
     result_.energy += energy;
@@ -97,8 +102,7 @@ class Walker {
   // 1 and 3 only unpaired neighbours dangle, and a base between two helices counts once,
   // on the helix it stabilises more.
   int exterior_helix(int i, int j, Dangling& dangling) const {
-    const int raw = type_of(i, j);
-    const int t = raw == 0 ? kPairNonstandard : raw;
+    const int t = scoring_type(i, j);
     const int mode = E_.dangles();
     if (mode == 2) return E_.exterior_branch(t, i > 1 ? S1_[i - 1] : -1, j < n_ ? S1_[j + 1] : -1);
     int E = E_.terminal(t);
@@ -116,13 +120,10 @@ class Walker {
     return E;
   }
 
-  // Type of (x, y) for scoring; a pair the bases cannot form is warned about and scored
-  // as nonstandard.
+  // scoring_type(x, y), with a warning for a pair the bases cannot form.
   int scored_type(int x, int y) {
-    const int t = type_of(x, y);
-    if (t != 0) return t;
-    warn(x < y ? x : y, x < y ? y : x);
-    return kPairNonstandard;
+    if (type_of(x, y) == 0) warn(x < y ? x : y, x < y ? y : x);
+    return scoring_type(x, y);
   }
 
   // Every loop enclosed by the pair (i, pt[i]): down each helix iteratively, one pending
@@ -189,11 +190,7 @@ class Walker {
     const int j = pt_[i];
     std::vector<Stem> stems;
     std::vector<int> gap;  // gap[m]: unpaired bases before stem m
-    auto stem_type = [&](int x, int y) {
-      int t = type_of(x, y);
-      return t == 0 ? kPairNonstandard : t;
-    };
-    stems.push_back(Stem{j, i, stem_type(j, i)});
+    stems.push_back(Stem{j, i, scoring_type(j, i)});
     gap.push_back(0);
     int u = 0, prev_three = i;
     for (int p = i + 1; p < j;) {
@@ -201,7 +198,7 @@ class Walker {
         p++;
         continue;
       }
-      stems.push_back(Stem{p, pt_[p], stem_type(p, pt_[p])});
+      stems.push_back(Stem{p, pt_[p], scoring_type(p, pt_[p])});
       gap.push_back(p - prev_three - 1);
       u += p - prev_three - 1;
       prev_three = pt_[p];

@@ -112,6 +112,7 @@ struct FillState {
     for (int a = 0; a < kPairTypes; a++) {
       for (int b = 0; b < kPairTypes; b++) {
         const int ua = x.E.rtype(a), ub = x.E.rtype(b);
+        closing_stack[a * kPairTypes + b] = ub != 0 ? x.E.coaxial_stack(a, ub) : kNoStack;
         branch_stack[a * kPairTypes + b] =
             (ua != 0 && ub != 0) ? x.E.coaxial_stack(ua, ub) : kNoStack;
       }
@@ -185,6 +186,9 @@ struct FillState {
   std::vector<int> c_col, fml_col;
   std::vector<int8_t> ptype_col;
   int branch_stack[kPairTypes * kPairTypes] = {};
+  // (i (i+1 k) ... j): a closing pair of type t stacked on a branch of type v from
+  // outside at [t * kPairTypes + v]; kNoStack where the branch is no pair.
+  int closing_stack[kPairTypes * kPairTypes] = {};
   size_t col(int i, int j) const {
     return col_start[static_cast<size_t>(j)] + static_cast<size_t>(i);
   }
@@ -312,26 +316,21 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
   if (!barred) {
     const int* dml1 = st.dml_row(i + 1);
     const int* dml2 = st.dml_row(i + 2);
-    int d = dml1[j - 1] + E.ml_branch(tt, x.s(j - 1), x.s(i + 1));
+    int d = dml1[j - 1];
     if (E.odd_dangles()) {
       // (i .(..)(..) j), (i (..)(..). j), (i .(..)(..). j): unpaired bases dangling on
       // the closing pair
       const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
-      const int u = E.ml_unpaired(), branch = E.ml_branch(tt);
-      d = std::min({d, dml2[j - 1] + x3 + u + branch, dml1[j - 2] + x5 + u + branch,
-                    dml2[j - 2] + x3 + x5 + 2 * u + branch});
+      const int u = E.ml_unpaired();
+      d = std::min({d, dml2[j - 1] + x3 + u, dml1[j - 2] + x5 + u, dml2[j - 2] + x3 + x5 + 2 * u});
     }
-    e = std::min(e, d + E.ml_closing());
+    // the closing pair's branch cost, with both its inside neighbours dangling in mode 2
+    e = std::min(e, d + E.ml_branch(tt, x.s(j - 1), x.s(i + 1)) + E.ml_closing());
   }
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
   if (E.dangles() == 3 && j - 6 >= i + 5) {
-    // the closing pair's stacking on a branch, by the branch's type from outside
-    int on_branch[kPairTypes];
-    for (int v = 0; v < kPairTypes; v++) {
-      const int u = E.rtype(v);
-      on_branch[v] = u != 0 ? E.coaxial_stack(t, u) : kNoStack;
-    }
+    const int* on_branch = &st.closing_stack[t * kPairTypes];
     const int count = j - i - 10;  // k = i+5 .. j-6
     const size_t col = st.col(i + 6, j - 1);
     // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
