@@ -27,6 +27,7 @@
 
 #include "engine/fill_kernels.hpp"
 #include "fold_workspace.hpp"
+#include "engine/table_buffer.hpp"
 
 namespace stemloop {
 namespace {
@@ -34,12 +35,13 @@ namespace {
 using kernels::kNoStack;
 using kernels::kOutOfLoop;
 using kernels::kShift;
+using kernels::kSplitRows;
 using kernels::kWindow;
 
 constexpr int kMaxThreads = 8;
 // Each thread fills a block of rows column by column, so that the split candidates of
 // a column are read once for all rows of the block while they are in cache.
-constexpr int kBlockRows = 32;
+constexpr int kBlockRows = kSplitRows;
 // The closest pair: MIN_HAIRPIN unpaired bases between its ends.
 constexpr int kMinSpan = MIN_HAIRPIN + 1;
 // The farthest row below its own that a cell reads from the rings: interior loops reach
@@ -84,8 +86,15 @@ struct FillState {
       progress = std::vector<std::atomic<int>>(static_cast<size_t>(n) + 2);
     best_exterior.assign(static_cast<size_t>(n) + 2, ENERGY_INF);
 
+    // fML by columns, so that one split point's pieces for a block of rows are
+    // contiguous; a block's last rows may read up to kBlockRows cells past a column.
+    col_start.assign(static_cast<size_t>(n) + 2, 0);
+    for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
+    const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
+    fml_col.reserve(cells + kBlockRows);
+
     coaxial = E.dangles() == 3;
-    if (coaxial) prepare_coaxial(x, n);
+    if (coaxial) prepare_coaxial(x, n, cells);
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -106,9 +115,9 @@ struct FillState {
 
   // The tables of dangle mode 3. (i k)(k+1 j): two branches stacked coaxially, by their
   // types from outside; kNoStack where either is no pair. Coaxial stacking scans columns
-  // too: column-major copies of c, fML and the pair types serve them. The fill reads a
-  // copied cell only once the cell is final, so the copies of c and fML need no reset.
-  void prepare_coaxial(const FoldContext& x, int n) {
+  // too: column-major copies of c and the pair types serve them, with fml_col. The fill
+  // reads a copied cell only once the cell is final, so the copy of c needs no reset.
+  void prepare_coaxial(const FoldContext& x, int n, size_t cells) {
     for (int a = 0; a < kPairTypes; a++) {
       for (int b = 0; b < kPairTypes; b++) {
         const int ua = x.E.rtype(a), ub = x.E.rtype(b);
@@ -117,11 +126,7 @@ struct FillState {
             (ua != 0 && ub != 0) ? x.E.coaxial_stack(ua, ub) : kNoStack;
       }
     }
-    col_start.assign(static_cast<size_t>(n) + 2, 0);
-    for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
-    const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
     c_col.resize(cells);
-    fml_col.resize(cells);
     ptype_col.resize(cells);
     for (int j = 1; j <= n; j++)
       for (int i = 1; i <= j; i++) ptype_col[col(i, j)] = static_cast<int8_t>(x.t(i, j));
@@ -180,10 +185,11 @@ struct FillState {
   std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
   std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
-  // Column-major copies of c, fML and the pair types (dangle mode 3 only): column j
-  // starts at col_start[j] and is indexed by i.
+  // Column-major copies of fML and, in dangle mode 3 only, of c and the pair types:
+  // column j starts at col_start[j] and is indexed by i.
   std::vector<size_t> col_start;
-  std::vector<int> c_col, fml_col;
+  TableBuffer<int> fml_col;
+  std::vector<int> c_col;
   std::vector<int8_t> ptype_col;
   int branch_stack[kPairTypes * kPairTypes] = {};
   // (i (i+1 k) ... j): a closing pair of type t stacked on a branch of type v from
@@ -222,9 +228,9 @@ size_t fill_state_bytes(int n, int dangles, int threads) {
   bytes += size * (2 * sizeof(int) + sizeof(FillState::Candidates) + 64) + cells;
   // Each further worker: the pages of its stack and of its allocator arena.
   bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
-  // Dangle mode 3: column copies of c, fML and the pair types.
-  if (normalized_dangles(dangles) == 3)
-    bytes += cells * (2 * sizeof(int) + sizeof(int8_t)) + size * sizeof(size_t);
+  // The column copy of fML and, in dangle mode 3, of c and the pair types.
+  bytes += table_buffer_bytes((cells + kBlockRows) * sizeof(int)) + size * sizeof(size_t);
+  if (normalized_dangles(dangles) == 3) bytes += cells * (sizeof(int) + sizeof(int8_t));
   return bytes;
 }
 
@@ -348,7 +354,10 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
   x.c(i, j) = x.no_lonely_pairs ? b + w + stacked_on : e + b;
 }
 
-void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
+// `shared_best` is the best split of [i, j] at the column's first `shared` candidates,
+// which the block's rows take together.
+void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared_best,
+                   int shared) {
   const EnergyTerms& E = x.E;
   const int n = x.n;
   const int t = x.t(i, j);
@@ -376,8 +385,10 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   if (has_split) {
     const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
     int count = static_cast<int>(cand.k.size());
-    while (count > 0 && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
-    split = st.vector_ops.min_gather_sum(&x.fML(i, 0), cand.k.data(), cand.piece.data(), count);
+    while (count > shared && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
+    split = std::min(shared_best, st.vector_ops.min_gather_sum(&x.fML(i, 0), cand.k.data() + shared,
+                                                         cand.piece.data() + shared,
+                                                         count - shared));
     // Splits whose 3' piece ends in an unpaired base: together no better than the best
     // split of [i, j-1] plus that base, and that value is reached.
     if (j - i >= 10) split = std::min(split, st.dml_row(i)[j - 1] + unpaired);
@@ -452,17 +463,24 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
       if (spins > 64) std::this_thread::yield();
       ready = below.load(std::memory_order_acquire);
     }
+    // The splits at candidates k >= top + 4, which every row of the block may take, for
+    // all rows at once; each row adds the later candidates itself.
+    int shared_best[kBlockRows];
+    const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
+    int shared = static_cast<int>(cand.k.size());
+    while (shared > 0 && cand.k[static_cast<size_t>(shared - 1)] < top + 4) shared--;
+    std::fill(std::begin(shared_best), std::end(shared_best), std::numeric_limits<int>::max());
+    st.vector_ops.min_split_rows(shared_best, &st.fml_col[static_cast<size_t>(bottom)],
+                                 st.col_start.data(), cand.k.data(), cand.piece.data(), shared);
     for (int i = std::min(top, j - 4); i >= bottom; i--) {
       if (x.t(i, j) != 0)
         fill_pair(x, st, i, j);
       else
         x.c(i, j) = ENERGY_INF;
-      fill_ml_piece(x, st, i, j);
+      fill_ml_piece(x, st, i, j, shared_best[i - bottom], shared);
       store_inner_terms(x, st, i, j);
-      if (st.coaxial) {
-        st.c_col[st.col(i, j)] = x.c(i, j);
-        st.fml_col[st.col(i, j)] = x.fML(i, j);
-      }
+      st.fml_col[st.col(i, j)] = x.fML(i, j);
+      if (st.coaxial) st.c_col[st.col(i, j)] = x.c(i, j);
     }
     st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
   }
@@ -480,6 +498,8 @@ void fill_tables(const FoldContext& x, int threads) {
   if (!x.ws.fill) x.ws.fill.reset(new FillState);
   FillState& st = *x.ws.fill;
   st.prepare(x, n, workers);
+  for (int j = 1; j <= n; j++)
+    for (int i = std::max(1, j - 3); i <= j; i++) st.fml_col[st.col(i, j)] = ENERGY_INF;
   // Rows that hold no cell count as finished; a row's cells before i+4 need nothing.
   for (int i = 0; i <= n + 1; i++)
     st.progress[static_cast<size_t>(i)].store(i > n - 4 ? n : i + 3, std::memory_order_relaxed);

@@ -36,6 +36,46 @@ KERNEL_BODY int min_gather_sum_body(const int* row, const int* index, const int*
 STEMLOOP_KERNEL(int, min_gather_sum, (const int* row, const int* index, const int* b, int count),
                 (row, index, b, count))
 
+// Keeps the kSplitRows running minima in registers, kSplitRows / W vectors of W lanes.
+template <typename Vec>
+KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const size_t* start,
+                                  const int* index, const int* b, int count) {
+  constexpr int W = sizeof(Vec) / sizeof(int);
+  constexpr int V = kSplitRows / W;
+  Vec acc[V];
+  std::memcpy(acc, best, sizeof acc);
+  for (int c = 0; c < count; c++) {
+    const int* column = columns + start[index[c]];
+    const Vec add = Vec{} + b[c];
+    for (int v = 0; v < V; v++) {
+      Vec x;
+      std::memcpy(&x, column + v * W, sizeof x);
+      x += add;
+      acc[v] = x < acc[v] ? x : acc[v];
+    }
+  }
+  std::memcpy(best, acc, sizeof acc);
+}
+
+KERNEL_BODY void min_split_rows_body(int* best, const int* columns, const size_t* start,
+                                     const int* index, const int* b, int count) {
+  split_rows_lanes<Lanes4>(best, columns, start, index, b, count);
+}
+#if STEMLOOP_HAS_VARIANTS
+__attribute__((target("avx512f"))) static void min_split_rows_avx512(int* best, const int* columns,
+                                                                     const size_t* start,
+                                                                     const int* index,
+                                                                     const int* b, int count) {
+  split_rows_lanes<Lanes16>(best, columns, start, index, b, count);
+}
+__attribute__((target("avx2"))) static void min_split_rows_avx2(int* best, const int* columns,
+                                                                const size_t* start,
+                                                                const int* index, const int* b,
+                                                                int count) {
+  split_rows_lanes<Lanes8>(best, columns, start, index, b, count);
+}
+#endif
+
 KERNEL_BODY int min_coaxial_body(const int* a, const int* b, const int8_t* type,
                                  const int* stacking, int count) {
   int best = ENERGY_INF;
@@ -196,7 +236,7 @@ STEMLOOP_KERNEL(void, min_into,
 
 #define STEMLOOP_KERNEL_SET(variant)                                                            \
   KernelSet {                                                                                   \
-    min_gather_sum##variant, min_coaxial##variant, min_coaxial2##variant,                       \
+    min_gather_sum##variant, min_split_rows##variant, min_coaxial##variant, min_coaxial2##variant,                       \
         min_generic_loop##variant, min_bulge_loop##variant, min_sum##variant, min_into##variant \
   }
 

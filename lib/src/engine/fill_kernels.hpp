@@ -23,6 +23,9 @@ static_assert(kWindow % 2 == 0, "windows are read as two vectors of lanes");
 static_assert(static_cast<long long>(kOutOfLoop) + (1 << 29) < std::numeric_limits<int>::max(),
               "lane sums of kOutOfLoop and an inner term do not overflow");
 
+// Rows whose multiloop splits one call of min_split_rows takes at once.
+constexpr int kSplitRows = 32;
+
 // Marks a pair type that may not take part in a coaxial stack.
 constexpr int kNoStack = std::numeric_limits<int>::min();
 
@@ -30,6 +33,12 @@ constexpr int kNoStack = std::numeric_limits<int>::min();
 struct KernelSet {
   // min over c < count of row[index[c]] + b[c].
   int (*min_gather_sum)(const int* row, const int* index, const int* b, int count);
+
+  // best[r] = min(best[r], columns[start[index[c]] + r] + b[c]) for every r < kSplitRows
+  // and c < count: splits at the candidates index[c] for kSplitRows rows at once, from
+  // column-major pieces.
+  void (*min_split_rows)(int* best, const int* columns, const size_t* start, const int* index,
+                         const int* b, int count);
 
   // min over k < count of a[k] + b[k] + stacking[type[k]], over the k where
   // stacking[type[k]] != kNoStack; ENERGY_INF when there is none.

@@ -5,12 +5,9 @@ namespace stemloop {
 void Workspace::prepare(int n) {
   const size_t size = static_cast<size_t>(n);
   const size_t cells = size * (size + 1) / 2 + 2;
-  if (cells > capacity_cells) {
-    c.assign(cells, ENERGY_INF);
-    fML.assign(cells, ENERGY_INF);
-    ptype.assign(cells, 0);
-    capacity_cells = cells;
-  }
+  c.reserve(cells);
+  fML.reserve(cells);
+  ptype.reserve(cells);
   // Row i holds j = i..n; cell(1, 1) is 1.
   rowstart.assign(size + 2, 0);
   size_t offset = 1;

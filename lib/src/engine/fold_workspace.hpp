@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/energy_terms.hpp"
+#include "engine/table_buffer.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/constants.h"
 #include "stemloop/folder.hpp"
@@ -31,11 +32,12 @@ class Workspace {
     return rowstart[static_cast<size_t>(i)] + static_cast<size_t>(j);
   }
 
-  size_t capacity_cells = 0;
   std::vector<size_t> rowstart;  // cell(i, j) = rowstart[i] + j
-  std::vector<int> c;            // i paired with j
-  std::vector<int> fML;          // multiloop piece
-  std::vector<int8_t> ptype;     // allowed pair type of (i, j), 0 = may not pair
+  // The tables hold whatever an earlier fold left; a fold writes every cell (i <= j)
+  // it reads.
+  TableBuffer<int> c;        // i paired with j
+  TableBuffer<int> fML;      // multiloop piece
+  TableBuffer<int8_t> ptype;  // allowed pair type of (i, j), 0 = may not pair
   std::vector<int> f5;           // exterior loop of the prefix [1, j]
   std::vector<int> BP;           // -1 at positions that must pair
   EncodedSequence seq;           // the sequence being folded

@@ -19,7 +19,7 @@ size_t Folder::workspace_bytes(int n, const FoldOptions& options) {
   const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
   // c and fML, the pair types; per position the row starts, f5, the constraint marks, the
   // two encodings of the sequence, and the trace's pairs, stack and structure.
-  const size_t tables = cells * (2 * sizeof(int) + sizeof(int8_t));
+  const size_t tables = 2 * table_buffer_bytes(cells * sizeof(int)) + table_buffer_bytes(cells);
   const size_t positions =
       size * (sizeof(size_t) + 2 * sizeof(int) + 2 * sizeof(short) + 3 * sizeof(int) + 1);
   // The code and allocator bookkeeping a first fold touches.
