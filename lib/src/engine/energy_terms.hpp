@@ -37,7 +37,20 @@ class EnergyTerms {
 
   // (i ... j): hairpin closed by (i, j) of type `type`. `sequence` is the text as given
   // (position k is character k - 1), S1 the aliased codes indexed by position.
-  int hairpin(int i, int j, int type, const char* sequence, const short* S1) const;
+  int hairpin(int i, int j, int type, const char* sequence, const short* S1) const {
+    return hairpin_size(j - i - 1) + hairpin_ends(i, j, type, sequence, S1);
+  }
+  // The two parts of a hairpin: the cost of its size (logarithmic past the table), and
+  // its closing pair with the bases next to it or, for the special loops, the whole loop.
+  int hairpin_size(int size) const {
+    return size <= MAXLOOP ? P_.hairpin[size] : extrapolated_loop(P_.hairpin, size, P_.lxc);
+  }
+  int hairpin_ends(int i, int j, int type, const char* sequence, const short* S1) const {
+    const int size = j - i - 1;
+    if (size == 3) return special_hairpin(i, size, sequence) + terminal(type);  // no mismatch
+    const int e = size == 4 && tetra_loop_ ? special_hairpin(i, size, sequence) : 0;
+    return e + P_.mismatchH[type][S1[i + 1]][S1[j - 1]];
+  }
 
   // (i (p ... q) j): stack, bulge or interior loop closed by (i, j) around (p, q), with
   // left = p - i - 1 and right = j - q - 1 unpaired bases, `type` of (i, j) from outside,
@@ -134,6 +147,9 @@ class EnergyTerms {
   }
 
  private:
+  // The bonus of a listed triloop or tetraloop of `size` bases after position i, or 0.
+  int special_hairpin(int i, int size, const char* sequence) const;
+
   const EnergyParams& P_;
   const PairMatrix& pm_;
   int dangles_;

@@ -86,15 +86,12 @@ struct FillState {
       progress = std::vector<std::atomic<int>>(static_cast<size_t>(n) + 2);
     best_exterior.assign(static_cast<size_t>(n) + 2, ENERGY_INF);
 
-    // fML by columns, so that one split point's pieces for a block of rows are
-    // contiguous; a block's last rows may read up to kBlockRows cells past a column.
-    col_start.assign(static_cast<size_t>(n) + 2, 0);
-    for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
-    const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-    fml_col.reserve(cells + kBlockRows);
+    hairpin_by_size.resize(static_cast<size_t>(n) + 1);
+    for (int size = 0; size <= n; size++)
+      hairpin_by_size[static_cast<size_t>(size)] = E.hairpin_size(size);
 
     coaxial = E.dangles() == 3;
-    if (coaxial) prepare_coaxial(x, n, cells);
+    if (coaxial) prepare_coaxial(x, n);
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -115,9 +112,11 @@ struct FillState {
 
   // The tables of dangle mode 3. (i k)(k+1 j): two branches stacked coaxially, by their
   // types from outside; kNoStack where either is no pair. Coaxial stacking scans columns
-  // too: column-major copies of c and the pair types serve them, with fml_col. The fill
-  // reads a copied cell only once the cell is final, so the copy of c needs no reset.
-  void prepare_coaxial(const FoldContext& x, int n, size_t cells) {
+  // too: column-major copies of c and the pair types and a row-major copy of fML serve
+  // them. The fill reads a copied cell only once the cell is final, so the copies of c
+  // and fML need no reset.
+  void prepare_coaxial(const FoldContext& x, int n) {
+    const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
     for (int a = 0; a < kPairTypes; a++) {
       for (int b = 0; b < kPairTypes; b++) {
         const int ua = x.E.rtype(a), ub = x.E.rtype(b);
@@ -127,9 +126,10 @@ struct FillState {
       }
     }
     c_col.resize(cells);
+    fml_row.reserve(cells);
     ptype_col.resize(cells);
     for (int j = 1; j <= n; j++)
-      for (int i = 1; i <= j; i++) ptype_col[col(i, j)] = static_cast<int8_t>(x.t(i, j));
+      for (int i = 1; i <= j; i++) ptype_col[x.ws.col(i, j)] = static_cast<int8_t>(x.t(i, j));
   }
 
   // Clears the state of row i before the row is filled: the columns from i + kMinSpan
@@ -185,19 +185,15 @@ struct FillState {
   std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
   std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
-  // Column-major copies of fML and, in dangle mode 3 only, of c and the pair types:
-  // column j starts at col_start[j] and is indexed by i.
-  std::vector<size_t> col_start;
-  TableBuffer<int> fml_col;
+  std::vector<int> hairpin_by_size;        // EnergyTerms::hairpin_size, looked up
+  // Dangle mode 3 only: c and the pair types by Workspace::col, fML by Workspace::cell.
   std::vector<int> c_col;
+  TableBuffer<int> fml_row;
   std::vector<int8_t> ptype_col;
   int branch_stack[kPairTypes * kPairTypes] = {};
   // (i (i+1 k) ... j): a closing pair of type t stacked on a branch of type v from
   // outside at [t * kPairTypes + v]; kNoStack where the branch is no pair.
   int closing_stack[kPairTypes * kPairTypes] = {};
-  size_t col(int i, int j) const {
-    return col_start[static_cast<size_t>(j)] + static_cast<size_t>(i);
-  }
   int loop_cost[MAX_INTERIOR + 1][kWindow] = {};
   // Bulge sizes for the two window directions: bulge_by_r[kWindow + 1 - r] and
   // bulge_by_l[l - 2], kOutOfLoop past the sizes that exist.
@@ -228,9 +224,9 @@ size_t fill_state_bytes(int n, int dangles, int threads) {
   bytes += size * (2 * sizeof(int) + sizeof(FillState::Candidates) + 64) + cells;
   // Each further worker: the pages of its stack and of its allocator arena.
   bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
-  // The column copy of fML and, in dangle mode 3, of c and the pair types.
-  bytes += table_buffer_bytes((cells + kBlockRows) * sizeof(int)) + size * sizeof(size_t);
-  if (normalized_dangles(dangles) == 3) bytes += cells * (sizeof(int) + sizeof(int8_t));
+  // Dangle mode 3: column copies of c and the pair types, a row copy of fML.
+  if (normalized_dangles(dangles) == 3)
+    bytes += cells * (sizeof(int) + sizeof(int8_t)) + table_buffer_bytes(cells * sizeof(int));
   return bytes;
 }
 
@@ -312,7 +308,9 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
   const bool barred = x.barred(t, b);
 
   // (i ... j): hairpin
-  int e = barred ? FORBIDDEN_HAIRPIN : E.hairpin(i, j, t, x.sequence, x.S1());
+  int e = barred ? FORBIDDEN_HAIRPIN
+                 : st.hairpin_by_size[static_cast<size_t>(j - i - 1)] +
+                       E.hairpin_ends(i, j, t, x.sequence, x.S1());
 
   int w = ENERGY_INF;
   e = std::min(e, best_interior(x, st, i, j, t, barred, w));
@@ -338,12 +336,12 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
   if (E.dangles() == 3 && j - 6 >= i + 5) {
     const int* on_branch = &st.closing_stack[t * kPairTypes];
     const int count = j - i - 10;  // k = i+5 .. j-6
-    const size_t col = st.col(i + 6, j - 1);
+    const size_t col = x.ws.col(i + 6, j - 1);
     // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
-    int m = st.vector_ops.min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[col],
+    int m = st.vector_ops.min_coaxial(&x.c(i + 1, i + 5), &x.ws.fML[col],
                                       &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count);
     // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
-    m = std::min(m, st.vector_ops.min_coaxial(&st.c_col[col], &x.fML(i + 1, i + 5),
+    m = std::min(m, st.vector_ops.min_coaxial(&st.c_col[col], &st.fml_row[x.ws.cell(i + 1, i + 5)],
                                               &st.ptype_col[col], on_branch, count));
     if (m < ENERGY_INF) e = std::min(e, m + E.ml_closing());
   }
@@ -386,9 +384,13 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
     const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
     int count = static_cast<int>(cand.k.size());
     while (count > shared && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
-    split = std::min(shared_best, st.vector_ops.min_gather_sum(&x.fML(i, 0), cand.k.data() + shared,
-                                                         cand.piece.data() + shared,
-                                                         count - shared));
+    split = shared_best;
+    const int* column = &x.ws.fML[static_cast<size_t>(i)];
+    for (int c = shared; c < count; c++) {
+      const int k = cand.k[static_cast<size_t>(c)];
+      split = std::min(split, column[x.ws.colstart[static_cast<size_t>(k)]] +
+                                  cand.piece[static_cast<size_t>(c)]);
+    }
     // Splits whose 3' piece ends in an unpaired base: together no better than the best
     // split of [i, j-1] plus that base, and that value is reached.
     if (j - i >= 10) split = std::min(split, st.dml_row(i)[j - 1] + unpaired);
@@ -398,7 +400,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
 
   // (i k)(k+1 j): two adjacent branches stacked coaxially
   if (E.dangles() == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
-    const size_t col = st.col(i + 5, j);
+    const size_t col = x.ws.col(i + 5, j);
     const int m =
         st.vector_ops.min_coaxial2(&x.c(i, i + 4), &st.c_col[col], &x.ws.ptype[x.ws.cell(i, i + 4)],
                                    &st.ptype_col[col], st.branch_stack, j - i - 8);
@@ -470,8 +472,8 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
     int shared = static_cast<int>(cand.k.size());
     while (shared > 0 && cand.k[static_cast<size_t>(shared - 1)] < top + 4) shared--;
     std::fill(std::begin(shared_best), std::end(shared_best), std::numeric_limits<int>::max());
-    st.vector_ops.min_split_rows(shared_best, &st.fml_col[static_cast<size_t>(bottom)],
-                                 st.col_start.data(), cand.k.data(), cand.piece.data(), shared);
+    st.vector_ops.min_split_rows(shared_best, &x.ws.fML[static_cast<size_t>(bottom)],
+                                 x.ws.colstart.data(), cand.k.data(), cand.piece.data(), shared);
     for (int i = std::min(top, j - 4); i >= bottom; i--) {
       if (x.t(i, j) != 0)
         fill_pair(x, st, i, j);
@@ -479,8 +481,10 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
         x.c(i, j) = ENERGY_INF;
       fill_ml_piece(x, st, i, j, shared_best[i - bottom], shared);
       store_inner_terms(x, st, i, j);
-      st.fml_col[st.col(i, j)] = x.fML(i, j);
-      if (st.coaxial) st.c_col[st.col(i, j)] = x.c(i, j);
+      if (st.coaxial) {
+        st.c_col[x.ws.col(i, j)] = x.c(i, j);
+        st.fml_row[x.ws.cell(i, j)] = x.fML(i, j);
+      }
     }
     st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
   }
@@ -498,8 +502,6 @@ void fill_tables(const FoldContext& x, int threads) {
   if (!x.ws.fill) x.ws.fill.reset(new FillState);
   FillState& st = *x.ws.fill;
   st.prepare(x, n, workers);
-  for (int j = 1; j <= n; j++)
-    for (int i = std::max(1, j - 3); i <= j; i++) st.fml_col[st.col(i, j)] = ENERGY_INF;
   // Rows that hold no cell count as finished; a row's cells before i+4 need nothing.
   for (int i = 0; i <= n + 1; i++)
     st.progress[static_cast<size_t>(i)].store(i > n - 4 ? n : i + 3, std::memory_order_relaxed);

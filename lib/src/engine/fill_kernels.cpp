@@ -28,14 +28,6 @@ using Lanes4 = int __attribute__((vector_size(16)));
 using Lanes8 = int __attribute__((vector_size(32)));
 using Lanes16 = int __attribute__((vector_size(64)));
 
-KERNEL_BODY int min_gather_sum_body(const int* row, const int* index, const int* b, int count) {
-  int best = std::numeric_limits<int>::max();
-  for (int c = 0; c < count; c++) best = std::min(best, row[index[c]] + b[c]);
-  return best;
-}
-STEMLOOP_KERNEL(int, min_gather_sum, (const int* row, const int* index, const int* b, int count),
-                (row, index, b, count))
-
 // Keeps the kSplitRows running minima in registers, kSplitRows / W vectors of W lanes.
 template <typename Vec>
 KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const size_t* start,
@@ -236,7 +228,7 @@ STEMLOOP_KERNEL(void, min_into,
 
 #define STEMLOOP_KERNEL_SET(variant)                                                            \
   KernelSet {                                                                                   \
-    min_gather_sum##variant, min_split_rows##variant, min_coaxial##variant, min_coaxial2##variant,                       \
+    min_split_rows##variant, min_coaxial##variant, min_coaxial2##variant,                       \
         min_generic_loop##variant, min_bulge_loop##variant, min_sum##variant, min_into##variant \
   }
 

@@ -31,9 +31,6 @@ constexpr int kNoStack = std::numeric_limits<int>::min();
 
 // The kernels, compiled for one instruction set.
 struct KernelSet {
-  // min over c < count of row[index[c]] + b[c].
-  int (*min_gather_sum)(const int* row, const int* index, const int* b, int count);
-
   // best[r] = min(best[r], columns[start[index[c]] + r] + b[c]) for every r < kSplitRows
   // and c < count: splits at the candidates index[c] for kSplitRows rows at once, from
   // column-major pieces.

@@ -6,7 +6,7 @@ void Workspace::prepare(int n) {
   const size_t size = static_cast<size_t>(n);
   const size_t cells = size * (size + 1) / 2 + 2;
   c.reserve(cells);
-  fML.reserve(cells);
+  fML.reserve(cells + kTablePad);
   ptype.reserve(cells);
   // Row i holds j = i..n; cell(1, 1) is 1.
   rowstart.assign(size + 2, 0);
@@ -15,6 +15,8 @@ void Workspace::prepare(int n) {
     rowstart[i] = offset - i;
     offset += size - i + 1;
   }
+  colstart.assign(size + 2, 0);
+  for (size_t j = 1; j <= size; j++) colstart[j] = j * (j - 1) / 2;
   f5.assign(size + 5, 0);  // at least entries 0..4 of the exterior loop
 }
 

@@ -31,13 +31,21 @@ class Workspace {
   size_t cell(int i, int j) const {
     return rowstart[static_cast<size_t>(i)] + static_cast<size_t>(j);
   }
+  // Column-major upper triangle: the cells of one right end j are contiguous in i, so
+  // that the multiloop splits of a block of rows read one run per split point.
+  size_t col(int i, int j) const {
+    return colstart[static_cast<size_t>(j)] + static_cast<size_t>(i);
+  }
 
   std::vector<size_t> rowstart;  // cell(i, j) = rowstart[i] + j
+  std::vector<size_t> colstart;  // col(i, j) = colstart[j] + i
   // The tables hold whatever an earlier fold left; a fold writes every cell (i <= j)
   // it reads.
-  TableBuffer<int> c;        // i paired with j
-  TableBuffer<int> fML;      // multiloop piece
-  TableBuffer<int8_t> ptype;  // allowed pair type of (i, j), 0 = may not pair
+  TableBuffer<int> c;         // i paired with j, by cell()
+  TableBuffer<int> fML;       // multiloop piece, by col(); kTablePad cells more
+  TableBuffer<int8_t> ptype;  // allowed pair type of (i, j), 0 = may not pair, by cell()
+  // Cells past the last column of fML that a block of rows may read and ignore.
+  static constexpr size_t kTablePad = 64;
   std::vector<int> f5;           // exterior loop of the prefix [1, j]
   std::vector<int> BP;           // -1 at positions that must pair
   EncodedSequence seq;           // the sequence being folded
@@ -63,7 +71,7 @@ struct FoldContext {
 
   int t(int i, int j) const { return ws.ptype[ws.cell(i, j)]; }
   int& c(int i, int j) const { return ws.c[ws.cell(i, j)]; }
-  int& fML(int i, int j) const { return ws.fML[ws.cell(i, j)]; }
+  int& fML(int i, int j) const { return ws.fML[ws.col(i, j)]; }
   int s(int k) const { return ws.seq.S1[static_cast<size_t>(k)]; }
   const short* S1() const { return ws.seq.S1.data(); }
   // Constraint bonus of the pair (i, j): one CONSTRAINT_BONUS per end that must pair.
