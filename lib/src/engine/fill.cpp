@@ -71,7 +71,7 @@ struct FillState {
     // memory of earlier folds.
     cc.assign(static_cast<size_t>(ring) * row_width, ENERGY_INF);
     dml.assign(static_cast<size_t>(ring) * row_width, ENERGY_INF);
-    inner_mm.assign(static_cast<size_t>(ring) * band_width, ENERGY_INF);
+    inner_mm.assign(static_cast<size_t>(2 * ring) * band_width, ENERGY_INF);
     inner_au.assign(static_cast<size_t>(ring) * band_width, ENERGY_INF);
     // Every lane of au_col a bulge takes is written earlier in the same fill, by
     // store_inner_terms; the others only meet kOutOfLoop costs or the lane mask.
@@ -90,8 +90,7 @@ struct FillState {
     for (int size = 0; size <= n; size++)
       hairpin_by_size[static_cast<size_t>(size)] = E.hairpin_size(size);
 
-    coaxial = E.dangles() == 3;
-    if (coaxial) prepare_coaxial(x, n);
+    if (E.dangles() == 3) prepare_coaxial(x, n);
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -141,6 +140,7 @@ struct FillState {
     std::fill(cc_row(i) + from, cc_row(i) + row_width, ENERGY_INF);
     std::fill(dml_row(i) + from, dml_row(i) + row_width, ENERGY_INF);
     std::fill(mm_row(i) + from + kShift, mm_row(i) + band_width, ENERGY_INF);
+    std::fill(mm_mirror(i) + from + kShift, mm_mirror(i) + band_width, ENERGY_INF);
     std::fill(au_row(i) + from + kShift, au_row(i) + band_width, ENERGY_INF);
   }
 
@@ -163,6 +163,9 @@ struct FillState {
   int* cc_row(int i) { return ring_row(cc, row_width, i); }
   int* dml_row(int i) { return ring_row(dml, row_width, i); }
   int* mm_row(int p) { return ring_row(inner_mm, band_width, p); }
+  // The second copy of mm_row(p), a ring further on: rows p .. p + ring - 1 are
+  // consecutive from mm_row(p) on.
+  int* mm_mirror(int p) { return mm_row(p) + static_cast<size_t>(ring) * band_width; }
   int* au_row(int p) { return ring_row(inner_au, band_width, p); }
 
   // Candidate splits of one column j, k decreasing: pieces [i, k] and [k+1, j].
@@ -171,7 +174,6 @@ struct FillState {
     std::vector<int> piece;  // fML(k+1, j)
   };
   const kernels::KernelSet& vector_ops = kernels::kernel_set();
-  bool coaxial = false;  // dangle mode 3: the column copies are kept up to date
   int ring = 0;          // rows of per-row state kept, a power of two
   int ring_mask = 0;
   size_t row_width = 0;
@@ -180,7 +182,7 @@ struct FillState {
   std::vector<int> dml;  // best two-piece split of [i, j], by row
   // Inner-pair terms, [p][q]: c(p, q) plus the inner mismatch (generic loops) or plus the
   // inner terminal penalty (bulges); ENERGY_INF where (p, q) may not be the inner pair
-  // of such a loop.
+  // of such a loop. inner_mm holds each row twice (mm_mirror).
   std::vector<int> inner_mm, inner_au;
   std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
@@ -216,8 +218,9 @@ size_t fill_state_bytes(int n, int dangles, int threads) {
   const size_t size = static_cast<size_t>(n) + 2;
   const size_t ring = static_cast<size_t>(FillState::ring_rows(fill_workers(n, threads)));
   const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-  // The rings of c, split values and the two inner-pair terms, and the bulge columns.
-  size_t bytes = ring * (2 * size + 2 * (size + kShift)) * sizeof(int);
+  // The rings of c, split values and the inner-pair terms (one of them twice), and the
+  // bulge columns.
+  size_t bytes = ring * (2 * size + 3 * (size + kShift)) * sizeof(int);
   bytes += size * 2 * ring * sizeof(int);
   // Progress, exterior candidates, the split-candidate lists: their headers and, from
   // random and repetitive sequences, well under one byte per cell of content.
@@ -240,7 +243,8 @@ void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
   // Never an inner pair at the ends.
   if (p >= 2 && q < x.n && t2 != 0 && x.may_be_inner(u)) {
     const int c = x.c(p, q);
-    st.mm_row(p)[q + kShift] = c + x.E.interior_inner(u, x.s(q + 1), x.s(p - 1));
+    st.mm_row(p)[q + kShift] = st.mm_mirror(p)[q + kShift] =
+        c + x.E.interior_inner(u, x.s(q + 1), x.s(p - 1));
     au = c + x.E.terminal(u);
     st.au_row(p)[q + kShift] = au;
   }
@@ -295,13 +299,18 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   if (span >= kMinSpan + 6) e = std::min(e, small_loop(2, 2));
 
   // (i ... (p ... q) ... j): generic interior loops, outer mismatch added last
-  const int generic = st.vector_ops.min_generic_loop(st.inner_mm.data(), st.band_width,
-                                                     st.ring_mask, i, j, st.loop_cost);
+  const int generic = st.vector_ops.min_generic_loop(
+      st.mm_row(i + 1) + (j - 1 - kWindow + kShift), st.band_width,
+      std::min(MAX_INTERIOR - 1, span - 7), st.loop_cost);
   if (generic < ENERGY_INF) e = std::min(e, generic + E.interior_outer(t, a, b));
   return e;
 }
 
+// The dangle mode is a template parameter (kDangles, normalised), so that each mode's
+// fill is compiled without the other modes' terms and tests.
+template <int kDangles>
 void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
+  constexpr bool kOdd = kDangles % 2 == 1;
   const EnergyTerms& E = x.E;
   const int t = x.t(i, j);
   const int b = x.bonus(i, j);
@@ -321,7 +330,7 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
     const int* dml1 = st.dml_row(i + 1);
     const int* dml2 = st.dml_row(i + 2);
     int d = dml1[j - 1];
-    if (E.odd_dangles()) {
+    if constexpr (kOdd) {
       // (i .(..)(..) j), (i (..)(..). j), (i .(..)(..). j): unpaired bases dangling on
       // the closing pair
       const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
@@ -329,11 +338,12 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
       d = std::min({d, dml2[j - 1] + x3 + u, dml1[j - 2] + x5 + u, dml2[j - 2] + x3 + x5 + 2 * u});
     }
     // the closing pair's branch cost, with both its inside neighbours dangling in mode 2
-    e = std::min(e, d + E.ml_branch(tt, x.s(j - 1), x.s(i + 1)) + E.ml_closing());
+    const int branch = kDangles == 2 ? E.ml_branch(tt, x.s(j - 1), x.s(i + 1)) : E.ml_branch(tt);
+    e = std::min(e, d + branch + E.ml_closing());
   }
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
-  if (E.dangles() == 3 && j - 6 >= i + 5) {
+  if (kDangles == 3 && j - 6 >= i + 5) {
     const int* on_branch = &st.closing_stack[t * kPairTypes];
     const int count = j - i - 10;  // k = i+5 .. j-6
     const size_t col = x.ws.col(i + 6, j - 1);
@@ -354,6 +364,7 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
 
 // `shared_best` is the best split of [i, j] at the column's first `shared` candidates,
 // which the block's rows take together.
+template <int kDangles>
 void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared_best,
                    int shared) {
   const EnergyTerms& E = x.E;
@@ -365,11 +376,14 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
   int f = std::min(x.fML(i + 1, j) + unpaired, x.fML(i, j - 1) + unpaired);
 
   // (i .. j): one branch
-  f = std::min(f, x.c(i, j) + E.ml_branch(t, i > 1 ? x.s(i - 1) : -1, j < n ? x.s(j + 1) : -1));
+  if constexpr (kDangles == 2)
+    f = std::min(f, x.c(i, j) + E.ml_branch(t, i > 1 ? x.s(i - 1) : -1, j < n ? x.s(j + 1) : -1));
+  else
+    f = std::min(f, x.c(i, j) + E.ml_branch(t));
 
   // [. (i+1 .. j)], [(i .. j-1) .], [. (i+1 .. j-1) .]: one branch with dangling
   // neighbours inside the piece
-  if (E.odd_dangles()) {
+  if constexpr (kDangles % 2 == 1) {
     const int t1 = x.t(i + 1, j), t2 = x.t(i, j - 1), t3 = x.t(i + 1, j - 1);
     f = std::min(f, x.c(i + 1, j) + E.dangle5(t1, x.s(i)) + E.ml_branch(t1) + unpaired);
     f = std::min(f, x.c(i, j - 1) + E.dangle3(t2, x.s(j)) + E.ml_branch(t2) + unpaired);
@@ -399,7 +413,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
   f = std::min(f, split);
 
   // (i k)(k+1 j): two adjacent branches stacked coaxially
-  if (E.dangles() == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
+  if (kDangles == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
     const size_t col = x.ws.col(i + 5, j);
     const int m =
         st.vector_ops.min_coaxial2(&x.c(i, i + 4), &st.c_col[col], &x.ws.ptype[x.ws.cell(i, i + 4)],
@@ -455,6 +469,7 @@ void fill_exterior(const FoldContext& x, std::vector<int>& best) {
 
 // Fills rows top down to bottom (a block), column by column: a cell of the block's first
 // row waits until the row below the block has finished its column.
+template <int kDangles>
 void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
   const int n = x.n;
   for (int i = top; i >= bottom; i--) st.start_row(i);
@@ -476,12 +491,12 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
                                  x.ws.colstart.data(), cand.k.data(), cand.piece.data(), shared);
     for (int i = std::min(top, j - 4); i >= bottom; i--) {
       if (x.t(i, j) != 0)
-        fill_pair(x, st, i, j);
+        fill_pair<kDangles>(x, st, i, j);
       else
         x.c(i, j) = ENERGY_INF;
-      fill_ml_piece(x, st, i, j, shared_best[i - bottom], shared);
+      fill_ml_piece<kDangles>(x, st, i, j, shared_best[i - bottom], shared);
       store_inner_terms(x, st, i, j);
-      if (st.coaxial) {
+      if constexpr (kDangles == 3) {
         st.c_col[x.ws.col(i, j)] = x.c(i, j);
         st.fml_row[x.ws.cell(i, j)] = x.fML(i, j);
       }
@@ -507,9 +522,14 @@ void fill_tables(const FoldContext& x, int threads) {
     st.progress[static_cast<size_t>(i)].store(i > n - 4 ? n : i + 3, std::memory_order_relaxed);
 
   // Blocks of kBlockRows rows from the 3' end, dealt round to the workers in turn.
+  void (*const block)(const FoldContext&, FillState&, int, int) =
+      x.E.dangles() == 0   ? fill_block<0>
+      : x.E.dangles() == 2 ? fill_block<2>
+      : x.E.dangles() == 3 ? fill_block<3>
+                           : fill_block<1>;
   auto work = [&](int w) {
     for (int top = n - 4 - w * kBlockRows; top >= 1; top -= workers * kBlockRows)
-      fill_block(x, st, top, std::max(1, top - kBlockRows + 1));
+      block(x, st, top, std::max(1, top - kBlockRows + 1));
   };
   std::vector<std::thread> pool;
   for (int w = 1; w < workers; w++) pool.emplace_back(work, w);

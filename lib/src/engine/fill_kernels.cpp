@@ -106,23 +106,21 @@ STEMLOOP_KERNEL(int, min_coaxial2,
 // taken in runs that share their first live vector, so the loops unroll into code that
 // keeps every running minimum in a register.
 template <typename Vec>
-KERNEL_BODY int generic_loop_lanes(const int* band, size_t width, int ring_mask, int i, int j,
+KERNEL_BODY int generic_loop_lanes(const int* rows, size_t width, int max_l,
                                    const int (*loop_cost)[kWindow]) {
   constexpr int W = sizeof(Vec) / sizeof(int);
   constexpr int kVectors = kWindow / W;
   constexpr int kDead = kWindow - MAX_INTERIOR;  // lanes k < l + kDead are out of the loop
   static_assert(kWindow % W == 0, "a window is a whole number of vectors");
-  const int max_l = std::min(MAX_INTERIOR - 1, j - i - 7);
   Vec best[kVectors];
   for (auto& v : best) v = Vec{} + static_cast<int>(ENERGY_INF);
-  const int* start = band + static_cast<size_t>(j - 1 - kWindow + kShift);
 #pragma GCC unroll 8
   for (int first = 0; first < kVectors; first++) {
     // rows whose first live lane falls into vector `first`
     const int from = std::max(1, first * W - kDead);
     const int to = std::min(max_l, (first + 1) * W - 1 - kDead);
     for (int l = from; l <= to; l++) {
-      const int* row = start + static_cast<size_t>((i + 1 + l) & ring_mask) * width;
+      const int* row = rows + static_cast<size_t>(l) * width;
       const int* cost = loop_cost[l];
 #pragma GCC unroll 8
       for (int v = first; v < kVectors; v++) {
@@ -142,19 +140,19 @@ KERNEL_BODY int generic_loop_lanes(const int* band, size_t width, int ring_mask,
   return result;
 }
 
-KERNEL_BODY int min_generic_loop_body(const int* band, size_t width, int ring_mask, int i, int j,
+KERNEL_BODY int min_generic_loop_body(const int* rows, size_t width, int max_l,
                                       const int (*loop_cost)[kWindow]) {
-  return generic_loop_lanes<Lanes4>(band, width, ring_mask, i, j, loop_cost);
+  return generic_loop_lanes<Lanes4>(rows, width, max_l, loop_cost);
 }
 #if STEMLOOP_HAS_VARIANTS
 __attribute__((target("avx512f"))) static int min_generic_loop_avx512(
-    const int* band, size_t width, int ring_mask, int i, int j, const int (*loop_cost)[kWindow]) {
-  return generic_loop_lanes<Lanes16>(band, width, ring_mask, i, j, loop_cost);
+    const int* rows, size_t width, int max_l, const int (*loop_cost)[kWindow]) {
+  return generic_loop_lanes<Lanes16>(rows, width, max_l, loop_cost);
 }
-__attribute__((target("avx2"))) static int min_generic_loop_avx2(const int* band, size_t width,
-                                                                 int ring_mask, int i, int j,
+__attribute__((target("avx2"))) static int min_generic_loop_avx2(const int* rows, size_t width,
+                                                                 int max_l,
                                                                  const int (*loop_cost)[kWindow]) {
-  return generic_loop_lanes<Lanes8>(band, width, ring_mask, i, j, loop_cost);
+  return generic_loop_lanes<Lanes8>(rows, width, max_l, loop_cost);
 }
 #endif
 

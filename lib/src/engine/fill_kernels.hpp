@@ -46,11 +46,11 @@ struct KernelSet {
   int (*min_coaxial2)(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
                       const int* stacking, int count);
 
-  // min over l = 1..max_l and lanes k of band[row (i+1+l) & ring_mask][j-1-kWindow+kShift+k]
-  // + loop_cost[l][k]: the best generic interior loop closed by (i, j) before its outer
-  // mismatch, with max_l = min(MAX_INTERIOR - 1, j - i - 7). `band` is a ring of rows of
-  // `width` entries.
-  int (*min_generic_loop)(const int* band, size_t width, int ring_mask, int i, int j,
+  // min over l = 1..max_l and lanes k of rows[l * width + k] + loop_cost[l][k]: the best
+  // generic interior loop closed by (i, j) before its outer mismatch, with rows at row
+  // i+1, column j-1-kWindow+kShift of consecutive rows of inner terms, and max_l =
+  // min(MAX_INTERIOR - 1, j - i - 7).
+  int (*min_generic_loop)(const int* rows, size_t width, int max_l,
                           const int (*loop_cost)[kWindow]);
 
   // min over lanes k of row[k] + by_r[k] and, for k < max_bulge - 1, column[k] + by_l[k]:
