@@ -63,19 +63,19 @@ static_assert(static_cast<long long>(CONSTRAINT_BONUS) * MAX_SEQUENCE_LENGTH < (
 struct FillState {
   void prepare(const FoldContext& x, int n, int threads) {
     const EnergyTerms& E = x.E;
-    ring = ring_rows(threads);
+    ring = static_cast<size_t>(ring_rows(threads));
     ring_mask = ring - 1;
     row_width = static_cast<size_t>(n) + 2;
     band_width = row_width + kShift;
     // Every column of the rings starts at ENERGY_INF (see start_row); assign() keeps the
     // memory of earlier folds.
-    cc.assign(static_cast<size_t>(ring) * row_width, ENERGY_INF);
-    dml.assign(static_cast<size_t>(ring) * row_width, ENERGY_INF);
-    inner_mm.assign(static_cast<size_t>(2 * ring) * band_width, ENERGY_INF);
-    inner_au.assign(static_cast<size_t>(ring) * band_width, ENERGY_INF);
+    cc.assign(ring * row_width, ENERGY_INF);
+    dml.assign(ring * row_width, ENERGY_INF);
+    inner_mm.assign(2 * ring * band_width, ENERGY_INF);
+    inner_au.assign(ring * band_width, ENERGY_INF);
     // Every lane of au_col a bulge takes is written earlier in the same fill, by
     // store_inner_terms; the others only meet kOutOfLoop costs or the lane mask.
-    au_col.resize((static_cast<size_t>(n) + 2) * 2 * static_cast<size_t>(ring));
+    au_col.resize((static_cast<size_t>(n) + 2) * 2 * ring);
     if (candidates.size() < static_cast<size_t>(n) + 1)
       candidates.resize(static_cast<size_t>(n) + 1);
     for (int j = 0; j <= n; j++) {
@@ -158,14 +158,14 @@ struct FillState {
     return rows;
   }
   int* ring_row(std::vector<int>& rows, size_t width, int i) {
-    return &rows[static_cast<size_t>(i & ring_mask) * width];
+    return &rows[(static_cast<size_t>(i) & ring_mask) * width];
   }
   int* cc_row(int i) { return ring_row(cc, row_width, i); }
   int* dml_row(int i) { return ring_row(dml, row_width, i); }
   int* mm_row(int p) { return ring_row(inner_mm, band_width, p); }
   // The second copy of mm_row(p), a ring further on: rows p .. p + ring - 1 are
   // consecutive from mm_row(p) on.
-  int* mm_mirror(int p) { return mm_row(p) + static_cast<size_t>(ring) * band_width; }
+  int* mm_mirror(int p) { return mm_row(p) + ring * band_width; }
   int* au_row(int p) { return ring_row(inner_au, band_width, p); }
 
   // Candidate splits of one column j, k decreasing: pieces [i, k] and [k+1, j].
@@ -174,8 +174,10 @@ struct FillState {
     std::vector<int> piece;  // fML(k+1, j)
   };
   const kernels::KernelSet& vector_ops = kernels::kernel_set();
-  int ring = 0;          // rows of per-row state kept, a power of two
-  int ring_mask = 0;
+  // Rows of per-row state kept, a power of two. Sizes are size_t here and below, so that
+  // the compiler knows the fill's int stores leave them unchanged.
+  size_t ring = 0;
+  size_t ring_mask = 0;
   size_t row_width = 0;
   size_t band_width = 0;
   std::vector<int> cc;   // c without the lonely-pair rule, by row
@@ -204,7 +206,7 @@ struct FillState {
   // Bulge terms by column: au_col[q][p % ring] (and again ring further on, so that any
   // window of rows is contiguous) holds the inner_au term of (p, q).
   std::vector<int> au_col;
-  int* au_column(int q) { return &au_col[static_cast<size_t>(q) * 2 * static_cast<size_t>(ring)]; }
+  int* au_column(int q) { return &au_col[static_cast<size_t>(q) * 2 * ring]; }
 };
 
 void FillStateDeleter::operator()(FillState* state) const { delete state; }
@@ -235,13 +237,13 @@ size_t fill_state_bytes(int n, int dangles, int threads) {
 
 namespace {
 
-// Inner-pair terms of (p, q), once c(p, q) is final.
-void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
+// Inner-pair terms of (p, q) of type t2, once c(p, q) is final.
+inline __attribute__((always_inline)) void store_inner_terms(const FoldContext& x, FillState& st,
+                                                             int p, int q, int t2) {
   int au = ENERGY_INF;
-  const int t2 = x.t(p, q);
   const int u = x.E.rtype(t2);
   // Never an inner pair at the ends.
-  if (p >= 2 && q < x.n && t2 != 0 && x.may_be_inner(u)) {
+  if (t2 != 0 && p >= 2 && q < x.n && x.may_be_inner(u)) {
     const int c = x.c(p, q);
     st.mm_row(p)[q + kShift] = st.mm_mirror(p)[q + kShift] =
         c + x.E.interior_inner(u, x.s(q + 1), x.s(p - 1));
@@ -250,7 +252,8 @@ void store_inner_terms(const FoldContext& x, FillState& st, int p, int q) {
   }
   // The column copy's slots are reused by rows a ring apart: always overwrite them.
   int* column = st.au_column(q);
-  column[p & st.ring_mask] = column[(p & st.ring_mask) + st.ring] = au;
+  const size_t slot = static_cast<size_t>(p) & st.ring_mask;
+  column[slot] = column[slot + st.ring] = au;
 }
 
 // (i (p ... q) j): stacks, bulges and interior loops of at most MAX_INTERIOR bases.
@@ -288,7 +291,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   if (max_bulge >= 2) {
     // row window: q = j-2-kWindow+k, that is r = kWindow + 1 - k, ending at r = 2
     const int bulges = st.vector_ops.min_bulge_loop(st.au_row(i + 1) + (j - 2 - kWindow + kShift),
-                                                    st.au_column(j - 1) + ((i + 3) & st.ring_mask),
+                                                    st.au_column(j - 1) + ((static_cast<size_t>(i) + 3) & st.ring_mask),
                                                     max_bulge, st.bulge_by_r, st.bulge_by_l);
     e = std::min(e, bulges + E.terminal(t));
   }
@@ -490,12 +493,13 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
     st.vector_ops.min_split_rows(shared_best, &x.ws.fML[static_cast<size_t>(bottom)],
                                  x.ws.colstart.data(), cand.k.data(), cand.piece.data(), shared);
     for (int i = std::min(top, j - 4); i >= bottom; i--) {
-      if (x.t(i, j) != 0)
+      const int t = x.t(i, j);
+      if (t != 0)
         fill_pair<kDangles>(x, st, i, j);
       else
         x.c(i, j) = ENERGY_INF;
       fill_ml_piece<kDangles>(x, st, i, j, shared_best[i - bottom], shared);
-      store_inner_terms(x, st, i, j);
+      store_inner_terms(x, st, i, j, t);
       if constexpr (kDangles == 3) {
         st.c_col[x.ws.col(i, j)] = x.c(i, j);
         st.fml_row[x.ws.cell(i, j)] = x.fML(i, j);

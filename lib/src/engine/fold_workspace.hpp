@@ -68,12 +68,20 @@ struct FoldContext {
   int n;
   bool no_lonely_pairs;
   bool no_closing_gu;
+  // The workspace's arrays as plain pointers: read for every cell, and the fill's
+  // stores into int tables cannot change them.
+  const size_t* rowstart = ws.rowstart.data();
+  const size_t* colstart = ws.colstart.data();
+  int* c_cells = ws.c.data();
+  int* fml_cells = ws.fML.data();
+  const int8_t* types = ws.ptype.data();
+  const short* codes = ws.seq.S1.data();
 
-  int t(int i, int j) const { return ws.ptype[ws.cell(i, j)]; }
-  int& c(int i, int j) const { return ws.c[ws.cell(i, j)]; }
-  int& fML(int i, int j) const { return ws.fML[ws.col(i, j)]; }
-  int s(int k) const { return ws.seq.S1[static_cast<size_t>(k)]; }
-  const short* S1() const { return ws.seq.S1.data(); }
+  int t(int i, int j) const { return types[rowstart[i] + static_cast<size_t>(j)]; }
+  int& c(int i, int j) const { return c_cells[rowstart[i] + static_cast<size_t>(j)]; }
+  int& fML(int i, int j) const { return fml_cells[colstart[j] + static_cast<size_t>(i)]; }
+  int s(int k) const { return codes[k]; }
+  const short* S1() const { return codes; }
   // Constraint bonus of the pair (i, j): one CONSTRAINT_BONUS per end that must pair.
   int bonus(int i, int j) const {
     return (ws.BP[static_cast<size_t>(i)] == -1 ? -CONSTRAINT_BONUS : 0) +
