@@ -264,12 +264,16 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   int e = ENERGY_INF;
   const int a = x.s(i + 1), b = x.s(j - 1);
 
+  // Whether the inner pair may form is a coin toss on random sequences, so the loops
+  // below are scored whatever it is (type 0 indexes the tables harmlessly) and the
+  // verdict only selects the value, without a branch to mispredict.
+
   // (i (i+1 ... j-1) j): direct stack, allowed even to barred pairs
   if (span >= kMinSpan + 2) {
-    if (const int t2 = x.t(i + 1, j - 1)) {
-      w = E.stack(t, E.rtype(t2));
-      e = w + x.c(i + 1, j - 1);
-    }
+    const int t2 = x.t(i + 1, j - 1);
+    const int stack = E.stack(t, E.rtype(t2));
+    w = t2 != 0 ? stack : w;
+    e = t2 != 0 ? stack + x.c(i + 1, j - 1) : e;
   }
   if (barred) return e;
 
@@ -278,10 +282,9 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   auto small_loop = [&](int left, int right) __attribute__((always_inline))->int {
     const int p = i + 1 + left, q = j - 1 - right;
     const int t2 = x.t(p, q);
-    if (t2 == 0) return ENERGY_INF;
     const int u = E.rtype(t2);
-    if (!x.may_be_inner(u)) return ENERGY_INF;
-    return E.two_pair_loop(left, right, t, u, a, b, x.s(p - 1), x.s(q + 1)) + x.c(p, q);
+    const int v = E.two_pair_loop(left, right, t, u, a, b, x.s(p - 1), x.s(q + 1)) + x.c(p, q);
+    return t2 != 0 && x.may_be_inner(u) ? v : ENERGY_INF;
   };
 
   // (i (i+1 ... j-2) . j) and mirror: bulges of one base

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace stemloop::kernels {
 
@@ -34,6 +35,7 @@ KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const size_t* s
                                   const int* index, const int* b, int count) {
   constexpr int W = sizeof(Vec) / sizeof(int);
   constexpr int V = kSplitRows / W;
+  static_assert(V * W == kSplitRows, "the rows are a whole number of vectors");
   Vec acc[V];
   std::memcpy(acc, best, sizeof acc);
   for (int c = 0; c < count; c++) {
@@ -58,7 +60,8 @@ __attribute__((target("avx512f"))) static void min_split_rows_avx512(int* best, 
                                                                      const size_t* start,
                                                                      const int* index,
                                                                      const int* b, int count) {
-  split_rows_lanes<Lanes16>(best, columns, start, index, b, count);
+  split_rows_lanes<std::conditional_t<kSplitRows % 16 == 0, Lanes16, Lanes8>>(best, columns, start,
+                                                                             index, b, count);
 }
 __attribute__((target("avx2"))) static void min_split_rows_avx2(int* best, const int* columns,
                                                                 const size_t* start,
