@@ -408,7 +408,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
     const int* column = &x.ws.fML[static_cast<size_t>(i)];
     for (int c = shared; c < count; c++) {
       const int k = cand.k[static_cast<size_t>(c)];
-      split = std::min(split, column[x.ws.colstart[static_cast<size_t>(k)]] +
+      split = std::min(split, column[kernels::column_start(k)] +
                                   cand.piece[static_cast<size_t>(c)]);
     }
     // Splits whose 3' piece ends in an unpaired base: together no better than the best
@@ -494,7 +494,7 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
     while (shared > 0 && cand.k[static_cast<size_t>(shared - 1)] < top + 4) shared--;
     std::fill(std::begin(shared_best), std::end(shared_best), std::numeric_limits<int>::max());
     st.vector_ops.min_split_rows(shared_best, &x.ws.fML[static_cast<size_t>(bottom)],
-                                 x.ws.colstart.data(), cand.k.data(), cand.piece.data(), shared);
+                                 cand.k.data(), cand.piece.data(), shared);
     for (int i = std::min(top, j - 4); i >= bottom; i--) {
       const int t = x.t(i, j);
       if (t != 0)

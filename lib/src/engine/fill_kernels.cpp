@@ -31,15 +31,15 @@ using Lanes16 = int __attribute__((vector_size(64)));
 
 // Keeps the kSplitRows running minima in registers, kSplitRows / W vectors of W lanes.
 template <typename Vec>
-KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const size_t* start,
-                                  const int* index, const int* b, int count) {
+KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const int* index, const int* b,
+                                  int count) {
   constexpr int W = sizeof(Vec) / sizeof(int);
   constexpr int V = kSplitRows / W;
   static_assert(V * W == kSplitRows, "the rows are a whole number of vectors");
   Vec acc[V];
   std::memcpy(acc, best, sizeof acc);
   for (int c = 0; c < count; c++) {
-    const int* column = columns + start[index[c]];
+    const int* column = columns + column_start(index[c]);
     const Vec add = Vec{} + b[c];
     for (int v = 0; v < V; v++) {
       Vec x;
@@ -51,23 +51,21 @@ KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const size_t* s
   std::memcpy(best, acc, sizeof acc);
 }
 
-KERNEL_BODY void min_split_rows_body(int* best, const int* columns, const size_t* start,
-                                     const int* index, const int* b, int count) {
-  split_rows_lanes<Lanes4>(best, columns, start, index, b, count);
+KERNEL_BODY void min_split_rows_body(int* best, const int* columns, const int* index,
+                                     const int* b, int count) {
+  split_rows_lanes<Lanes4>(best, columns, index, b, count);
 }
 #if STEMLOOP_HAS_VARIANTS
 __attribute__((target("avx512f"))) static void min_split_rows_avx512(int* best, const int* columns,
-                                                                     const size_t* start,
                                                                      const int* index,
                                                                      const int* b, int count) {
-  split_rows_lanes<std::conditional_t<kSplitRows % 16 == 0, Lanes16, Lanes8>>(best, columns, start,
-                                                                             index, b, count);
+  split_rows_lanes<std::conditional_t<kSplitRows % 16 == 0, Lanes16, Lanes8>>(best, columns, index,
+                                                                             b, count);
 }
 __attribute__((target("avx2"))) static void min_split_rows_avx2(int* best, const int* columns,
-                                                                const size_t* start,
                                                                 const int* index, const int* b,
                                                                 int count) {
-  split_rows_lanes<Lanes8>(best, columns, start, index, b, count);
+  split_rows_lanes<Lanes8>(best, columns, index, b, count);
 }
 #endif
 

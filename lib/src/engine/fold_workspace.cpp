@@ -15,8 +15,6 @@ void Workspace::prepare(int n) {
     rowstart[i] = offset - i;
     offset += size - i + 1;
   }
-  colstart.assign(size + 2, 0);
-  for (size_t j = 1; j <= size; j++) colstart[j] = j * (j - 1) / 2;
   f5.assign(size + 5, 0);  // at least entries 0..4 of the exterior loop
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/energy_terms.hpp"
+#include "engine/fill_kernels.hpp"
 #include "engine/table_buffer.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/constants.h"
@@ -33,12 +34,9 @@ class Workspace {
   }
   // Column-major upper triangle: the cells of one right end j are contiguous in i, so
   // that the multiloop splits of a block of rows read one run per split point.
-  size_t col(int i, int j) const {
-    return colstart[static_cast<size_t>(j)] + static_cast<size_t>(i);
-  }
+  size_t col(int i, int j) const { return kernels::column_start(j) + static_cast<size_t>(i); }
 
   std::vector<size_t> rowstart;  // cell(i, j) = rowstart[i] + j
-  std::vector<size_t> colstart;  // col(i, j) = colstart[j] + i
   // The tables hold whatever an earlier fold left; a fold writes every cell (i <= j)
   // it reads.
   TableBuffer<int> c;         // i paired with j, by cell()
@@ -71,7 +69,6 @@ struct FoldContext {
   // The workspace's arrays as plain pointers: read for every cell, and the fill's
   // stores into int tables cannot change them.
   const size_t* rowstart = ws.rowstart.data();
-  const size_t* colstart = ws.colstart.data();
   int* c_cells = ws.c.data();
   int* fml_cells = ws.fML.data();
   const int8_t* types = ws.ptype.data();
@@ -79,7 +76,7 @@ struct FoldContext {
 
   int t(int i, int j) const { return types[rowstart[i] + static_cast<size_t>(j)]; }
   int& c(int i, int j) const { return c_cells[rowstart[i] + static_cast<size_t>(j)]; }
-  int& fML(int i, int j) const { return fml_cells[colstart[j] + static_cast<size_t>(i)]; }
+  int& fML(int i, int j) const { return fml_cells[ws.col(i, j)]; }
   int s(int k) const { return codes[k]; }
   const short* S1() const { return codes; }
   // Constraint bonus of the pair (i, j): one CONSTRAINT_BONUS per end that must pair.

@@ -17,13 +17,13 @@ Folder& Folder::operator=(Folder&&) noexcept = default;
 size_t Folder::workspace_bytes(int n, const FoldOptions& options) {
   const size_t size = static_cast<size_t>(n) + 2;
   const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-  // c and fML, the pair types; per position the row and column starts, f5, the constraint marks, the
+  // c and fML, the pair types; per position the row starts, f5, the constraint marks, the
   // two encodings of the sequence, and the trace's pairs, stack and structure.
   const size_t tables = table_buffer_bytes(cells * sizeof(int)) +
                         table_buffer_bytes((cells + Workspace::kTablePad) * sizeof(int)) +
                         table_buffer_bytes(cells);
   const size_t positions =
-      size * (2 * sizeof(size_t) + 2 * sizeof(int) + 2 * sizeof(short) + 3 * sizeof(int) + 1);
+      size * (sizeof(size_t) + 2 * sizeof(int) + 2 * sizeof(short) + 3 * sizeof(int) + 1);
   // The code and allocator bookkeeping a first fold touches.
   const size_t fixed = 1 << 20;
   return tables + positions + fixed + fill_state_bytes(n, options.dangles, options.threads);
