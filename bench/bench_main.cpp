@@ -52,21 +52,37 @@ void in_child(Body body) {
   wait(&status);
 }
 
-// Folds one sequence of length n in a child; prints seconds, peak MB and cells per second.
-void bench_length(int n, int threads) {
+// A constraint that brackets every position: nested pairs of the outermost bases in
+// turn, the middle left unpaired.
+std::string full_brackets(int n) {
+  std::string c(static_cast<size_t>(n), '.');
+  for (int k = 0; k + 4 < n - 1 - k; k++) {
+    c[static_cast<size_t>(k)] = '(';
+    c[static_cast<size_t>(n - 1 - k)] = ')';
+  }
+  return c;
+}
+
+// Folds one sequence of length n in a child, in dangle mode `dangles`, optionally under a
+// fully bracketed constraint; prints seconds, peak MB and cells per second.
+void bench_length(int n, int threads, int dangles = 1, bool bracketed = false) {
   in_child([&] {
     std::mt19937 rng(static_cast<unsigned>(n));
     const std::string seq = random_rna(rng, n);
+    const std::string constraint = full_brackets(n);
     const stemloop::Model model;
     stemloop::Folder folder;
     const auto start = std::chrono::steady_clock::now();
     stemloop::FoldOptions options;
     options.threads = threads;
-    const stemloop::FoldResult r = folder.fold(model, options, seq);
+    options.dangles = dangles;
+    const stemloop::FoldResult r =
+        folder.fold(model, options, seq, bracketed ? constraint.c_str() : nullptr);
     const double secs = seconds_since(start);
     const double cells = 0.5 * n * (n + 1.0);
-    std::printf("%8d %8d %10.3f %10.1f %14.3g %10.2f\n", n, threads, secs, peak_mb(), cells / secs,
-                r.kcal);
+    std::printf("%8d %8d %8s %10.3f %10.1f %14.3g %10.2f\n", n, threads,
+                bracketed ? "-C" : ("-d" + std::to_string(dangles)).c_str(), secs, peak_mb(),
+                cells / secs, r.kcal);
   });
 }
 
@@ -161,12 +177,15 @@ int main(int argc, char** argv) {
     lengths.push_back(30000);
   }
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  std::printf("single sequence, default options\n");
-  std::printf("%8s %8s %10s %10s %14s %10s\n", "n", "threads", "seconds", "peak MB", "cells/s",
-              "kcal/mol");
+  std::printf("single sequence: default options (-d1), coaxial stacking (-d3), a fully\n"
+              "bracketed constraint (-C)\n");
+  std::printf("%8s %8s %8s %10s %10s %14s %10s\n", "n", "threads", "mode", "seconds", "peak MB",
+              "cells/s", "kcal/mol");
   for (int n : lengths) {
     bench_length(n, 1);
     if (cores > 1) bench_length(n, 2);
+    if (n <= 10000) bench_length(n, 1, 3);
+    if (n >= 1000 && n <= 5000) bench_length(n, 1, 1, true);
   }
   std::printf("ensemble: partition function and pair probabilities, dangle mode 2\n");
   std::printf("%8s %8s %10s %10s %14s\n", "n", "threads", "seconds", "peak MB", "G kcal/mol");
