@@ -25,13 +25,13 @@
 #include <limits>
 #include <thread>
 
+#include "engine/fill_coaxial.hpp"
 #include "engine/fill_kernels.hpp"
 #include "fold_workspace.hpp"
 
 namespace stemloop {
 namespace {
 
-using kernels::kNoStack;
 using kernels::kOutOfLoop;
 using kernels::kShift;
 using kernels::kWindow;
@@ -85,7 +85,7 @@ struct FillState {
     best_exterior.assign(static_cast<size_t>(n) + 2, ENERGY_INF);
 
     coaxial = E.dangles() == 3;
-    if (coaxial) prepare_coaxial(x, n);
+    if (coaxial) coax.prepare(x, n, ring);
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -104,29 +104,6 @@ struct FillState {
     }
   }
 
-  // The tables of dangle mode 3. (i k)(k+1 j): two branches stacked coaxially, by their
-  // types from outside; kNoStack where either is no pair. Coaxial stacking scans columns
-  // too: column-major copies of c, fML and the pair types serve them. The fill reads a
-  // copied cell only once the cell is final, so the copies of c and fML need no reset.
-  void prepare_coaxial(const FoldContext& x, int n) {
-    for (int a = 0; a < kPairTypes; a++) {
-      for (int b = 0; b < kPairTypes; b++) {
-        const int ua = x.E.rtype(a), ub = x.E.rtype(b);
-        closing_stack[a * kPairTypes + b] = ub != 0 ? x.E.coaxial_stack(a, ub) : kNoStack;
-        branch_stack[a * kPairTypes + b] =
-            (ua != 0 && ub != 0) ? x.E.coaxial_stack(ua, ub) : kNoStack;
-      }
-    }
-    col_start.assign(static_cast<size_t>(n) + 2, 0);
-    for (size_t j = 1; j <= static_cast<size_t>(n); j++) col_start[j] = j * (j - 1) / 2;
-    const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-    c_col.resize(cells);
-    fml_col.resize(cells);
-    ptype_col.resize(cells);
-    for (int j = 1; j <= n; j++)
-      for (int i = 1; i <= j; i++) ptype_col[col(i, j)] = static_cast<int8_t>(x.t(i, j));
-  }
-
   // Clears the state of row i before the row is filled: the columns from i + kMinSpan
   // on, which the previous row of this ring slot may have written. Columns before that
   // hold no pair of any row that uses the slot: they keep the ENERGY_INF of the
@@ -137,6 +114,7 @@ struct FillState {
     std::fill(dml_row(i) + from, dml_row(i) + row_width, ENERGY_INF);
     std::fill(mm_row(i) + from + kShift, mm_row(i) + band_width, ENERGY_INF);
     std::fill(au_row(i) + from + kShift, au_row(i) + band_width, ENERGY_INF);
+    if (coaxial) coax.start_row(i);
   }
 
   // Rows of state in a ring. Why slots never come round too soon: a row reads the rows
@@ -166,7 +144,7 @@ struct FillState {
     std::vector<int> piece;  // fML(k+1, j)
   };
   const kernels::KernelSet& vector_ops = kernels::kernel_set();
-  bool coaxial = false;  // dangle mode 3: the column copies are kept up to date
+  bool coaxial = false;  // dangle mode 3: coaxial stacking
   int ring = 0;          // rows of per-row state kept, a power of two
   int ring_mask = 0;
   size_t row_width = 0;
@@ -180,18 +158,7 @@ struct FillState {
   std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
   std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
-  // Column-major copies of c, fML and the pair types (dangle mode 3 only): column j
-  // starts at col_start[j] and is indexed by i.
-  std::vector<size_t> col_start;
-  std::vector<int> c_col, fml_col;
-  std::vector<int8_t> ptype_col;
-  int branch_stack[kPairTypes * kPairTypes] = {};
-  // (i (i+1 k) ... j): a closing pair of type t stacked on a branch of type v from
-  // outside at [t * kPairTypes + v]; kNoStack where the branch is no pair.
-  int closing_stack[kPairTypes * kPairTypes] = {};
-  size_t col(int i, int j) const {
-    return col_start[static_cast<size_t>(j)] + static_cast<size_t>(i);
-  }
+  CoaxialFill coax;  // dangle mode 3
   int loop_cost[MAX_INTERIOR + 1][kWindow] = {};
   // Bulge sizes for the two window directions: bulge_by_r[kWindow + 1 - r] and
   // bulge_by_l[l - 2], kOutOfLoop past the sizes that exist.
@@ -222,9 +189,8 @@ size_t fill_state_bytes(int n, int dangles, int threads) {
   bytes += size * (2 * sizeof(int) + sizeof(FillState::Candidates) + 64) + cells;
   // Each further worker: the pages of its stack and of its allocator arena.
   bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
-  // Dangle mode 3: column copies of c, fML and the pair types.
-  if (normalized_dangles(dangles) == 3)
-    bytes += cells * (2 * sizeof(int) + sizeof(int8_t)) + size * sizeof(size_t);
+  // Dangle mode 3: the coaxial candidates.
+  if (normalized_dangles(dangles) == 3) bytes += CoaxialFill::bytes(n, static_cast<int>(ring));
   return bytes;
 }
 
@@ -330,15 +296,7 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
   if (E.dangles() == 3 && j - 6 >= i + 5) {
-    const int* on_branch = &st.closing_stack[t * kPairTypes];
-    const int count = j - i - 10;  // k = i+5 .. j-6
-    const size_t col = st.col(i + 6, j - 1);
-    // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
-    int m = st.vector_ops.min_coaxial(&x.c(i + 1, i + 5), &st.fml_col[col],
-                                      &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count);
-    // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
-    m = std::min(m, st.vector_ops.min_coaxial(&st.c_col[col], &x.fML(i + 1, i + 5),
-                                              &st.ptype_col[col], on_branch, count));
+    const int m = st.coax.closing(i, j);
     if (m < ENERGY_INF) e = std::min(e, m + E.ml_closing());
   }
 
@@ -386,13 +344,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   f = std::min(f, split);
 
   // (i k)(k+1 j): two adjacent branches stacked coaxially
-  if (E.dangles() == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
-    const size_t col = st.col(i + 5, j);
-    const int m =
-        st.vector_ops.min_coaxial2(&x.c(i, i + 4), &st.c_col[col], &x.ws.ptype[x.ws.cell(i, i + 4)],
-                                   &st.ptype_col[col], st.branch_stack, j - i - 8);
-    f = std::min(f, m);
-  }
+  if (E.dangles() == 3 && j - 5 >= i + 4) f = std::min(f, st.coax.two_branches(x, i, j));
 
   x.fML(i, j) = f;
   // Splitting at i-1 is worth trying later only if this piece is one branch, without
@@ -459,10 +411,7 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
         x.c(i, j) = ENERGY_INF;
       fill_ml_piece(x, st, i, j);
       store_inner_terms(x, st, i, j);
-      if (st.coaxial) {
-        st.c_col[st.col(i, j)] = x.c(i, j);
-        st.fml_col[st.col(i, j)] = x.fML(i, j);
-      }
+      if (st.coaxial) st.coax.finish_cell(x, i, j);
     }
     st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
   }

@@ -51,21 +51,23 @@ STEMLOOP_KERNEL(int, min_coaxial,
                 (const int* a, const int* b, const int8_t* type, const int* stacking, int count),
                 (a, b, type, stacking, count))
 
-KERNEL_BODY int min_coaxial2_body(const int* a, const int* b, const int8_t* type_a,
-                                  const int8_t* type_b, const int* stacking, int count) {
+KERNEL_BODY int min_coaxial_listed_body(const int* a, const int* b, const int8_t* type_a,
+                                        const int8_t* type_b, int scale, const int* stacking,
+                                        const int* index, int count) {
   int best = ENERGY_INF;
-  for (int k = 0; k < count; k++) {
-    const int s = stacking[type_a[k] * 8 + type_b[k]];
+  for (int c = 0; c < count; c++) {
+    const int k = index[c];
+    const int s = stacking[type_a[k] * scale + type_b[k]];
     const bool stacks = s != kNoStack;
     const int v = a[k] + b[k] + (stacks ? s : 0);
     best = stacks ? std::min(best, v) : best;
   }
   return best;
 }
-STEMLOOP_KERNEL(int, min_coaxial2,
-                (const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
-                 const int* stacking, int count),
-                (a, b, type_a, type_b, stacking, count))
+STEMLOOP_KERNEL(int, min_coaxial_listed,
+                (const int* a, const int* b, const int8_t* type_a, const int8_t* type_b, int scale,
+                 const int* stacking, const int* index, int count),
+                (a, b, type_a, type_b, scale, stacking, index, count))
 
 // The generic-loop search in vectors of W lanes. Lane k of row l holds r = kWindow - k
 // unpaired bases on the 3' side; a loop has l + r <= MAX_INTERIOR, so the lanes
@@ -196,7 +198,7 @@ STEMLOOP_KERNEL(void, min_into,
 
 #define STEMLOOP_KERNEL_SET(variant)                                                            \
   KernelSet {                                                                                   \
-    min_gather_sum##variant, min_coaxial##variant, min_coaxial2##variant,                       \
+    min_gather_sum##variant, min_coaxial##variant, min_coaxial_listed##variant,                    \
         min_generic_loop##variant, min_bulge_loop##variant, min_sum##variant, min_into##variant \
   }
 

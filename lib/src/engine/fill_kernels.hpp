@@ -36,9 +36,11 @@ struct KernelSet {
   int (*min_coaxial)(const int* a, const int* b, const int8_t* type, const int* stacking,
                      int count);
 
-  // The same for two adjacent branches: stacking[type_a[k] * 8 + type_b[k]].
-  int (*min_coaxial2)(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
-                      const int* stacking, int count);
+  // The same over the listed k = index[c], c < count, with the stacking at
+  // stacking[type_a[k] * scale + type_b[k]].
+  int (*min_coaxial_listed)(const int* a, const int* b, const int8_t* type_a,
+                            const int8_t* type_b, int scale, const int* stacking,
+                            const int* index, int count);
 
   // min over l = 1..max_l and lanes k of band[row (i+1+l) & ring_mask][j-1-kWindow+kShift+k]
   // + loop_cost[l][k]: the best generic interior loop closed by (i, j) before its outer
