@@ -177,7 +177,7 @@ int fill_workers(int n, int threads) {
   return std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
 }
 
-size_t fill_state_bytes(int n, int dangles, int threads) {
+size_t fill_state_bytes(int n, int dangles, int threads, bool no_closing_gu) {
   const size_t size = static_cast<size_t>(n) + 2;
   const size_t ring = static_cast<size_t>(FillState::ring_rows(fill_workers(n, threads)));
   const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
@@ -190,7 +190,7 @@ size_t fill_state_bytes(int n, int dangles, int threads) {
   // Each further worker: the pages of its stack and of its allocator arena.
   bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
   // Dangle mode 3: the coaxial candidates.
-  if (normalized_dangles(dangles) == 3) bytes += CoaxialFill::bytes(n, static_cast<int>(ring));
+  if (normalized_dangles(dangles) == 3) bytes += CoaxialFill::bytes(n, static_cast<int>(ring), no_closing_gu);
   return bytes;
 }
 
@@ -344,7 +344,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j) {
   f = std::min(f, split);
 
   // (i k)(k+1 j): two adjacent branches stacked coaxially
-  if (E.dangles() == 3 && j - 5 >= i + 4) f = std::min(f, st.coax.two_branches(x, i, j));
+  if (E.dangles() == 3 && j - 5 >= i + 4) f = std::min(f, st.coax.two_branches(i, j));
 
   x.fML(i, j) = f;
   // Splitting at i-1 is worth trying later only if this piece is one branch, without

@@ -26,6 +26,25 @@ static_assert(static_cast<long long>(kOutOfLoop) + (1 << 29) < std::numeric_limi
 // Marks a pair type that may not take part in a coaxial stack.
 constexpr int kNoStack = std::numeric_limits<int>::min();
 
+// A listed branch of a row (the pair (i, k)) or a column (the pair (k+1, j)) in the
+// coaxial searches: its c, k and pair type.
+struct ListedBranch {
+  int c;
+  int16_t k, type;
+};
+static_assert(MAX_SEQUENCE_LENGTH <= 32767, "split points fit ListedBranch::k");
+
+// One side of a two-branch coaxial stack, from a row (bit k: the pair (i, k)) or a
+// column (bit k: the pair (k+1, j)): words of bits of the listed branches and of the
+// strong ones among them, the branches listed (a row by k increasing, a column by k
+// decreasing) and the place in the list of each word's first listed branch.
+struct BranchBits {
+  const uint64_t* live;
+  const uint64_t* strong;
+  const int* rank;
+  const ListedBranch* listed;
+};
+
 // The kernels, compiled for one instruction set.
 struct KernelSet {
   // min over c < count of row[index[c]] + b[c].
@@ -36,11 +55,16 @@ struct KernelSet {
   int (*min_coaxial)(const int* a, const int* b, const int8_t* type, const int* stacking,
                      int count);
 
-  // The same over the listed k = index[c], c < count, with the stacking at
-  // stacking[type_a[k] * scale + type_b[k]].
-  int (*min_coaxial_listed)(const int* a, const int* b, const int8_t* type_a,
-                            const int8_t* type_b, int scale, const int* stacking,
-                            const int* index, int count);
+  // min over e < count of row[listed[e].k] + listed[e].c + stacking[listed[e].type], over
+  // the e where the stacking is not kNoStack; ENERGY_INF when there is none.
+  int (*min_coaxial_listed)(const int* row, const ListedBranch* listed, const int* stacking,
+                            int count);
+
+  // min over k in [lo, hi] whose bit is set in (row.strong & column.live) |
+  // (row.live & column.strong) of the row's c + the column's c + stacking[row type * 8 +
+  // column type], over the k where that is not kNoStack; ENERGY_INF when there is none.
+  int (*min_coaxial_pairs)(const BranchBits& row, const BranchBits& column, const int* stacking,
+                           int lo, int hi);
 
   // min over l = 1..max_l and lanes k of band[row (i+1+l) & ring_mask][j-1-kWindow+kShift+k]
   // + loop_cost[l][k]: the best generic interior loop closed by (i, j) before its outer
