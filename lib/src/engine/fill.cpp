@@ -158,7 +158,7 @@ struct FillState {
   std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
   std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
-  CoaxialFill coax;  // dangle mode 3
+  CoaxialFill coax;                        // dangle mode 3
   int loop_cost[MAX_INTERIOR + 1][kWindow] = {};
   // Bulge sizes for the two window directions: bulge_by_r[kWindow + 1 - r] and
   // bulge_by_l[l - 2], kOutOfLoop past the sizes that exist.
@@ -190,7 +190,8 @@ size_t fill_state_bytes(int n, int dangles, int threads, bool no_closing_gu) {
   // Each further worker: the pages of its stack and of its allocator arena.
   bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
   // Dangle mode 3: the coaxial candidates.
-  if (normalized_dangles(dangles) == 3) bytes += CoaxialFill::bytes(n, static_cast<int>(ring), no_closing_gu);
+  if (normalized_dangles(dangles) == 3)
+    bytes += CoaxialFill::bytes(n, static_cast<int>(ring), no_closing_gu);
   return bytes;
 }
 

@@ -149,7 +149,7 @@ void CoaxialFill::finish_cell(const FoldContext& x, int i, int j) {
   if (i >= 2 && j < x.n && j - i >= 9) {
     if (const int t = x.t(i - 1, j + 1))
       m = x.barred(t, x.bonus(i - 1, j + 1)) ? barred_closing_terms(x, i, j, t)
-                                              : closing_terms(x, i, j, t);
+                                             : closing_terms(x, i, j, t);
   }
   closing_[slot(i) * row_width_ + static_cast<size_t>(j)] = m;
 }
@@ -189,8 +189,8 @@ int CoaxialFill::barred_closing_terms(const FoldContext& x, int i, int j, int t)
   const int8_t* types = &x.ws.ptype[x.ws.cell(i, i + 4)];
   const int first =
       vector_ops_.min_coaxial(&x.c(i, i + 4), &fml_col_[from], types, on_branch, count);
-  const int last = vector_ops_.min_coaxial(&c_col_[from], &x.fML(i, i + 4), &ptype_col_[from],
-                                           on_branch, count);
+  const int last =
+      vector_ops_.min_coaxial(&c_col_[from], &x.fML(i, i + 4), &ptype_col_[from], on_branch, count);
   return std::min(first, last);
 }
 

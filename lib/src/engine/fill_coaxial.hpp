@@ -99,7 +99,9 @@ class CoaxialFill {
   size_t slot(int i) const { return static_cast<size_t>(i & ring_mask_); }
   size_t row_word(int i) const { return slot(i) * row_words_; }
   size_t column_word(int j) const { return column_start_[static_cast<size_t>(j)]; }
-  Terms& row_terms(int i, int t) { return row_terms_[slot(i) * kClosingTypes + static_cast<size_t>(t - 1)]; }
+  Terms& row_terms(int i, int t) {
+    return row_terms_[slot(i) * kClosingTypes + static_cast<size_t>(t - 1)];
+  }
   const Terms& row_terms(int i, int t) const {
     return row_terms_[slot(i) * kClosingTypes + static_cast<size_t>(t - 1)];
   }

@@ -236,11 +236,11 @@ STEMLOOP_KERNEL(void, min_into,
                 (int* dst, const int* src, int add, const int* reach, int need, int count),
                 (dst, src, add, reach, need, count))
 
-#define STEMLOOP_KERNEL_SET(variant)                                                            \
-  KernelSet {                                                                                   \
-    min_gather_sum##variant, min_coaxial##variant, min_coaxial_listed##variant,               \
-        min_coaxial_pairs##variant, min_generic_loop##variant, min_bulge_loop##variant,       \
-        min_sum##variant, min_into##variant                                                   \
+#define STEMLOOP_KERNEL_SET(variant)                                                    \
+  KernelSet {                                                                           \
+    min_gather_sum##variant, min_coaxial##variant, min_coaxial_listed##variant,         \
+        min_coaxial_pairs##variant, min_generic_loop##variant, min_bulge_loop##variant, \
+        min_sum##variant, min_into##variant                                             \
   }
 
 const KernelSet& kernel_set() {
