@@ -122,7 +122,8 @@ class CoaxialFill {
   int branch_stack_[kPairTypes * kPairTypes] = {};
   int closing_stack_[kPairTypes * kPairTypes] = {};
   // The tests by type: D below the threshold passes. A column lists a pair that passes
-  // the two-branch or any closing test.
+  // the two-branch or any closing test. A type without a reverse type stacks on nothing
+  // and never passes, so every listed branch stacks with every type.
   long long left_[kPairTypes] = {}, column_[kPairTypes] = {};
   long long left_half_ = 0, right_half_ = 0, right_strong_[kPairTypes] = {};
   long long closing_by_t_[kPairTypes][kPairTypes] = {};  // [t][v]

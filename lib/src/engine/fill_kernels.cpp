@@ -54,12 +54,8 @@ STEMLOOP_KERNEL(int, min_coaxial,
 KERNEL_BODY int min_coaxial_listed_body(const int* row, const ListedBranch* listed,
                                         const int* stacking, int count) {
   int best = ENERGY_INF;
-  for (int e = 0; e < count; e++) {
-    const int s = stacking[listed[e].type];
-    const bool stacks = s != kNoStack;
-    const int v = row[listed[e].k] + listed[e].c + (stacks ? s : 0);
-    best = stacks ? std::min(best, v) : best;
-  }
+  for (int e = 0; e < count; e++)
+    best = std::min(best, row[listed[e].k] + listed[e].c + stacking[listed[e].type]);
   return best;
 }
 STEMLOOP_KERNEL(int, min_coaxial_listed,
@@ -96,10 +92,7 @@ KERNEL_BODY int min_coaxial_pairs_body(const BranchBits& row, const BranchBits& 
       // column's from the right
       const ListedBranch& l = left[__builtin_popcountll(row_live & ((1ULL << bit) - 1))];
       const ListedBranch& r = right[__builtin_popcountll((column_live >> bit) >> 1)];
-      const int s = stacking[l.type * 8 + r.type];
-      const bool stacks = s != kNoStack;
-      const int v = l.c + r.c + (stacks ? s : 0);
-      best = stacks ? std::min(best, v) : best;
+      best = std::min(best, l.c + r.c + stacking[l.type * 8 + r.type]);
     } while (bits != 0);
   }
   return best;

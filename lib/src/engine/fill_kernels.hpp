@@ -55,14 +55,14 @@ struct KernelSet {
   int (*min_coaxial)(const int* a, const int* b, const int8_t* type, const int* stacking,
                      int count);
 
-  // min over e < count of row[listed[e].k] + listed[e].c + stacking[listed[e].type], over
-  // the e where the stacking is not kNoStack; ENERGY_INF when there is none.
+  // min of ENERGY_INF and, over e < count, row[listed[e].k] + listed[e].c +
+  // stacking[listed[e].type]. Listed branches stack: no kNoStack is read.
   int (*min_coaxial_listed)(const int* row, const ListedBranch* listed, const int* stacking,
                             int count);
 
-  // min over k in [lo, hi] whose bit is set in (row.strong & column.live) |
-  // (row.live & column.strong) of the row's c + the column's c + stacking[row type * 8 +
-  // column type], over the k where that is not kNoStack; ENERGY_INF when there is none.
+  // min of ENERGY_INF and, over the k in [lo, hi] whose bit is set in (row.strong &
+  // column.live) | (row.live & column.strong), the row's c + the column's c +
+  // stacking[row type * 8 + column type]. Listed branches stack: no kNoStack is read.
   int (*min_coaxial_pairs)(const BranchBits& row, const BranchBits& column, const int* stacking,
                            int lo, int hi);
 
