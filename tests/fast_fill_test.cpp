@@ -180,6 +180,12 @@ TEST(FastFill, MatchesReferenceOnLongLoopsAndSequences) {
   }
   opt.dangles = 2;
   expect_same(model, opt, random_sequence(rng, 400));
+  // Mode 3 keeps its candidates in bit sets of many words and in long lists; a random
+  // model passes far more of them than the real one.
+  opt.dangles = 3;
+  expect_same(model, opt, random_sequence(rng, 400));
+  opt.noLonelyPairs = opt.no_closingGU = true;
+  expect_same(perturbed(Model(), 8), opt, random_sequence(rng, 300));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include <limits>
 #include <thread>
 
+#include "engine/fill_coaxial.hpp"
 #include "engine/fill_kernels.hpp"
 #include "fold_workspace.hpp"
 #include "engine/table_buffer.hpp"
@@ -32,7 +33,6 @@
 namespace stemloop {
 namespace {
 
-using kernels::kNoStack;
 using kernels::kOutOfLoop;
 using kernels::kShift;
 using kernels::kSplitRows;
@@ -90,7 +90,8 @@ struct FillState {
     for (int size = 0; size <= n; size++)
       hairpin_by_size[static_cast<size_t>(size)] = E.hairpin_size(size);
 
-    if (E.dangles() == 3) prepare_coaxial(x, n);
+    coaxial = E.dangles() == 3;
+    if (coaxial) coax.prepare(x, n, static_cast<int>(ring));
     // loop_cost[l][k]: size and asymmetry of the generic loop with l bases on the 5'
     // side and r = kWindow - k on the 3' side, so that k grows with q; kOutOfLoop where
     // (l, r) is no generic loop (stacks, bulges, 1x1, 1x2, 2x1, 2x2, over 30 bases).
@@ -109,28 +110,6 @@ struct FillState {
     }
   }
 
-  // The tables of dangle mode 3. (i k)(k+1 j): two branches stacked coaxially, by their
-  // types from outside; kNoStack where either is no pair. Coaxial stacking scans columns
-  // too: column-major copies of c and the pair types and a row-major copy of fML serve
-  // them. The fill reads a copied cell only once the cell is final, so the copies of c
-  // and fML need no reset.
-  void prepare_coaxial(const FoldContext& x, int n) {
-    const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-    for (int a = 0; a < kPairTypes; a++) {
-      for (int b = 0; b < kPairTypes; b++) {
-        const int ua = x.E.rtype(a), ub = x.E.rtype(b);
-        closing_stack[a * kPairTypes + b] = ub != 0 ? x.E.coaxial_stack(a, ub) : kNoStack;
-        branch_stack[a * kPairTypes + b] =
-            (ua != 0 && ub != 0) ? x.E.coaxial_stack(ua, ub) : kNoStack;
-      }
-    }
-    c_col.resize(cells);
-    fml_row.reserve(cells);
-    ptype_col.resize(cells);
-    for (int j = 1; j <= n; j++)
-      for (int i = 1; i <= j; i++) ptype_col[x.ws.col(i, j)] = static_cast<int8_t>(x.t(i, j));
-  }
-
   // Clears the state of row i before the row is filled: the columns from i + kMinSpan
   // on, which the previous row of this ring slot may have written. Columns before that
   // hold no pair of any row that uses the slot: they keep the ENERGY_INF of the
@@ -142,6 +121,7 @@ struct FillState {
     std::fill(mm_row(i) + from + kShift, mm_row(i) + band_width, ENERGY_INF);
     std::fill(mm_mirror(i) + from + kShift, mm_mirror(i) + band_width, ENERGY_INF);
     std::fill(au_row(i) + from + kShift, au_row(i) + band_width, ENERGY_INF);
+    if (coaxial) coax.start_row(i);
   }
 
   // Rows of state in a ring. Why slots never come round too soon: a row reads the rows
@@ -174,6 +154,7 @@ struct FillState {
     std::vector<int> piece;  // fML(k+1, j)
   };
   const kernels::KernelSet& vector_ops = kernels::kernel_set();
+  bool coaxial = false;  // dangle mode 3: coaxial stacking
   // Rows of per-row state kept, a power of two. Sizes are size_t here and below, so that
   // the compiler knows the fill's int stores leave them unchanged.
   size_t ring = 0;
@@ -190,14 +171,7 @@ struct FillState {
   std::vector<std::atomic<int>> progress;  // last column finished, per row
   std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
   std::vector<int> hairpin_by_size;        // EnergyTerms::hairpin_size, looked up
-  // Dangle mode 3 only: c and the pair types by Workspace::col, fML by Workspace::cell.
-  std::vector<int> c_col;
-  TableBuffer<int> fml_row;
-  std::vector<int8_t> ptype_col;
-  int branch_stack[kPairTypes * kPairTypes] = {};
-  // (i (i+1 k) ... j): a closing pair of type t stacked on a branch of type v from
-  // outside at [t * kPairTypes + v]; kNoStack where the branch is no pair.
-  int closing_stack[kPairTypes * kPairTypes] = {};
+  CoaxialFill coax;                        // dangle mode 3
   int loop_cost[MAX_INTERIOR + 1][kWindow] = {};
   // Bulge sizes for the two window directions: bulge_by_r[kWindow + 1 - r] and
   // bulge_by_l[l - 2], kOutOfLoop past the sizes that exist.
@@ -216,7 +190,7 @@ int fill_workers(int n, int threads) {
   return std::clamp(std::min(threads, n / 256), 1, kMaxThreads);
 }
 
-size_t fill_state_bytes(int n, int dangles, int threads) {
+size_t fill_state_bytes(int n, int dangles, int threads, bool no_closing_gu) {
   const size_t size = static_cast<size_t>(n) + 2;
   const size_t ring = static_cast<size_t>(FillState::ring_rows(fill_workers(n, threads)));
   const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
@@ -229,9 +203,9 @@ size_t fill_state_bytes(int n, int dangles, int threads) {
   bytes += size * (2 * sizeof(int) + sizeof(FillState::Candidates) + 64) + cells;
   // Each further worker: the pages of its stack and of its allocator arena.
   bytes += static_cast<size_t>(fill_workers(n, threads) - 1) * (160 << 10);
-  // Dangle mode 3: column copies of c and the pair types, a row copy of fML.
+  // Dangle mode 3: the coaxial candidates.
   if (normalized_dangles(dangles) == 3)
-    bytes += cells * (sizeof(int) + sizeof(int8_t)) + table_buffer_bytes(cells * sizeof(int));
+    bytes += CoaxialFill::bytes(n, static_cast<int>(ring), no_closing_gu);
   return bytes;
 }
 
@@ -350,15 +324,7 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
   if (kDangles == 3 && j - 6 >= i + 5) {
-    const int* on_branch = &st.closing_stack[t * kPairTypes];
-    const int count = j - i - 10;  // k = i+5 .. j-6
-    const size_t col = x.ws.col(i + 6, j - 1);
-    // (i (i+1 k) [k+1 .. j-1] j): first branch stacked
-    int m = st.vector_ops.min_coaxial(&x.c(i + 1, i + 5), &x.ws.fML[col],
-                                      &x.ws.ptype[x.ws.cell(i + 1, i + 5)], on_branch, count);
-    // (i [i+1 .. k] (k+1 j-1) j): last branch stacked
-    m = std::min(m, st.vector_ops.min_coaxial(&st.c_col[col], &st.fml_row[x.ws.cell(i + 1, i + 5)],
-                                              &st.ptype_col[col], on_branch, count));
+    const int m = st.coax.closing(i, j);
     if (m < ENERGY_INF) e = std::min(e, m + E.ml_closing());
   }
 
@@ -419,13 +385,7 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
   f = std::min(f, split);
 
   // (i k)(k+1 j): two adjacent branches stacked coaxially
-  if (kDangles == 3 && j - 5 >= i + 4) {  // k = i+4 .. j-5
-    const size_t col = x.ws.col(i + 5, j);
-    const int m =
-        st.vector_ops.min_coaxial2(&x.c(i, i + 4), &st.c_col[col], &x.ws.ptype[x.ws.cell(i, i + 4)],
-                                   &st.ptype_col[col], st.branch_stack, j - i - 8);
-    f = std::min(f, m);
-  }
+  if (kDangles == 3 && j - 5 >= i + 4) f = std::min(f, st.coax.two_branches(i, j));
 
   x.fML(i, j) = f;
   // Splitting at i-1 is worth trying later only if this piece is one branch, without
@@ -503,10 +463,7 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
         x.c(i, j) = ENERGY_INF;
       fill_ml_piece<kDangles>(x, st, i, j, shared_best[i - bottom], shared);
       store_inner_terms(x, st, i, j, t);
-      if constexpr (kDangles == 3) {
-        st.c_col[x.ws.col(i, j)] = x.c(i, j);
-        st.fml_row[x.ws.cell(i, j)] = x.fML(i, j);
-      }
+      if constexpr (kDangles == 3) st.coax.finish_cell(x, i, j);
     }
     st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
   }

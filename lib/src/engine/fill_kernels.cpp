@@ -69,6 +69,14 @@ __attribute__((target("avx2"))) static void min_split_rows_avx2(int* best, const
 }
 #endif
 
+KERNEL_BODY int min_gather_sum_body(const int* row, const int* index, const int* b, int count) {
+  int best = std::numeric_limits<int>::max();
+  for (int c = 0; c < count; c++) best = std::min(best, row[index[c]] + b[c]);
+  return best;
+}
+STEMLOOP_KERNEL(int, min_gather_sum, (const int* row, const int* index, const int* b, int count),
+                (row, index, b, count))
+
 KERNEL_BODY int min_coaxial_body(const int* a, const int* b, const int8_t* type,
                                  const int* stacking, int count) {
   int best = ENERGY_INF;
@@ -84,21 +92,56 @@ STEMLOOP_KERNEL(int, min_coaxial,
                 (const int* a, const int* b, const int8_t* type, const int* stacking, int count),
                 (a, b, type, stacking, count))
 
-KERNEL_BODY int min_coaxial2_body(const int* a, const int* b, const int8_t* type_a,
-                                  const int8_t* type_b, const int* stacking, int count) {
+KERNEL_BODY int min_coaxial_listed_body(const int* row, const ListedBranch* listed,
+                                        const int* stacking, int count) {
   int best = ENERGY_INF;
-  for (int k = 0; k < count; k++) {
-    const int s = stacking[type_a[k] * 8 + type_b[k]];
-    const bool stacks = s != kNoStack;
-    const int v = a[k] + b[k] + (stacks ? s : 0);
-    best = stacks ? std::min(best, v) : best;
+  for (int e = 0; e < count; e++)
+    best = std::min(best, row[listed[e].k] + listed[e].c + stacking[listed[e].type]);
+  return best;
+}
+STEMLOOP_KERNEL(int, min_coaxial_listed,
+                (const int* row, const ListedBranch* listed, const int* stacking, int count),
+                (row, listed, stacking, count))
+
+KERNEL_BODY int min_coaxial_pairs_body(const BranchBits& row, const BranchBits& column,
+                                       const int* stacking, int lo, int hi) {
+  // The nonzero words of candidates, listed without branches; then their bits.
+  constexpr size_t kMaxWords = MAX_SEQUENCE_LENGTH / 64 + 2;
+  uint64_t words[kMaxWords];
+  int index[kMaxWords];
+  const size_t first = static_cast<size_t>(lo) / 64, last = static_cast<size_t>(hi) / 64;
+  int found = 0;
+  for (size_t w = first; w <= last; w++) {
+    uint64_t bits = (row.strong[w] & column.live[w]) | (row.live[w] & column.strong[w]);
+    bits &= w == first ? ~0ULL << (lo & 63) : ~0ULL;
+    bits &= w == last ? ~0ULL >> (63 - (hi & 63)) : ~0ULL;
+    words[found] = bits;
+    index[found] = static_cast<int>(w);
+    found += bits != 0;
+  }
+  int best = ENERGY_INF;
+  for (int f = 0; f < found; f++) {
+    const size_t at = static_cast<size_t>(index[f]);
+    const uint64_t row_live = row.live[at], column_live = column.live[at];
+    const ListedBranch* left = row.listed + row.rank[at];
+    const ListedBranch* right = column.listed + column.rank[at];
+    uint64_t bits = words[f];
+    do {
+      const int bit = __builtin_ctzll(bits);
+      bits &= bits - 1;
+      // the rank of (i, k) among the row's branches from the left, of (k+1, j) among the
+      // column's from the right
+      const ListedBranch& l = left[__builtin_popcountll(row_live & ((1ULL << bit) - 1))];
+      const ListedBranch& r = right[__builtin_popcountll((column_live >> bit) >> 1)];
+      best = std::min(best, l.c + r.c + stacking[l.type * 8 + r.type]);
+    } while (bits != 0);
   }
   return best;
 }
-STEMLOOP_KERNEL(int, min_coaxial2,
-                (const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
-                 const int* stacking, int count),
-                (a, b, type_a, type_b, stacking, count))
+STEMLOOP_KERNEL(int, min_coaxial_pairs,
+                (const BranchBits& row, const BranchBits& column, const int* stacking, int lo,
+                 int hi),
+                (row, column, stacking, lo, hi))
 
 // The generic-loop search in vectors of W lanes. Lane k of row l holds r = kWindow - k
 // unpaired bases on the 3' side; a loop has l + r <= MAX_INTERIOR, so the lanes
@@ -227,8 +270,9 @@ STEMLOOP_KERNEL(void, min_into,
 
 #define STEMLOOP_KERNEL_SET(variant)                                                            \
   KernelSet {                                                                                   \
-    min_split_rows##variant, min_coaxial##variant, min_coaxial2##variant,                       \
-        min_generic_loop##variant, min_bulge_loop##variant, min_sum##variant, min_into##variant \
+    min_split_rows##variant, min_gather_sum##variant, min_coaxial##variant,                     \
+        min_coaxial_listed##variant, min_coaxial_pairs##variant, min_generic_loop##variant,     \
+        min_bulge_loop##variant, min_sum##variant, min_into##variant                            \
   }
 
 const KernelSet& kernel_set() {

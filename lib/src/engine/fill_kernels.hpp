@@ -35,6 +35,25 @@ inline size_t column_start(int j) {
 // Marks a pair type that may not take part in a coaxial stack.
 constexpr int kNoStack = std::numeric_limits<int>::min();
 
+// A listed branch of a row (the pair (i, k)) or a column (the pair (k+1, j)) in the
+// coaxial searches: its c, k and pair type.
+struct ListedBranch {
+  int c;
+  int16_t k, type;
+};
+static_assert(MAX_SEQUENCE_LENGTH <= 32767, "split points fit ListedBranch::k");
+
+// One side of a two-branch coaxial stack, from a row (bit k: the pair (i, k)) or a
+// column (bit k: the pair (k+1, j)): words of bits of the listed branches and of the
+// strong ones among them, the branches listed (a row by k increasing, a column by k
+// decreasing) and the place in the list of each word's first listed branch.
+struct BranchBits {
+  const uint64_t* live;
+  const uint64_t* strong;
+  const int* rank;
+  const ListedBranch* listed;
+};
+
 // The kernels, compiled for one instruction set.
 struct KernelSet {
   // best[r] = min(best[r], columns[column_start(index[c]) + r] + b[c]) for every
@@ -43,14 +62,24 @@ struct KernelSet {
   void (*min_split_rows)(int* best, const int* columns, const int* index, const int* b,
                          int count);
 
+  // min over c < count of row[index[c]] + b[c].
+  int (*min_gather_sum)(const int* row, const int* index, const int* b, int count);
+
   // min over k < count of a[k] + b[k] + stacking[type[k]], over the k where
   // stacking[type[k]] != kNoStack; ENERGY_INF when there is none.
   int (*min_coaxial)(const int* a, const int* b, const int8_t* type, const int* stacking,
                      int count);
 
-  // The same for two adjacent branches: stacking[type_a[k] * 8 + type_b[k]].
-  int (*min_coaxial2)(const int* a, const int* b, const int8_t* type_a, const int8_t* type_b,
-                      const int* stacking, int count);
+  // min of ENERGY_INF and, over e < count, row[listed[e].k] + listed[e].c +
+  // stacking[listed[e].type]. Listed branches stack: no kNoStack is read.
+  int (*min_coaxial_listed)(const int* row, const ListedBranch* listed, const int* stacking,
+                            int count);
+
+  // min of ENERGY_INF and, over the k in [lo, hi] whose bit is set in (row.strong &
+  // column.live) | (row.live & column.strong), the row's c + the column's c +
+  // stacking[row type * 8 + column type]. Listed branches stack: no kNoStack is read.
+  int (*min_coaxial_pairs)(const BranchBits& row, const BranchBits& column, const int* stacking,
+                           int lo, int hi);
 
   // min over l = 1..max_l and lanes k of rows[l * width + k] + loop_cost[l][k]: the best
   // generic interior loop closed by (i, j) before its outer mismatch, with rows at row

@@ -104,8 +104,9 @@ void fill_tables(const FoldContext& ctx, int threads = 1);
 // Threads the fill of n bases uses when allowed `threads`.
 int fill_workers(int n, int threads);
 
-// Bytes the fill's state takes for n bases in a dangle mode with `threads` threads.
-size_t fill_state_bytes(int n, int dangles, int threads);
+// Bytes the fill's state takes for n bases in a dangle mode with `threads` threads; in
+// mode 3 no_closing_gu adds column copies of the tables.
+size_t fill_state_bytes(int n, int dangles, int threads, bool no_closing_gu);
 
 // Retraces one optimal structure into `pairs`, in the order the pairs are found.
 // Throws Error when no alternative reproduces the traced energy.

@@ -26,7 +26,8 @@ size_t Folder::workspace_bytes(int n, const FoldOptions& options) {
       size * (sizeof(size_t) + 2 * sizeof(int) + 2 * sizeof(short) + 3 * sizeof(int) + 1);
   // The code and allocator bookkeeping a first fold touches.
   const size_t fixed = 1 << 20;
-  return tables + positions + fixed + fill_state_bytes(n, options.dangles, options.threads);
+  return tables + positions + fixed +
+         fill_state_bytes(n, options.dangles, options.threads, options.no_closingGU);
 }
 
 int Folder::c(int i, int j) const { return ws_->c[ws_->cell(i, j)]; }
