@@ -21,9 +21,9 @@ size_t total_column_words(int n) {
 size_t words_per_row(int n) { return (static_cast<size_t>(n) + 2) / 64 + 1; }
 
 // The lists' content from random sequences, with the vectors' spare capacity: in
-// sixteenths of a byte per cell of the columns, about one listed pair in eleven cells;
-// in bytes per column of a ring row, about one pair in ten for the two-branch stacks and
-// one in two for the closing types.
+// sixteenths of a byte per cell of the columns (about one listed pair in eleven cells),
+// and in bytes per column of a ring row (its two-branch list and its closing terms,
+// about one entry per column over the seven closing types).
 constexpr size_t kColumnList16thsPerCell = 18;
 constexpr size_t kRowListBytesPerColumn = 10;
 
