@@ -21,9 +21,9 @@ size_t total_column_words(int n) {
 size_t words_per_row(int n) { return (static_cast<size_t>(n) + 2) / 64 + 1; }
 
 // The lists' content from random sequences, with the vectors' spare capacity: in
-// sixteenths of a byte per cell of the columns, about one listed pair in eleven cells;
-// in bytes per column of a ring row, about one pair in ten for the two-branch stacks and
-// one in two for the closing types.
+// sixteenths of a byte per cell of the columns (about one listed pair in eleven cells),
+// and in bytes per column of a ring row (its two-branch list and its closing terms,
+// about one entry per column over the seven closing types).
 constexpr size_t kColumnList16thsPerCell = 18;
 constexpr size_t kRowListBytesPerColumn = 10;
 
@@ -45,10 +45,11 @@ void CoaxialFill::prepare(const FoldContext& x, int n, int ring) {
   }
   // The thresholds of the dominance rule (fill_coaxial.hpp): maxima over the type of the
   // other branch or of the closing pair. ml_branch(type) is the whole branch cost in
-  // mode 3.
-  long long right[kPairTypes], worst = kNever;  // worst: M, the largest -branch_stack
+  // mode 3. The halves: HL(a) is half the largest -branch_stack(a, b), HR(b) what the
+  // largest -branch_stack(a, b) - HL(a) leaves, so HL(a) + HR(b) >= -branch_stack(a, b).
+  long long right[kPairTypes];
   for (int v = 0; v < kPairTypes; v++) {
-    left_[v] = right[v] = column_[v] = kNever;
+    left_[v] = right[v] = column_[v] = left_half_[v] = right_strong_[v] = kNever;
     for (int t = 0; t < kPairTypes; t++) closing_by_t_[t][v] = kNever;
   }
   for (int a = 1; a < kPairTypes; a++) {
@@ -57,13 +58,18 @@ void CoaxialFill::prepare(const FoldContext& x, int n, int ring) {
       if (s == kNoStack) continue;
       left_[a] = std::max(left_[a], E.ml_branch(b) - s);
       right[b] = std::max(right[b], E.ml_branch(a) - s);
-      worst = std::max(worst, -s);
+      left_half_[a] = std::max(left_half_[a], -s);
     }
   }
-  left_half_ = worst >= 0 ? worst / 2 : -((1 - worst) / 2);  // floor(M / 2)
-  right_half_ = worst - left_half_;
+  for (long long& half : left_half_) half /= 2;
+  for (int a = 1; a < kPairTypes; a++) {
+    for (int b = 1; b < kPairTypes; b++) {
+      const long long s = branch_stack_[a * kPairTypes + b];
+      if (s != kNoStack) right_strong_[b] = std::max(right_strong_[b], -s - left_half_[a]);
+    }
+  }
   for (int v = 1; v < kPairTypes; v++) {
-    right_strong_[v] = std::min(right[v], right_half_);
+    right_strong_[v] = std::min(right[v], right_strong_[v]);
     column_[v] = right[v];
     for (int t = 1; t < kPairTypes; t++) {
       const long long s = closing_stack_[t * kPairTypes + v];
@@ -125,18 +131,19 @@ void CoaxialFill::finish_cell(const FoldContext& x, int i, int j) {
     const int c = x.c(i, j);
     const long long d = static_cast<long long>(c) - x.fML(i, j);
     if (d < left_[v])  // bit j of row i
-      row_sets_.add(row_word(i) + static_cast<size_t>(j) / 64, 1ULL << (j & 63), d < left_half_,
+      row_sets_.add(row_word(i) + static_cast<size_t>(j) / 64, 1ULL << (j & 63), d < left_half_[v],
                     row_branches_[slot(i)],
                     ListedBranch{c, static_cast<int16_t>(j), static_cast<int16_t>(v)});
-    if (d < column_[v])  // bit i - 1 of column j
+    if (d < column_[v]) {  // bit i - 1 of column j; column_ bounds every closing test
       column_sets_.add(column_word(j) + static_cast<size_t>(i - 1) / 64, 1ULL << ((i - 1) & 63),
                        d < right_strong_[v], column_branches_[static_cast<size_t>(j)],
                        ListedBranch{c, static_cast<int16_t>(i - 1), static_cast<int16_t>(v)});
-    for (int t = 1; t <= kClosingTypes; t++) {
-      if (d < closing_by_t_[t][v]) {
-        Terms& row = row_terms(i, t);
-        row.k.push_back(j);
-        row.term.push_back(c + closing_stack_[t * kPairTypes + v]);
+      for (int t = 1; t <= kClosingTypes; t++) {
+        if (d < closing_by_t_[t][v]) {
+          Terms& row = row_terms(i, t);
+          row.k.push_back(j);
+          row.term.push_back(c + closing_stack_[t * kPairTypes + v]);
+        }
       }
     }
   }

@@ -14,8 +14,8 @@
 //   two-branch term minus that split is D(i, k) + D(k+1, j) + branch_stack(a, b). With
 //   D >= -B on the other side, it is negative only if
 //     D(i, k) < B(b) - branch_stack(a, b)   and   D(k+1, j) < B(a) - branch_stack(a, b);
-//   and with M = max over (a, b) of -branch_stack(a, b) split as HL + HR = M, only if
-//   D(i, k) < HL or D(k+1, j) < HR.
+//   and, for any HL(a) + HR(b) >= -branch_stack(a, b), only if D(i, k) < HL(a) or
+//   D(k+1, j) < HR(b).
 // - Unless (i, j) is barred by no_closingGU, c(i, j) always holds the multiloop term
 //   dml(i+1, j-1) + B(rtype t) + C, and dml(i+1, j-1) <= fML(i+1, k) + fML(k+1, j-1)
 //   over the same k. Either closing term minus that term is at least
@@ -123,7 +123,7 @@ class CoaxialFill {
   // the two-branch or any closing test. A type without a reverse type stacks on nothing
   // and never passes, so every listed branch stacks with every type.
   long long left_[kPairTypes] = {}, column_[kPairTypes] = {};
-  long long left_half_ = 0, right_half_ = 0, right_strong_[kPairTypes] = {};
+  long long left_half_[kPairTypes] = {}, right_strong_[kPairTypes] = {};
   long long closing_by_t_[kPairTypes][kPairTypes] = {};  // [t][v]
 
   // Rows (a ring): two-branch bits and branches, and the closing terms by type.
