@@ -412,7 +412,7 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
         x.c(i, j) = ENERGY_INF;
       fill_ml_piece(x, st, i, j);
       store_inner_terms(x, st, i, j);
-      if (st.coaxial) st.coax.finish_cell(x, i, j);
+      if (st.coaxial) st.coax.finish_cell(x, i, j, st.dml_row(i)[j]);
     }
     st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
   }
