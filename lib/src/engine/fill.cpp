@@ -463,7 +463,7 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
         x.c(i, j) = ENERGY_INF;
       fill_ml_piece<kDangles>(x, st, i, j, shared_best[i - bottom], shared);
       store_inner_terms(x, st, i, j, t);
-      if constexpr (kDangles == 3) st.coax.finish_cell(x, i, j);
+      if constexpr (kDangles == 3) st.coax.finish_cell(x, i, j, st.dml_row(i)[j]);
     }
     st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
   }

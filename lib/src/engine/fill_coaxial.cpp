@@ -126,7 +126,7 @@ void CoaxialFill::start_row(int i) {
   for (int t = 1; t <= kClosingTypes; t++) row_terms(i, t).k.clear(), row_terms(i, t).term.clear();
 }
 
-void CoaxialFill::finish_cell(const FoldContext& x, int i, int j) {
+void CoaxialFill::finish_cell(const FoldContext& x, int i, int j, int split) {
   if (const int v = x.t(i, j)) {
     const int c = x.c(i, j);
     const long long d = static_cast<long long>(c) - x.fML(i, j);
@@ -152,9 +152,20 @@ void CoaxialFill::finish_cell(const FoldContext& x, int i, int j) {
 
   int m = ENERGY_INF;
   if (i >= 2 && j < x.n && j - i >= 9) {
-    if (const int t = x.t(i - 1, j + 1))
-      m = x.barred(t, x.bonus(i - 1, j + 1)) ? barred_closing_terms(x, i, j, t)
-                                             : closing_terms(x, i, j, t);
+    if (const int t = x.t(i - 1, j + 1)) {
+      // The multiloop term of (i-1, j+1), or a term that is at most as large, bounds
+      // the candidates that are not listed.
+      const long long multiloop =
+          static_cast<long long>(split) + x.E.ml_branch(x.E.rtype(t)) + x.E.ml_closing();
+      bool listed = !x.barred(t, x.bonus(i - 1, j + 1));
+      if (!listed) {  // the hairpin and the stack on (i, j) are always there
+        long long bound = FORBIDDEN_HAIRPIN;
+        if (const int v = x.t(i, j))
+          bound = std::min(bound, static_cast<long long>(x.E.stack(t, x.E.rtype(v))) + x.c(i, j));
+        listed = bound <= multiloop;
+      }
+      m = listed ? closing_terms(x, i, j, t) : barred_closing_terms(x, i, j, t);
+    }
   }
   closing_[slot(i) * row_width_ + static_cast<size_t>(j)] = m;
 }

@@ -33,8 +33,10 @@
 // progress counters. The two-branch term visits the set bits of an AND of a row and a
 // column. The closing pair's terms of (i-1, j+1) are computed by the cell (i, j), which
 // owns the row and the column they read, and handed over in a ring of rows like the
-// split values. Barred closing pairs, which have no multiloop term, scan every k over
-// column-major copies of c and the pair types.
+// split values. A pair barred by no_closingGU has no multiloop term, but its hairpin
+// (FORBIDDEN_HAIRPIN) and its stack on (i+1, j-1) always are in its minimum: when one of
+// them is at most the multiloop term it would have, the listed candidates suffice;
+// otherwise it scans every k over column-major copies of c and the pair types.
 #pragma once
 
 #include <cstddef>
@@ -60,9 +62,9 @@ class CoaxialFill {
   // Clears row i before the row is filled.
   void start_row(int i);
 
-  // Once c(i, j) and fML(i, j) are final: records the tests (i, j) passes and computes
-  // the closing pair's terms of (i-1, j+1).
-  void finish_cell(const FoldContext& x, int i, int j);
+  // Once c(i, j), fML(i, j) and the split dml(i, j) are final: records the tests (i, j)
+  // passes and computes the closing pair's terms of (i-1, j+1).
+  void finish_cell(const FoldContext& x, int i, int j, int split);
 
   // (i k)(k+1 j): the best candidate over k = i+4 .. j-5, at most ENERGY_INF.
   int two_branches(int i, int j) const;
