@@ -177,8 +177,9 @@ int main(int argc, char** argv) {
     lengths.push_back(30000);
   }
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  std::printf("single sequence: default options (-d1), coaxial stacking (-d3), a fully\n"
-              "bracketed constraint (-C)\n");
+  std::printf(
+      "single sequence: default options (-d1), coaxial stacking (-d3), a fully\n"
+      "bracketed constraint (-C)\n");
   std::printf("%8s %8s %8s %10s %10s %14s %10s\n", "n", "threads", "mode", "seconds", "peak MB",
               "cells/s", "kcal/mol");
   for (int n : lengths) {

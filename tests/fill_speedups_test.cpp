@@ -103,7 +103,7 @@ TEST(ConstraintSetup, MatchesForcingOnePairAtATime) {
     ws.BP.assign(static_cast<size_t>(n) + 2, 0);
     stemloop::make_ptypes(ws, model.pairs.pair, false, constraint.c_str());
     ASSERT_EQ(pair_types(ws, n), constrained_one_by_one(model, seq, constraint)) << seq << "\n"
-                                                                        << constraint;
+                                                                                 << constraint;
   }
 }
 

@@ -27,8 +27,8 @@
 
 #include "engine/fill_coaxial.hpp"
 #include "engine/fill_kernels.hpp"
-#include "fold_workspace.hpp"
 #include "engine/table_buffer.hpp"
+#include "fold_workspace.hpp"
 
 namespace stemloop {
 namespace {
@@ -267,9 +267,10 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   const int max_bulge = std::min(static_cast<int>(MAX_INTERIOR), span - kMinSpan - 2);
   if (max_bulge >= 2) {
     // row window: q = j-2-kWindow+k, that is r = kWindow + 1 - k, ending at r = 2
-    const int bulges = st.vector_ops.min_bulge_loop(st.au_row(i + 1) + (j - 2 - kWindow + kShift),
-                                                    st.au_column(j - 1) + ((static_cast<size_t>(i) + 3) & st.ring_mask),
-                                                    max_bulge, st.bulge_by_r, st.bulge_by_l);
+    const int bulges = st.vector_ops.min_bulge_loop(
+        st.au_row(i + 1) + (j - 2 - kWindow + kShift),
+        st.au_column(j - 1) + ((static_cast<size_t>(i) + 3) & st.ring_mask), max_bulge,
+        st.bulge_by_r, st.bulge_by_l);
     e = std::min(e, bulges + E.terminal(t));
   }
 
@@ -279,9 +280,9 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   if (span >= kMinSpan + 6) e = std::min(e, small_loop(2, 2));
 
   // (i ... (p ... q) ... j): generic interior loops, outer mismatch added last
-  const int generic = st.vector_ops.min_generic_loop(
-      st.mm_row(i + 1) + (j - 1 - kWindow + kShift), st.band_width,
-      std::min(MAX_INTERIOR - 1, span - 7), st.loop_cost);
+  const int generic =
+      st.vector_ops.min_generic_loop(st.mm_row(i + 1) + (j - 1 - kWindow + kShift), st.band_width,
+                                     std::min(MAX_INTERIOR - 1, span - 7), st.loop_cost);
   if (generic < ENERGY_INF) e = std::min(e, generic + E.interior_outer(t, a, b));
   return e;
 }
@@ -337,8 +338,7 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
 // `shared_best` is the best split of [i, j] at the column's first `shared` candidates,
 // which the block's rows take together.
 template <int kDangles>
-void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared_best,
-                   int shared) {
+void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared_best, int shared) {
   const EnergyTerms& E = x.E;
   const int n = x.n;
   const int t = x.t(i, j);
@@ -374,8 +374,8 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
     const int* column = &x.ws.fML[static_cast<size_t>(i)];
     for (int c = shared; c < count; c++) {
       const int k = cand.k[static_cast<size_t>(c)];
-      split = std::min(split, column[kernels::column_start(k)] +
-                                  cand.piece[static_cast<size_t>(c)]);
+      split =
+          std::min(split, column[kernels::column_start(k)] + cand.piece[static_cast<size_t>(c)]);
     }
     // Splits whose 3' piece ends in an unpaired base: together no better than the best
     // split of [i, j-1] plus that base, and that value is reached.
@@ -453,8 +453,8 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
     int shared = static_cast<int>(cand.k.size());
     while (shared > 0 && cand.k[static_cast<size_t>(shared - 1)] < top + 4) shared--;
     std::fill(std::begin(shared_best), std::end(shared_best), std::numeric_limits<int>::max());
-    st.vector_ops.min_split_rows(shared_best, &x.ws.fML[static_cast<size_t>(bottom)],
-                                 cand.k.data(), cand.piece.data(), shared);
+    st.vector_ops.min_split_rows(shared_best, &x.ws.fML[static_cast<size_t>(bottom)], cand.k.data(),
+                                 cand.piece.data(), shared);
     for (int i = std::min(top, j - 4); i >= bottom; i--) {
       const int t = x.t(i, j);
       if (t != 0)

@@ -205,9 +205,8 @@ int CoaxialFill::barred_closing_terms(const FoldContext& x, int i, int j, int t)
   const int8_t* types = &x.ws.ptype[x.ws.cell(i, i + 4)];
   const int first =
       vector_ops_.min_coaxial(&x.c(i, i + 4), &x.ws.fML[from], types, on_branch, count);
-  const int last =
-      vector_ops_.min_coaxial(&c_col_[from], &fml_row_[x.ws.cell(i, i + 4)], &ptype_col_[from],
-                              on_branch, count);
+  const int last = vector_ops_.min_coaxial(&c_col_[from], &fml_row_[x.ws.cell(i, i + 4)],
+                                           &ptype_col_[from], on_branch, count);
   return std::min(first, last);
 }
 

@@ -51,16 +51,16 @@ KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const int* inde
   std::memcpy(best, acc, sizeof acc);
 }
 
-KERNEL_BODY void min_split_rows_body(int* best, const int* columns, const int* index,
-                                     const int* b, int count) {
+KERNEL_BODY void min_split_rows_body(int* best, const int* columns, const int* index, const int* b,
+                                     int count) {
   split_rows_lanes<Lanes4>(best, columns, index, b, count);
 }
 #if STEMLOOP_HAS_VARIANTS
 __attribute__((target("avx512f"))) static void min_split_rows_avx512(int* best, const int* columns,
-                                                                     const int* index,
-                                                                     const int* b, int count) {
+                                                                     const int* index, const int* b,
+                                                                     int count) {
   split_rows_lanes<std::conditional_t<kSplitRows % 16 == 0, Lanes16, Lanes8>>(best, columns, index,
-                                                                             b, count);
+                                                                              b, count);
 }
 __attribute__((target("avx2"))) static void min_split_rows_avx2(int* best, const int* columns,
                                                                 const int* index, const int* b,
@@ -268,11 +268,11 @@ STEMLOOP_KERNEL(void, min_into,
                 (int* dst, const int* src, int add, const int* reach, int need, int count),
                 (dst, src, add, reach, need, count))
 
-#define STEMLOOP_KERNEL_SET(variant)                                                            \
-  KernelSet {                                                                                   \
-    min_split_rows##variant, min_gather_sum##variant, min_coaxial##variant,                     \
-        min_coaxial_listed##variant, min_coaxial_pairs##variant, min_generic_loop##variant,     \
-        min_bulge_loop##variant, min_sum##variant, min_into##variant                            \
+#define STEMLOOP_KERNEL_SET(variant)                                                        \
+  KernelSet {                                                                               \
+    min_split_rows##variant, min_gather_sum##variant, min_coaxial##variant,                 \
+        min_coaxial_listed##variant, min_coaxial_pairs##variant, min_generic_loop##variant, \
+        min_bulge_loop##variant, min_sum##variant, min_into##variant                        \
   }
 
 const KernelSet& kernel_set() {

@@ -59,8 +59,7 @@ struct KernelSet {
   // best[r] = min(best[r], columns[column_start(index[c]) + r] + b[c]) for every
   // r < kSplitRows and c < count: splits at the candidates index[c] for kSplitRows rows at
   // once, from column-major pieces.
-  void (*min_split_rows)(int* best, const int* columns, const int* index, const int* b,
-                         int count);
+  void (*min_split_rows)(int* best, const int* columns, const int* index, const int* b, int count);
 
   // min over c < count of row[index[c]] + b[c].
   int (*min_gather_sum)(const int* row, const int* index, const int* b, int count);

@@ -44,9 +44,9 @@ class Workspace {
   TableBuffer<int8_t> ptype;  // allowed pair type of (i, j), 0 = may not pair, by cell()
   // Cells past the last column of fML that a block of rows may read and ignore.
   static constexpr size_t kTablePad = 64;
-  std::vector<int> f5;           // exterior loop of the prefix [1, j]
-  std::vector<int> BP;           // -1 at positions that must pair
-  EncodedSequence seq;           // the sequence being folded
+  std::vector<int> f5;  // exterior loop of the prefix [1, j]
+  std::vector<int> BP;  // -1 at positions that must pair
+  EncodedSequence seq;  // the sequence being folded
   // The fill's state, sized for the largest fold so far and reused by the next.
   std::unique_ptr<FillState, FillStateDeleter> fill;
 };
