@@ -30,12 +30,39 @@ constexpr size_t kRowListBytesPerColumn = 10;
 }  // namespace
 
 void CoaxialFill::prepare(const FoldContext& x, int n, int ring) {
-  const EnergyTerms& E = x.E;
   ring_mask_ = ring - 1;
   row_width_ = static_cast<size_t>(n) + 2;
   row_words_ = words_per_row(n);
   barred_pairs_ = x.no_closing_gu;
+  set_stacking(x.E);
+  set_thresholds(x.E);
 
+  row_sets_.reset(static_cast<size_t>(ring) * row_words_);
+  row_branches_.resize(static_cast<size_t>(ring));
+  row_terms_.resize(static_cast<size_t>(ring) * kClosingTypes);
+  column_start_.resize(static_cast<size_t>(n) + 1);
+  for (size_t j = 0, words = 0; j <= static_cast<size_t>(n); words += j / 64 + 1, j++)
+    column_start_[j] = words;
+  column_sets_.reset(total_column_words(n));
+  // The lists keep their memory between folds.
+  column_branches_.resize(static_cast<size_t>(n) + 1);
+  for (auto& listed : column_branches_) listed.clear();
+  // Every entry is written by its cell before the cell (i-1, j+1) reads it.
+  closing_.resize(static_cast<size_t>(ring) * row_width_);
+
+  // The copies are read only once their cells are final: no reset.
+  const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
+  fml_row_.reserve(cells);
+  if (barred_pairs_) {
+    c_col_.resize(cells);
+    ptype_col_.resize(cells);
+    for (int j = 1; j <= n; j++)
+      for (int i = 1; i <= j; i++) ptype_col_[x.ws.col(i, j)] = static_cast<int8_t>(x.t(i, j));
+  }
+}
+
+// The stacking tables by types from outside: kNoStack where a type does not stack.
+void CoaxialFill::set_stacking(const EnergyTerms& E) {
   for (int a = 0; a < kPairTypes; a++) {
     for (int b = 0; b < kPairTypes; b++) {
       const int ua = E.rtype(a), ub = E.rtype(b);
@@ -43,6 +70,10 @@ void CoaxialFill::prepare(const FoldContext& x, int n, int ring) {
       branch_stack_[a * kPairTypes + b] = (ua != 0 && ub != 0) ? E.coaxial_stack(ua, ub) : kNoStack;
     }
   }
+}
+
+// The thresholds of the dominance rule, from the stacking tables.
+void CoaxialFill::set_thresholds(const EnergyTerms& E) {
   // The thresholds of the dominance rule (fill_coaxial.hpp): maxima over the type of the
   // other branch or of the closing pair. ml_branch(type) is the whole branch cost in
   // mode 3. The halves: HL(a) is half the largest -branch_stack(a, b), HR(b) what the
@@ -77,29 +108,6 @@ void CoaxialFill::prepare(const FoldContext& x, int n, int ring) {
       closing_by_t_[t][v] = E.ml_branch(E.rtype(t)) - s;
       column_[v] = std::max(column_[v], closing_by_t_[t][v]);
     }
-  }
-
-  row_sets_.reset(static_cast<size_t>(ring) * row_words_);
-  row_branches_.resize(static_cast<size_t>(ring));
-  row_terms_.resize(static_cast<size_t>(ring) * kClosingTypes);
-  column_start_.resize(static_cast<size_t>(n) + 1);
-  for (size_t j = 0, words = 0; j <= static_cast<size_t>(n); words += j / 64 + 1, j++)
-    column_start_[j] = words;
-  column_sets_.reset(total_column_words(n));
-  // The lists keep their memory between folds.
-  column_branches_.resize(static_cast<size_t>(n) + 1);
-  for (auto& listed : column_branches_) listed.clear();
-  // Every entry is written by its cell before the cell (i-1, j+1) reads it.
-  closing_.resize(static_cast<size_t>(ring) * row_width_);
-
-  // The copies are read only once their cells are final: no reset.
-  const size_t cells = static_cast<size_t>(n) * (static_cast<size_t>(n) + 1) / 2 + 2;
-  fml_row_.reserve(cells);
-  if (barred_pairs_) {
-    c_col_.resize(cells);
-    ptype_col_.resize(cells);
-    for (int j = 1; j <= n; j++)
-      for (int i = 1; i <= j; i++) ptype_col_[x.ws.col(i, j)] = static_cast<int8_t>(x.t(i, j));
   }
 }
 

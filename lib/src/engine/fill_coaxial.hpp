@@ -108,6 +108,8 @@ class CoaxialFill {
   const Terms& row_terms(int i, int t) const {
     return row_terms_[slot(i) * kClosingTypes + static_cast<size_t>(t - 1)];
   }
+  void set_stacking(const EnergyTerms& E);
+  void set_thresholds(const EnergyTerms& E);
   int closing_terms(const FoldContext& x, int i, int j, int t) const;
   int barred_closing_terms(const FoldContext& x, int i, int j, int t) const;
 
