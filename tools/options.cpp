@@ -307,11 +307,7 @@ const char* format_name(Format format) {
 }
 
 stemloop::EnsembleOptions ensemble_options(const ToolOptions& options, int threads) {
-  stemloop::EnsembleOptions eo;
-  eo.dangles = options.fold.dangles;
-  eo.noLonelyPairs = options.fold.noLonelyPairs;
-  eo.no_closingGU = options.fold.no_closingGU;
-  eo.tetra_loop = options.fold.tetra_loop;
+  stemloop::EnsembleOptions eo = stemloop::ensemble_options(options.fold);
   eo.threads = threads;
   return eo;
 }

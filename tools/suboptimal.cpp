@@ -29,11 +29,7 @@ std::string list_suboptimal(const stemloop::Model& model, const ToolOptions& opt
                             const Writer& writer, const FoldRecord& record,
                             const std::vector<std::string>& warnings, SafeOutput& output,
                             std::string& out) {
-  stemloop::SuboptOptions so;
-  so.dangles = options.fold.dangles;
-  so.noLonelyPairs = options.fold.noLonelyPairs;
-  so.no_closingGU = options.fold.no_closingGU;
-  so.tetra_loop = options.fold.tetra_loop;
+  stemloop::SuboptOptions so = stemloop::subopt_options(options.fold);
   if (record.constraint) so.constraint = *record.constraint;
   const stemloop::SuboptFolder folder(model, so, record.sequence);
   if (folder.mfe() >= ENERGY_INF) return "no structure meets the constraints";

@@ -46,11 +46,7 @@ std::unique_ptr<PythonEnsemble> partition(const PythonModel& m, const std::strin
   py::gil_scoped_release released;
   refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
   if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
-  stemloop::EnsembleOptions options;
-  options.dangles = m.fold.dangles;
-  options.noLonelyPairs = m.fold.noLonelyPairs;
-  options.no_closingGU = m.fold.no_closingGU;
-  options.tetra_loop = m.fold.tetra_loop;
+  stemloop::EnsembleOptions options = stemloop::ensemble_options(m.fold);
   options.threads = threads;
   const char* strict = constraint ? constraint->c_str() : nullptr;
   translated("constraint", [&] { result->ensemble.compute(m.model, options, sequence, strict); });

@@ -28,11 +28,7 @@ std::vector<Scored> suboptimal(const PythonModel& m, const std::string& sequence
                                const std::optional<std::string>& constraint, const List& list) {
   refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
   if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
-  stemloop::SuboptOptions options;
-  options.dangles = m.fold.dangles;
-  options.noLonelyPairs = m.fold.noLonelyPairs;
-  options.no_closingGU = m.fold.no_closingGU;
-  options.tetra_loop = m.fold.tetra_loop;
+  stemloop::SuboptOptions options = stemloop::subopt_options(m.fold);
   if (constraint) options.constraint = *constraint;
   std::vector<Scored> structures;
   try {

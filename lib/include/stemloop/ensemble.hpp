@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 
 namespace stemloop {
@@ -26,6 +27,10 @@ struct EnsembleOptions {
   bool tetra_loop = true;      // special hairpin bonuses
   int threads = 1;             // threads for one long sequence; results do not depend on it
 };
+
+// The ensemble options that match a fold's: dangles, lonely pairs, closing G-U,
+// special hairpins and threads.
+EnsembleOptions ensemble_options(const FoldOptions& fold);
 
 struct PairProbability {
   int i, j;  // 1-based, i < j

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 
 namespace stemloop {
@@ -31,6 +32,10 @@ struct SuboptOptions {
   // other, '.' free. Positions past its end are free; "" constrains nothing.
   std::string constraint;
 };
+
+// The options that match a fold's: dangles, lonely pairs, closing G-U, special hairpins;
+// no constraint.
+SuboptOptions subopt_options(const FoldOptions& fold);
 
 struct ScoredStructure {
   std::string structure;  // dot-bracket

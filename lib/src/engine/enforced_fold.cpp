@@ -54,11 +54,8 @@ class EnergyTables {
 FoldResult fold_enforced(const Model& model, const FoldOptions& options,
                          const std::string& sequence, const char* constraint) {
   if (options.backtrack_type != 'F') throw Error("enforced constraints fold whole sequences only");
-  EnsembleOptions eo;
-  eo.dangles = options.dangles;
-  eo.noLonelyPairs = options.noLonelyPairs;
-  eo.no_closingGU = options.no_closingGU;
-  eo.tetra_loop = options.tetra_loop;
+  EnsembleOptions eo = ensemble_options(options);
+  eo.threads = 1;  // the strict fold runs on one thread
   const EnsembleContext x(model, eo, sequence, constraint);
   EnergyTables T(x);
   const EnergyRing R;

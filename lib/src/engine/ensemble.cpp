@@ -41,6 +41,16 @@ EnsembleTables::EnsembleTables(const Model& m, const EnsembleOptions& options,
 
 double EnsembleTables::log_z() const { return std::log(z()) - x.n * ring.log_unit(); }
 
+EnsembleOptions ensemble_options(const FoldOptions& fold) {
+  EnsembleOptions options;
+  options.dangles = fold.dangles;
+  options.noLonelyPairs = fold.noLonelyPairs;
+  options.no_closingGU = fold.no_closingGU;
+  options.tetra_loop = fold.tetra_loop;
+  options.threads = fold.threads;
+  return options;
+}
+
 Ensemble::Ensemble() = default;
 Ensemble::~Ensemble() = default;
 Ensemble::Ensemble(Ensemble&&) noexcept = default;

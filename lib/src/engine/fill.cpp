@@ -371,11 +371,9 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
     int count = static_cast<int>(cand.k.size());
     while (count > shared && cand.k[static_cast<size_t>(count - 1)] < i + 4) count--;
     split = shared_best;
-    const int* column = &x.ws.fML[static_cast<size_t>(i)];
     for (int c = shared; c < count; c++) {
-      const int k = cand.k[static_cast<size_t>(c)];
-      split =
-          std::min(split, column[kernels::column_start(k)] + cand.piece[static_cast<size_t>(c)]);
+      const size_t at = static_cast<size_t>(c);
+      split = std::min(split, x.fML(i, cand.k[at]) + cand.piece[at]);
     }
     // Splits whose 3' piece ends in an unpaired base: together no better than the best
     // split of [i, j-1] plus that base, and that value is reached.

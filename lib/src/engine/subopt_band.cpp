@@ -46,6 +46,15 @@ std::vector<ScoredStructure> lowest_after(BandSearch& search, int n, int thresho
 
 }  // namespace
 
+SuboptOptions subopt_options(const FoldOptions& fold) {
+  SuboptOptions options;
+  options.dangles = fold.dangles;
+  options.noLonelyPairs = fold.noLonelyPairs;
+  options.no_closingGU = fold.no_closingGU;
+  options.tetra_loop = fold.tetra_loop;
+  return options;
+}
+
 SuboptFolder::SuboptFolder(const Model& model, const SuboptOptions& options,
                            const std::string& sequence)
     : tables_(std::make_unique<const SuboptTables>(model, options, sequence)) {}
