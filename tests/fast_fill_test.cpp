@@ -97,6 +97,10 @@ Model perturbed(Model model, unsigned seed) {
   for (auto* dangle : {&P.dangle5, &P.dangle3})
     for (auto& row : *dangle)
       for (int& d : row) d = std::min(d, 0);
+  // A pair pays one branch cost whichever end it is read from, as in every real set:
+  // the fill charges a closing pair by its type from outside, the evaluation from inside.
+  for (int t = 1; t < stemloop::kPairTypes; t++)
+    if (const int r = model.pairs.rtype[t]; r > t) P.MLintern[r] = P.MLintern[t];
   P.MLbase = 10 + static_cast<int>(rng() % 40);
   P.lxc *= 0.8 + 0.4 * static_cast<double>(rng() % 1000) / 1000.0;
   return model;

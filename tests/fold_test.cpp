@@ -26,6 +26,7 @@ using stemloop::Folder;
 using stemloop::FoldOptions;
 using stemloop::FoldResult;
 using stemloop::Model;
+using stemloop::ModelOptions;
 using testing_support::random_constraint;
 using testing_support::random_sequence;
 using Rule = std::function<bool(int, int)>;
@@ -310,3 +311,38 @@ TEST(FoldConstraints, UnmetMarksAndShortStrings) {
 }
 
 }  // namespace
+
+// A multiloop charges its closing pair the branch cost of the pair's own type. With a
+// non-standard pair allowed one way only (its reverse type is 0) the two readings differ:
+// these folds once took the reverse one.
+TEST(FoldConstraints, OneWayNonstandardPairsCloseMultiloops) {
+  struct Case {
+    double temperature;
+    int dangles;
+    bool no_gu;
+    const char *seq, *cons, *structure;
+    int energy;
+  };
+  const Case cases[] = {
+      {24.5, 1, false,
+       "GCCUUCGGGCCCAGACGGGACGAAUUCAGCACCGCCCAGACCACCCCGCGGUCGGGCGCUAAAGGGGGGGUAGUGGCACCGCCGGGA",
+       "........>.x.|x..<.(........).>...||...(.....<|)x......x>x..............|....(......)...",
+       "(((....))).((..(((...(....)....)))(((.(.......)..(((.....)))...))).(...).))............",
+       -1053},
+      {0, 0, true, "CGGGCGCUGGCUCCUGCCUGUUGCAACGGACUCGGGACCCCAUCCCACGUGCAG",
+       "..|....(.....x<...)..><.x..<..........................",
+       "..(.(...(((....))).)..((.(((.....((((.....)))).)))))).", -2112},
+  };
+  for (const Case& c : cases) {
+    ModelOptions mo;
+    mo.temperature = c.temperature;
+    mo.alphabet.noGU = c.no_gu;
+    mo.alphabet.has_nonstandards = true;
+    mo.alphabet.nonstandards = "GA";
+    FoldOptions fo;
+    fo.dangles = c.dangles;
+    const FoldResult r = Folder().fold(Model(mo), fo, c.seq, c.cons);
+    EXPECT_EQ(r.structure, c.structure);
+    EXPECT_EQ(r.energy, c.energy);
+  }
+}

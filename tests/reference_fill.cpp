@@ -46,17 +46,18 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
     }
   }
 
-  // (i (..)(..) j): multiloop, closing pair read from inside as tt
+  // (i (..)(..) j): multiloop, its bases dangling on the closing pair read from inside
+  // as tt, the branch cost by the type t from outside
   const int tt = E.rtype(t);
   if (!barred) {
-    int d = r.DMLi1[j - 1] + E.ml_branch(tt, x.s(j - 1), x.s(i + 1));
+    int d = r.DMLi1[j - 1] + E.both_dangles(tt, x.s(j - 1), x.s(i + 1));
     if (E.odd_dangles()) {
       const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
-      const int u = E.ml_unpaired(), branch = E.ml_branch(tt);
-      d = std::min({d, r.DMLi2[j - 1] + x3 + u + branch, r.DMLi1[j - 2] + x5 + u + branch,
-                    r.DMLi2[j - 2] + x3 + x5 + 2 * u + branch});
+      const int u = E.ml_unpaired();
+      d = std::min({d, r.DMLi2[j - 1] + x3 + u, r.DMLi1[j - 2] + x5 + u,
+                    r.DMLi2[j - 2] + x3 + x5 + 2 * u});
     }
-    e = std::min(e, d + E.ml_closing());
+    e = std::min(e, d + E.ml_branch(t) + E.ml_closing());
   }
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch

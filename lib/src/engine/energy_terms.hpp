@@ -138,6 +138,14 @@ class EnergyTerms {
   int ml_branch(int type, int five, int three) const {
     return ml_branch(type) + both_dangles(type, five, three);
   }
+  // (i (..)(..) j) seen from its closing pair (i, j) of `type` from outside: ml_closing
+  // and the pair's branch cost by that type, as the multiloop recursion charges it (the
+  // same as by its type from inside for any pair that reads both ways), plus in mode 2
+  // the bases j-1 and i+1 dangling on it from inside.
+  int ml_closed_by(int type) const { return ml_closing() + ml_branch(type); }
+  int ml_closed_by(int type, int before_j, int after_i) const {
+    return ml_closed_by(type) + both_dangles(rtype(type), before_j, after_i);
+  }
 
   // (i (p q)(r s) j): two adjacent helix ends of a multiloop stacked end on end, their
   // types given as stack() reads two pairs of one helix. They pay the stacking and two

@@ -319,8 +319,9 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
       d = std::min({d, dml2[j - 1] + x3 + u, dml1[j - 2] + x5 + u, dml2[j - 2] + x3 + x5 + 2 * u});
     }
     // the closing pair's branch cost, with both its inside neighbours dangling in mode 2
-    const int branch = kDangles == 2 ? E.ml_branch(tt, x.s(j - 1), x.s(i + 1)) : E.ml_branch(tt);
-    e = std::min(e, d + branch + E.ml_closing());
+    const int closing =
+        kDangles == 2 ? E.ml_closed_by(t, x.s(j - 1), x.s(i + 1)) : E.ml_closed_by(t);
+    e = std::min(e, d + closing);
   }
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch

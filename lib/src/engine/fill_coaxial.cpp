@@ -105,7 +105,7 @@ void CoaxialFill::set_thresholds(const EnergyTerms& E) {
     for (int t = 1; t < kPairTypes; t++) {
       const long long s = closing_stack_[t * kPairTypes + v];
       if (s == kNoStack) continue;
-      closing_by_t_[t][v] = E.ml_branch(E.rtype(t)) - s;
+      closing_by_t_[t][v] = E.ml_closed_by(t) - E.ml_closing() - s;
       column_[v] = std::max(column_[v], closing_by_t_[t][v]);
     }
   }
@@ -164,7 +164,7 @@ void CoaxialFill::finish_cell(const FoldContext& x, int i, int j, int split) {
       // The multiloop term of (i-1, j+1), or a term that is at most as large, bounds
       // the candidates that are not listed.
       const long long multiloop =
-          static_cast<long long>(split) + x.E.ml_branch(x.E.rtype(t)) + x.E.ml_closing();
+          static_cast<long long>(split) + x.E.ml_closed_by(t);
       bool listed = !x.barred(t, x.bonus(i - 1, j + 1));
       if (!listed) {  // the hairpin and the stack on (i, j) are always there
         long long bound = FORBIDDEN_HAIRPIN;

@@ -72,8 +72,7 @@ int SuboptTables::generic_inner(int p, int q) const {
 int SuboptTables::multiloop_closing(int i, int j) const {
   const int t = type(i, j);
   if (t == 0 || (no_closing_gu_ && is_wobble(t))) return kImpossible;
-  // The closing pair is a helix end of the loop, read from inside.
-  return E_.ml_closing() + E_.ml_branch(E_.rtype(t), s(j - 1), s(i + 1));
+  return E_.ml_closed_by(t, s(j - 1), s(i + 1));
 }
 
 int SuboptTables::branch(int i, int j) const {

@@ -200,12 +200,11 @@ class Tracer {
   // (i [i+1 .. k][k+1 .. j-1] j) and, in modes 1 and 3, with bases dangling on (i, j).
   bool split_closing(int i, int j, int k, int t, int b, int g) {
     const int tt = E_.rtype(t);
-    const int closing = E_.ml_closing() + b;
-    if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + closing +
-                 E_.ml_branch(tt, x_.s(j - 1), x_.s(i + 1)))
+    if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + b +
+                 E_.ml_closed_by(t, x_.s(j - 1), x_.s(i + 1)))
       return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
     if (!E_.odd_dangles()) return false;
-    const int base = closing + E_.ml_branch(tt), unpaired = E_.ml_unpaired();
+    const int base = b + E_.ml_closed_by(t), unpaired = E_.ml_unpaired();
     const int x5 = E_.dangle5(tt, x_.s(j - 1)), x3 = E_.dangle3(tt, x_.s(i + 1));
     // (i . [i+2 .. k][k+1 .. j-1] j)
     if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + unpaired)
