@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/energy_terms.hpp"
+#include "model/energy_terms.hpp"
 #include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "engine/fold_workspace.hpp"
+#include "mfe/fold_workspace.hpp"
 #include "stemloop/error.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/fold_workspace.hpp"
+#include "mfe/fold_workspace.hpp"
 #include "stemloop/error.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/energy_terms.hpp"
+#include "model/energy_terms.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_par.h"
 #include "stemloop/error.hpp"

@@ -2,7 +2,7 @@
 // is optimised; the tests compare every table value of both.
 #include <algorithm>
 
-#include "engine/fold_workspace.hpp"
+#include "mfe/fold_workspace.hpp"
 
 namespace stemloop {
 namespace {

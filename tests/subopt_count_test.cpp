@@ -5,7 +5,7 @@
 
 #include <map>
 
-#include "engine/energy_terms.hpp"
+#include "model/energy_terms.hpp"
 #include "stemloop/folder.hpp"
 #include "subopt_brute_force.hpp"
 

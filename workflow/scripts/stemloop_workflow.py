@@ -84,7 +84,7 @@ def decode(raw):
     return raw.decode("utf-8", errors="surrogateescape")
 
 
-# --- The fold's cost (lib/src/engine/folder.cpp, README) ----------------------------
+# --- The fold's cost (lib/src/mfe/folder.cpp, README) ----------------------------
 
 
 def workspace_bytes(n):

@@ -54,4 +54,15 @@ Evaluation evaluate_structure(const Model& model, const EvalOptions& options,
                               const std::string& sequence, const std::string& structure,
                               bool with_loops = false);
 
+// The energy of one loop, as every algorithm scores it (0.01 kcal/mol). Positions are
+// 1-based; S1 holds the aliased codes by position, `sequence` the text as given.
+// (i ... j): hairpin closed by (i, j) of `type`; special_hairpins adds the listed loops.
+int hairpin_energy(const Model& model, bool special_hairpins, int i, int j, int type,
+                   const char* sequence, const short* S1);
+// (i (p ... q) j): stack, bulge or interior loop with `left` and `right` unpaired bases,
+// `type` of (i, j) from outside, `inner_type` of (p, q) from inside and the bases i+1,
+// j-1, p-1 and q+1.
+int two_pair_loop_energy(const Model& model, int left, int right, int type, int inner_type,
+                         int after_i, int before_j, int before_p, int after_q);
+
 }  // namespace stemloop

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "classic_guard.hpp"
-#include "engine/energy_terms.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
@@ -94,12 +93,11 @@ void update_fold_params(void) {
 }
 
 int HairpinE(int i, int j, int type, const char* sequence) {
-  return stemloop::EnergyTerms(model(), dangles, tetra_loop != 0).hairpin(i, j, type, sequence, S1);
+  return stemloop::hairpin_energy(model(), tetra_loop != 0, i, j, type, sequence, S1);
 }
 
 int LoopEnergy(int n1, int n2, int type, int type_2, int si1, int sj1, int sp1, int sq1) {
-  return stemloop::EnergyTerms(model(), dangles, tetra_loop != 0)
-      .two_pair_loop(n1, n2, type, type_2, si1, sj1, sp1, sq1);
+  return stemloop::two_pair_loop_energy(model(), n1, n2, type, type_2, si1, sj1, sp1, sq1);
 }
 
 void initialize_fold(int length) {

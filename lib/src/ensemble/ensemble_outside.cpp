@@ -1,0 +1,197 @@
+// The outside pass: for every part, the sum of the weights of everything around it, so
+// that a pair's probability is its inside value times its outside value over Z. Each
+// outside value gathers the parts that use the part, in the reverse order of the inside
+// pass: rows from the 5' end, right ends from the 3' end, in blocks of rows on threads.
+//
+// Names: hat(X) is the outside value of part X. Multi(i, j) is used as the rest of
+// Multi(i', j) after its first branch Branch(i', i-1), and as the rest of the multiloop
+// closed by (i'-1, j+1) after its first branch Branch(i', i-1); y(i', j) adds both users'
+// outside values so that one dot product over i' serves them. The loops around a pair
+// are regrouped as in the inside pass: the enclosing pair's outside value times its
+// outer mismatch (or terminal penalty) is kept once per pair.
+#include <algorithm>
+
+#include "ensemble/ensemble_schedule.hpp"
+#include "ensemble/ensemble_tables.hpp"
+
+namespace stemloop {
+namespace {
+
+struct OutsidePass {
+  explicit OutsidePass(EnsembleTables& tables)
+      : T(tables),
+        x(tables.x),
+        E(tables.x.E),
+        R(tables.ring),
+        w(tables.x, tables.ring),
+        n(tables.x.n),
+        width(static_cast<size_t>(n) + 2),
+        ring(ring_rows(tables.threads, MAX_INTERIOR + 2)),
+        z(tables.z()),
+        y_col(tables.index.cells, 0.0),
+        rows(static_cast<size_t>(ring) * width * kRows, 0.0),
+        tail(static_cast<size_t>(ring), 0.0) {}
+
+  // Per-row state in rings: hat(Pair), hat(Stacked), hat(Pair) times the outer mismatch
+  // and times the terminal penalty (0 where (i, j) closes no such loop), hat(Branch),
+  // hat(Pair) times the multiloop closing weights, and y.
+  enum Row { kPair, kStacked, kMismatch, kTerminal, kBranch, kClosing, kY, kRows };
+  double* row(Row what, int i) {
+    return &rows[(static_cast<size_t>(i & (ring - 1)) * kRows + what) * width];
+  }
+
+  // Around the pair (i, j) of type t read as u from inside: the loops (a (i ... j) b)
+  // other than the stack.
+  double loops_around(int i, int j, int u) {
+    const int left_max = std::min<int>(w.free_to[static_cast<size_t>(i - 1)], MAX_INTERIOR);
+    const int right_max = std::min<int>(w.free_from[static_cast<size_t>(j + 1)], MAX_INTERIOR);
+    double v = 0.0;
+    static constexpr int kSmall[6][2] = {{0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}, {2, 2}};
+    for (const auto& lr : kSmall) {
+      const int l = lr[0], r = lr[1];
+      const int a = i - 1 - l, b = j + 1 + r;
+      if (l > left_max || r > right_max || a < 1 || b > n) continue;
+      const int ta = x.type(a, b);
+      if (ta == 0 || x.barred(ta)) continue;
+      v += row(kPair, a)[b] * R.unit(l + r + 2) *
+           R.weight(E.two_pair_loop(l, r, ta, u, x.s(a + 1), x.s(b - 1), x.s(i - 1), x.s(j + 1)));
+    }
+    // (a .. (i ... j) b) and (a (i ... j) .. b): bulges of two or more bases
+    double bulges = 0.0;
+    for (int k = 2; k <= std::min(right_max, n - j - 1); k++)
+      bulges += w.bulge[k] * row(kTerminal, i - 1)[j + 1 + k];
+    for (int k = 2; k <= std::min(left_max, i - 2); k++)
+      bulges += w.bulge[k] * row(kTerminal, i - 1 - k)[j + 1];
+    v += w.terminal[u] * bulges;
+    // (a ... (i ... j) ... b): generic interior loops
+    double generic = 0.0;
+    for (int l = 1; l <= std::min(left_max, i - 2); l++) {
+      const int r_max = std::min({right_max, MAX_INTERIOR - l, n - j - 1});
+      if (r_max >= 1) generic += dot(row(kMismatch, i - 1 - l) + j + 2, &w.generic[l][1], r_max);
+    }
+    return v + R.weight(E.interior_inner(u, x.s(j + 1), x.s(i - 1))) * generic;
+  }
+
+  void cell(int i, int j) {
+    const int span = j - i;
+    // [i .. j] as the rest after a first branch Branch(k, i-1), k = 1 .. i-5
+    const double multi =
+        dot(&y_col[Triangle::col(1, j)], &T.qm1_col[Triangle::col(1, i - 1)], i - 5);
+
+    // ..(k .. j) as the first branch of Multi(i, J): then unpaired bases or Multi(j+1, J)
+    // (also as the rest of the multiloop closed by (i-1, J+1), through y); or after base
+    // i-1 unpaired
+    double& unpaired_after = tail[static_cast<size_t>(i & (ring - 1))];
+    unpaired_after = multi + (j < n && x.free(j + 1, j + 1) ? w.ml_unpaired * unpaired_after : 0.0);
+    double branch = unpaired_after;
+    if (i > 1 && x.free(i - 1, i - 1)) branch += row(kBranch, i - 1)[j] * w.ml_unpaired;
+    if (j + MIN_HAIRPIN + 2 <= n)
+      branch += dot(row(kY, i) + j + MIN_HAIRPIN + 2,
+                    &T.qm[T.index.row(j + 1, j + MIN_HAIRPIN + 2)], n - j - MIN_HAIRPIN - 1);
+    row(kBranch, i)[j] = branch;
+
+    double pair = 0.0, stacked = 0.0, closing = 0.0;
+    const int t = x.type(i, j);
+    if (t != 0) {
+      const int u = E.rtype(t);
+      // k (i .. j) m in the exterior loop, or a multiloop branch
+      double around = T.q5[static_cast<size_t>(i - 1)] * T.q3[static_cast<size_t>(j + 1)] *
+                          R.weight(E.exterior_branch(t, x.five(i), x.three(j))) +
+                      branch * R.weight(E.ml_branch(t, x.five(i), x.three(j)));
+      if (i > 1 && j < n && !x.barred(t)) around += loops_around(i, j, u);
+      // (i-1 (i ... j) j+1): the stack
+      double stack = 0.0;
+      if (i > 1 && j < n) {
+        if (const int ta = x.type(i - 1, j + 1)) {
+          const double weight = R.weight(E.stack(ta, u)) * R.unit(2);
+          stack =
+              (row(kPair, i - 1)[j + 1] + (x.no_lonely_pairs ? row(kStacked, i - 1)[j + 1] : 0.0)) *
+              weight;
+        }
+      }
+      const size_t at = T.index.row(i, j);
+      double p;
+      if (x.no_lonely_pairs) {
+        stacked = around;
+        pair = stack;
+        p = T.qs[at] * stacked + T.qb[at] * pair;
+      } else {
+        pair = around + stack;
+        p = T.qb[at] * pair;
+      }
+      T.prob[at] = std::min(1.0, p / z);
+      if (!x.barred(t)) {
+        closing =
+            pair * R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * R.unit(2);
+        row(kMismatch, i)[j] = pair * R.weight(E.interior_outer(t, x.s(i + 1), x.s(j - 1)));
+        row(kTerminal, i)[j] = pair * w.terminal[t];
+      }
+    }
+    if (t == 0 || x.barred(t)) row(kMismatch, i)[j] = row(kTerminal, i)[j] = 0.0;
+    row(kPair, i)[j] = pair;
+    row(kStacked, i)[j] = stacked;
+    row(kClosing, i)[j] = closing;
+    (void)span;
+    const double y = multi + (i > 1 && j < n ? row(kClosing, i - 1)[j + 1] : 0.0);
+    row(kY, i)[j] = y;
+    y_col[Triangle::col(i, j)] = y;
+  }
+
+  EnsembleTables& T;
+  const EnsembleContext& x;
+  const EnergyTerms& E;
+  const BoltzmannRing& R;
+  const LoopWeights w;
+  const int n;
+  const size_t width;
+  const int ring;
+  const double z;
+  std::vector<double> y_col;  // y by column, every row
+  std::vector<double> rows;
+  std::vector<double> tail;  // per row in flight: the unpaired-tail sum of hat(Multi)
+};
+
+}  // namespace
+
+void outside_pass(EnsembleTables& T) {
+  const EnsembleContext& x = T.x;
+  const int n = x.n;
+  const size_t width = static_cast<size_t>(n) + 2;
+
+  // q5[j]: the exterior loop of 1..j.
+  T.q5.assign(width, 0.0);
+  T.q5[0] = 1.0;
+  for (int j = 1; j <= n; j++) {
+    double v = x.free(j, j) ? T.q5[static_cast<size_t>(j - 1)] * T.ring.unit(1) : 0.0;
+    for (int i = 1; i + MIN_HAIRPIN + 1 <= j; i++) {
+      const int t = x.type(i, j);
+      if (t == 0) continue;
+      v += T.q5[static_cast<size_t>(i - 1)] * T.get(Ref{x.enclosed_pair(), i, j}) *
+           T.ring.weight(x.E.exterior_branch(t, x.five(i), x.three(j)));
+    }
+    T.q5[static_cast<size_t>(j)] = v;
+  }
+
+  T.prob.assign(T.index.cells, 0.0);
+  OutsidePass pass(T);
+  // Row r is i = r + 1; step c is column j = n - c.
+  run_wavefront(n, n, T.threads, [&](int first, int last, int c) {
+    const int j = n - c;
+    for (int r = first; r <= last; r++) {
+      const int i = r + 1;
+      if (j - i >= MIN_HAIRPIN + 1) pass.cell(i, j);
+    }
+    return true;
+  });
+
+  T.unpaired.assign(width, 1.0);
+  for (int i = 1; i <= n; i++)
+    for (int j = i + MIN_HAIRPIN + 1; j <= n; j++) {
+      const double p = T.prob[T.index.row(i, j)];
+      T.unpaired[static_cast<size_t>(i)] -= p;
+      T.unpaired[static_cast<size_t>(j)] -= p;
+    }
+  for (double& q : T.unpaired) q = std::max(0.0, q);
+}
+
+}  // namespace stemloop

@@ -1,0 +1,236 @@
+// The decomposition of the ensemble, written once for any semiring: the partition
+// function sums Boltzmann weights (times a scale factor per base), the fold with
+// enforced constraints takes the minimum of energies. The inside passes combine the
+// candidates of each part; sampling and the trace walk the same candidates back.
+//
+// Parts, by their bracket pictures ([ ] a stretch, . unpaired, ( ) a pair):
+//   Pair(i, j)     (i ... j)        i paired with j, everything inside
+//   Stacked(i, j)  ((i+1 ... j-1))  under the lonely-pair rule: (i, j) with (i+1, j-1)
+//                                   inside, the form a pair takes in any loop but a stack
+//   Branch(i, l)   ..(k ... l)      one multiloop branch ending at l, unpaired bases before
+//   Multi(i, j)    [i ... j]        at least one multiloop branch, unpaired bases around
+//   Exterior(i)    [i ... n]        the exterior loop from i to the 3' end
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "model/energy_terms.hpp"
+#include "model/strict_constraints.hpp"
+#include "stemloop/constants.h"
+#include "stemloop/ensemble.hpp"
+
+namespace stemloop {
+
+enum class Part { None, Pair, Stacked, Branch, Multi, Exterior };
+
+struct Ref {
+  Part part;
+  int i, j;
+};
+constexpr Ref kNone{Part::None, 0, 0};
+
+// Whether the stretch a..b is long enough to hold a pair.
+constexpr bool holds_branch(int a, int b) { return b - a >= MIN_HAIRPIN + 1; }
+
+// One sequence under one model and its options, with the pairs it may form.
+struct EnsembleContext {
+  EnsembleContext(const Model& model, const EnsembleOptions& options, const std::string& text,
+                  const char* constraint);
+
+  EnsembleOptions options;
+  EnergyTerms E;
+  std::string sequence;  // as given: special hairpins are looked up in the text
+  EncodedSequence seq;
+  PairRules rules;
+  int n;
+  bool no_lonely_pairs;
+  bool no_closing_gu;
+  double rt;  // kcal/mol
+
+  int type(int i, int j) const { return rules.type(i, j); }
+  bool free(int a, int b) const { return rules.may_be_unpaired(a, b); }
+  int s(int k) const { return seq.S1[static_cast<size_t>(k)]; }
+  // Neighbours of a helix end, -1 past the ends of the sequence.
+  int five(int i) const { return i > 1 ? s(i - 1) : -1; }
+  int three(int j) const { return j < n ? s(j + 1) : -1; }
+  // The part a pair is in any loop but a stack: under the lonely-pair rule it must
+  // stack on the pair inside it.
+  Part enclosed_pair() const { return no_lonely_pairs ? Part::Stacked : Part::Pair; }
+  // Under no_closingGU a G-U pair closes only a stack and sits inside only a stack.
+  bool barred(int type) const { return no_closing_gu && is_wobble(type); }
+};
+
+// Sums of Boltzmann weights, each base scaled by exp(log_unit) so that long stretches
+// neither overflow nor underflow.
+class BoltzmannRing {
+ public:
+  using Value = double;
+  BoltzmannRing(double rt, double log_unit, int n);
+  static double zero() { return 0.0; }
+  static double add(double a, double b) { return a + b; }
+  static double mul(double a, double b) { return a * b; }
+  // exp(-e / RT) for an energy in 0.01 kcal/mol.
+  double weight(int e) const {
+    const int k = e + kCached;
+    if (k >= 0 && k < 2 * kCached) return cache_[static_cast<size_t>(k)];
+    return std::exp(-e * per_unit_);
+  }
+  // The scale factor of k bases.
+  double unit(int k) const { return unit_[static_cast<size_t>(k)]; }
+  double log_unit() const { return log_unit_; }
+
+ private:
+  static constexpr int kCached = 20000;
+  double per_unit_;
+  double log_unit_;
+  std::vector<double> cache_, unit_;
+};
+
+// Minima of energies in 0.01 kcal/mol; ENERGY_INF where nothing can form.
+struct EnergyRing {
+  using Value = int;
+  static int zero() { return ENERGY_INF; }
+  static int add(int a, int b) { return std::min(a, b); }
+  static int mul(int a, int b) { return a >= ENERGY_INF || b >= ENERGY_INF ? ENERGY_INF : a + b; }
+  static int weight(int e) { return e; }
+  static int unit(int) { return 0; }
+};
+
+// Calls visit(w, a, b) for every way the part `at` decomposes: w is the candidate's
+// value (its own loop times the values of its subparts a and b), a and b the subparts
+// or kNone. Tables give get(Ref) of parts already computed.
+template <class Ring, class Tables, class Visit>
+void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T, Ref at,
+                        Visit&& visit) {
+  const EnergyTerms& E = x.E;
+  const int i = at.i, j = at.j;
+  switch (at.part) {
+    case Part::Pair: {
+      const int t = x.type(i, j);
+      if (t == 0) return;
+      const bool barred = x.barred(t);
+      // (i ... j): hairpin
+      if (!barred && x.free(i + 1, j - 1))
+        visit(R.mul(R.weight(E.hairpin(i, j, t, x.sequence.c_str(), x.seq.S1.data())),
+                    R.unit(j - i + 1)),
+              kNone, kNone);
+      // (i (p ... q) j): stack, bulge or interior loop
+      const int p_max = std::min(j - MIN_HAIRPIN - 2, i + MAX_INTERIOR + 1);
+      for (int p = i + 1; p <= p_max && x.free(i + 1, p - 1); p++) {
+        const int q_min = std::max(p + MIN_HAIRPIN + 1, p + j - i - MAX_INTERIOR - 2);
+        for (int q = j - 1; q >= q_min && x.free(q + 1, j - 1); q--) {
+          const int t2 = x.type(p, q);
+          if (t2 == 0) continue;
+          const int u = E.rtype(t2);
+          const bool stack = p == i + 1 && q == j - 1;
+          if (!stack && (barred || x.barred(u))) continue;
+          const Ref inner{stack ? Part::Pair : x.enclosed_pair(), p, q};
+          const int e = E.two_pair_loop(p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1),
+                                        x.s(p - 1), x.s(q + 1));
+          visit(R.mul(R.mul(R.weight(e), R.unit(p - i + j - q)), T.get(inner)), inner, kNone);
+        }
+      }
+      // (i [i+1 .. l][l+1 .. j-1] j): multiloop, the closing pair read from inside
+      if (barred) return;
+      const auto closing = R.mul(
+          R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))), R.unit(2));
+      for (int l = i + MIN_HAIRPIN + 2; l <= j - MIN_HAIRPIN - 3; l++) {
+        const Ref first{Part::Branch, i + 1, l}, rest{Part::Multi, l + 1, j - 1};
+        visit(R.mul(closing, R.mul(T.get(first), T.get(rest))), first, rest);
+      }
+      return;
+    }
+    case Part::Stacked: {
+      // ((i+1 ... j-1)): the pair stacked on the pair inside it
+      const int t = x.type(i, j);
+      if (t == 0 || j - i - 2 < MIN_HAIRPIN + 1) return;
+      const int t2 = x.type(i + 1, j - 1);
+      if (t2 == 0) return;
+      const Ref inner{Part::Pair, i + 1, j - 1};
+      visit(R.mul(R.mul(R.weight(E.stack(t, E.rtype(t2))), R.unit(2)), T.get(inner)), inner, kNone);
+      return;
+    }
+    case Part::Branch: {
+      // . [i+1 .. l]: base i unpaired
+      if (x.free(i, i) && holds_branch(i + 1, j))
+        visit(
+            R.mul(R.mul(R.weight(E.ml_unpaired()), R.unit(1)), T.get(Ref{Part::Branch, i + 1, j})),
+            Ref{Part::Branch, i + 1, j}, kNone);
+      // (i .. l): the branch
+      if (const int t = x.type(i, j)) {
+        const Ref pair{x.enclosed_pair(), i, j};
+        visit(R.mul(R.weight(E.ml_branch(t, x.five(i), x.three(j))), T.get(pair)), pair, kNone);
+      }
+      return;
+    }
+    case Part::Multi: {
+      // [i .. l] ... j and [i .. l][l+1 .. j]: the first branch, then unpaired bases or more
+      for (int l = i + MIN_HAIRPIN + 1; l <= j; l++) {
+        const Ref first{Part::Branch, i, l};
+        const auto a = T.get(first);
+        if (l == j) {
+          visit(a, first, kNone);
+          continue;
+        }
+        if (x.free(l + 1, j))
+          visit(R.mul(a, R.mul(R.weight(E.ml_unpaired(j - l, false)), R.unit(j - l))), first,
+                kNone);
+        if (holds_branch(l + 1, j)) {
+          const Ref rest{Part::Multi, l + 1, j};
+          visit(R.mul(a, T.get(rest)), first, rest);
+        }
+      }
+      return;
+    }
+    case Part::Exterior: {
+      const int n = x.n;
+      // . [i+1 .. n]
+      if (x.free(i, i))
+        visit(R.mul(R.unit(1), T.get(Ref{Part::Exterior, i + 1, 0})), Ref{Part::Exterior, i + 1, 0},
+              kNone);
+      // (i .. l) [l+1 .. n]
+      for (int l = i + MIN_HAIRPIN + 1; l <= n; l++) {
+        const int t = x.type(i, l);
+        if (t == 0) continue;
+        const Ref pair{x.enclosed_pair(), i, l};
+        const Ref rest{Part::Exterior, l + 1, 0};
+        visit(R.mul(R.mul(R.weight(E.exterior_branch(t, x.five(i), x.three(l))), T.get(pair)),
+                    T.get(rest)),
+              pair, rest);
+      }
+      return;
+    }
+    case Part::None:
+      return;
+  }
+}
+
+// Fills every part from the 3' end, row by row, each the sum (in the ring) of its
+// candidates: T.set(ref, value) stores one. After row i, row_done(i) may end the pass
+// early by returning false, which the pass returns.
+template <class Ring, class Tables, class RowDone>
+bool inside_by_candidates(const EnsembleContext& x, const Ring& R, Tables& T, RowDone&& row_done) {
+  using Value = typename Ring::Value;
+  for (int i = x.n; i >= 1; i--) {
+    for (int j = i + MIN_HAIRPIN + 1; j <= x.n; j++) {
+      for (Part part : {Part::Pair, Part::Stacked, Part::Branch, Part::Multi}) {
+        if (part == Part::Stacked && !x.no_lonely_pairs) continue;
+        Value v = Ring::zero();
+        for_each_candidate(x, R, T, Ref{part, i, j},
+                           [&](Value w, Ref, Ref) { v = Ring::add(v, w); });
+        T.set(Ref{part, i, j}, v);
+      }
+    }
+    Value v = Ring::zero();
+    for_each_candidate(x, R, T, Ref{Part::Exterior, i, 0},
+                       [&](Value w, Ref, Ref) { v = Ring::add(v, w); });
+    T.set(Ref{Part::Exterior, i, 0}, v);
+    if (!row_done(i)) return false;
+  }
+  return true;
+}
+
+}  // namespace stemloop
