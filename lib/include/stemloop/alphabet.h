@@ -2,9 +2,12 @@
 #ifndef STEMLOOP_ALPHABET_H
 #define STEMLOOP_ALPHABET_H
 
+#include "stemloop/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+STEMLOOP_API_BEGIN
 
 /* "_ACGUTXKI": a letter's code is its position, less one past U (T codes as U). */
 extern const char Law_and_Order[];
@@ -12,6 +15,7 @@ extern const char Law_and_Order[];
  * 4 UG, 5 AU, 6 UA; X-K pairs like G-C, I pairs with A and U. */
 extern const int BP_pair[8][8];
 
+STEMLOOP_API_END
 #ifdef __cplusplus
 }
 #endif

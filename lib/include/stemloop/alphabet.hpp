@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/export.h"
+
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 // Pair types, named by the bases read 5' to 3' from the pair's first position. Every
@@ -59,3 +62,4 @@ struct EncodedSequence {
 EncodedSequence encode_sequence(const std::string& sequence, const PairMatrix& pm);
 
 }  // namespace stemloop
+STEMLOOP_API_END

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/export.h"
 #include "stemloop/pair_table.hpp"
 
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 // Layout units: consecutive bases along a helix strand or a loop are one backbone step
@@ -74,3 +76,4 @@ std::string dot_plot_svg(const std::string& sequence, const ProbabilityOfPair& p
                          double cutoff = 1e-5);
 
 }  // namespace stemloop
+STEMLOOP_API_END

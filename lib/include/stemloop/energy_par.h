@@ -7,9 +7,12 @@
 #ifndef STEMLOOP_ENERGY_PAR_H
 #define STEMLOOP_ENERGY_PAR_H
 
+#include "stemloop/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+STEMLOOP_API_BEGIN
 
 extern const double Tmeasure; /* kelvin of the 37 tables: 310.15 */
 extern const double lxc37;    /* loop-size log extrapolation: 107.856 */
@@ -29,6 +32,7 @@ extern const int int11_37[8][8][5][5], int11_H[8][8][5][5];
 extern const int int21_37[8][8][5][5][5], int21_H[8][8][5][5][5];
 extern const int int22_37[8][8][5][5][5][5], int22_H[8][8][5][5][5][5];
 
+STEMLOOP_API_END
 #ifdef __cplusplus
 }
 #endif

@@ -1,6 +1,9 @@
 // Working energy tables for one temperature, derived from the 37 C parameter set.
 #pragma once
 
+#include "stemloop/export.h"
+
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 // Energies in 0.01 kcal/mol. Pair-type indices 0..7, base indices are aliased codes 0..4,
@@ -43,7 +46,9 @@ int trunc_energy(double value);
 int extrapolated_loop(const int table[31], int size, double lxc);
 
 }  // namespace stemloop
+STEMLOOP_API_END
 
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 // The one conversion from an integer energy (0.01 kcal/mol) to kcal/mol as returned by
@@ -51,3 +56,4 @@ namespace stemloop {
 inline float energy_to_kcal(int energy) { return static_cast<float>(energy) / 100.0f; }
 
 }  // namespace stemloop
+STEMLOOP_API_END

@@ -15,9 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/export.h"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 
+namespace stemloop {
+// The ensemble's tables: an internal type, not exported.
+class EnsembleTables;
+}  // namespace stemloop
+
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 struct EnsembleOptions {
@@ -43,7 +50,6 @@ struct MeaStructure {
   double expected_accuracy;  // the maximised sum: 2 gamma p_ij per pair, q_i per unpaired base
 };
 
-class EnsembleTables;
 
 class Ensemble {
  public:
@@ -95,3 +101,4 @@ class Ensemble {
 };
 
 }  // namespace stemloop
+STEMLOOP_API_END

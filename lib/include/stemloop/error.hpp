@@ -4,6 +4,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "stemloop/export.h"
+
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 class Error : public std::runtime_error {
@@ -25,3 +28,4 @@ class Error : public std::runtime_error {
 };
 
 }  // namespace stemloop
+STEMLOOP_API_END

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/export.h"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
 
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 struct EvalOptions {
@@ -66,3 +68,4 @@ int two_pair_loop_energy(const Model& model, int left, int right, int type, int 
                          int after_i, int before_j, int before_p, int after_q);
 
 }  // namespace stemloop
+STEMLOOP_API_END

@@ -7,8 +7,15 @@
 #include <utility>
 #include <vector>
 
+#include "stemloop/export.h"
 #include "stemloop/model.hpp"
 
+namespace stemloop {
+// The fold's tables: an internal type, not exported.
+class Workspace;
+}  // namespace stemloop
+
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 struct FoldOptions {
@@ -33,8 +40,6 @@ struct FoldResult {
   int constraint_met = 0;                  // of those, the ones paired in the structure
   bool constraints_unmet() const { return constraint_met < constraint_items; }
 };
-
-class Workspace;
 
 class Folder {
  public:
@@ -65,3 +70,4 @@ class Folder {
 };
 
 }  // namespace stemloop
+STEMLOOP_API_END

@@ -6,7 +6,9 @@
 
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_params.hpp"
+#include "stemloop/export.h"
 
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 struct ModelOptions {
@@ -24,3 +26,4 @@ struct Model {
 };
 
 }  // namespace stemloop
+STEMLOOP_API_END

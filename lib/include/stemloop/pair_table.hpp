@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/export.h"
+
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 using PairTable = std::vector<short>;
@@ -19,3 +22,4 @@ PairTable make_pair_table(const std::string& structure);
 void check_pair_table(const short* table);
 
 }  // namespace stemloop
+STEMLOOP_API_END

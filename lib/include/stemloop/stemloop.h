@@ -19,6 +19,7 @@
 #include "stemloop/alphabet.h"
 #include "stemloop/constants.h"
 #include "stemloop/energy_par.h"
+#include "stemloop/export.h"
 
 #ifdef __cplusplus
 #define STEMLOOP_NORETURN [[noreturn]]
@@ -29,6 +30,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+STEMLOOP_API_BEGIN
 
 /* One base pair of a folded structure, i < j. */
 typedef struct BasePair {
@@ -110,6 +112,7 @@ void filecopy(FILE *from, FILE *to);
 
 char *option_string(void); /* non-default options as flags, static buffer */
 
+STEMLOOP_API_END
 #ifdef __cplusplus
 }
 #endif

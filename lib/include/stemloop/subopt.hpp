@@ -16,9 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "stemloop/export.h"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 
+namespace stemloop {
+// The suboptimal search's tables: an internal type, not exported.
+class SuboptTables;
+}  // namespace stemloop
+
+STEMLOOP_API_BEGIN
 namespace stemloop {
 
 struct SuboptOptions {
@@ -78,7 +85,6 @@ struct ZukerResult {
   std::vector<ScoredStructure> structures;
 };
 
-class SuboptTables;
 
 class SuboptFolder {
  public:
@@ -111,3 +117,4 @@ class SuboptFolder {
 };
 
 }  // namespace stemloop
+STEMLOOP_API_END
