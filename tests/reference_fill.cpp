@@ -54,8 +54,8 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
     if (E.odd_dangles()) {
       const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
       const int u = E.ml_unpaired();
-      d = std::min({d, r.DMLi2[j - 1] + x3 + u, r.DMLi1[j - 2] + x5 + u,
-                    r.DMLi2[j - 2] + x3 + x5 + 2 * u});
+      d = std::min(
+          {d, r.DMLi2[j - 1] + x3 + u, r.DMLi1[j - 2] + x5 + u, r.DMLi2[j - 2] + x3 + x5 + 2 * u});
     }
     e = std::min(e, d + E.ml_branch(t) + E.ml_closing());
   }

@@ -72,8 +72,7 @@ struct FoldTableBand {
             next(E.two_pair_loop(p - i - 1, j - q - 1, t(i, j), E.rtype(t(p, q)), s(i + 1),
                                  s(j - 1), s(p - 1), s(q + 1)),
                  {{'P', p, q}});
-      next(E.ml_closed_by(t(i, j), s(j - 1), s(i + 1)),
-           {{'2', i + 1, j - 1}});
+      next(E.ml_closed_by(t(i, j), s(j - 1), s(i + 1)), {{'2', i + 1, j - 1}});
     } else {  // . [i+1 .. j], or (i ... q) first, then unpaired bases or more branches
       next(u, {{part.kind, i + 1, j}});
       for (int q = i + 4; q <= j; q++) {

@@ -50,7 +50,6 @@ struct MeaStructure {
   double expected_accuracy;  // the maximised sum: 2 gamma p_ij per pair, q_i per unpaired base
 };
 
-
 class Ensemble {
  public:
   Ensemble();

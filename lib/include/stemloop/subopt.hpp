@@ -85,7 +85,6 @@ struct ZukerResult {
   std::vector<ScoredStructure> structures;
 };
 
-
 class SuboptFolder {
  public:
   // Fills the energy tables of `sequence` (O(n^3) time, a few O(n^2) tables). Throws

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "drawing/svg_text.hpp"
 #include "stemloop/drawing.hpp"
 #include "stemloop/error.hpp"
 #include "stemloop/pair_table.hpp"
-#include "drawing/svg_text.hpp"
 
 namespace stemloop {
 namespace {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "drawing/drawing_tree.hpp"
+#include "drawing/svg_text.hpp"
 #include "stemloop/drawing.hpp"
 #include "stemloop/error.hpp"
-#include "drawing/svg_text.hpp"
 
 namespace stemloop {
 namespace {

@@ -102,9 +102,7 @@ struct InsidePass {
         qb += loops(i, j, t);
         // (i [i+1 .. l][l+1 .. j-1] j): multiloop, l = i+5 .. j-6
         if (span >= 2 * MIN_HAIRPIN + 6) {
-          const double closing =
-              R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) *
-              R.unit(2);
+          const double closing = R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * R.unit(2);
           qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)],
                               &T.qm_col[Triangle::col(i + 6, j - 1)], span - 10);
         }

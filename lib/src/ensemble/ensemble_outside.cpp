@@ -121,8 +121,7 @@ struct OutsidePass {
       }
       T.prob[at] = std::min(1.0, p / z);
       if (!x.barred(t)) {
-        closing =
-            pair * R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * R.unit(2);
+        closing = pair * R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * R.unit(2);
         row(kMismatch, i)[j] = pair * R.weight(E.interior_outer(t, x.s(i + 1), x.s(j - 1)));
         row(kTerminal, i)[j] = pair * w.terminal[t];
       }

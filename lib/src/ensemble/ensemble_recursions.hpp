@@ -135,8 +135,7 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
       }
       // (i [i+1 .. l][l+1 .. j-1] j): multiloop, the closing pair read from inside
       if (barred) return;
-      const auto closing = R.mul(
-          R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))), R.unit(2));
+      const auto closing = R.mul(R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))), R.unit(2));
       for (int l = i + MIN_HAIRPIN + 2; l <= j - MIN_HAIRPIN - 3; l++) {
         const Ref first{Part::Branch, i + 1, l}, rest{Part::Multi, l + 1, j - 1};
         visit(R.mul(closing, R.mul(T.get(first), T.get(rest))), first, rest);

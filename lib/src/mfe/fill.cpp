@@ -27,8 +27,8 @@
 
 #include "mfe/fill_coaxial.hpp"
 #include "mfe/fill_kernels.hpp"
-#include "mfe/table_buffer.hpp"
 #include "mfe/fold_workspace.hpp"
+#include "mfe/table_buffer.hpp"
 
 namespace stemloop {
 namespace {

@@ -163,8 +163,7 @@ void CoaxialFill::finish_cell(const FoldContext& x, int i, int j, int split) {
     if (const int t = x.t(i - 1, j + 1)) {
       // The multiloop term of (i-1, j+1), or a term that is at most as large, bounds
       // the candidates that are not listed.
-      const long long multiloop =
-          static_cast<long long>(split) + x.E.ml_closed_by(t);
+      const long long multiloop = static_cast<long long>(split) + x.E.ml_closed_by(t);
       bool listed = !x.barred(t, x.bonus(i - 1, j + 1));
       if (!listed) {  // the hairpin and the stack on (i, j) are always there
         long long bound = FORBIDDEN_HAIRPIN;

@@ -44,8 +44,8 @@
 #include <vector>
 
 #include "mfe/fill_kernels.hpp"
-#include "mfe/table_buffer.hpp"
 #include "mfe/fold_workspace.hpp"
+#include "mfe/table_buffer.hpp"
 
 namespace stemloop {
 

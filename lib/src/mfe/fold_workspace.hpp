@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "model/energy_terms.hpp"
 #include "mfe/fill_kernels.hpp"
 #include "mfe/table_buffer.hpp"
+#include "model/energy_terms.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/constants.h"
 #include "stemloop/folder.hpp"

@@ -200,8 +200,8 @@ class Tracer {
   // (i [i+1 .. k][k+1 .. j-1] j) and, in modes 1 and 3, with bases dangling on (i, j).
   bool split_closing(int i, int j, int k, int t, int b, int g) {
     const int tt = E_.rtype(t);
-    if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + b +
-                 E_.ml_closed_by(t, x_.s(j - 1), x_.s(i + 1)))
+    if (g ==
+        x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + b + E_.ml_closed_by(t, x_.s(j - 1), x_.s(i + 1)))
       return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
     if (!E_.odd_dangles()) return false;
     const int base = b + E_.ml_closed_by(t), unpaired = E_.ml_unpaired();

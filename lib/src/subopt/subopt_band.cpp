@@ -2,9 +2,9 @@
 // passes of bounded memory.
 #include <algorithm>
 
+#include "stemloop/subopt.hpp"
 #include "subopt/subopt_search.hpp"
 #include "subopt/subopt_tables.hpp"
-#include "stemloop/subopt.hpp"
 
 namespace stemloop {
 namespace {

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "subopt/subopt_tables.hpp"
 #include "stemloop/subopt.hpp"
+#include "subopt/subopt_tables.hpp"
 
 namespace stemloop {
 

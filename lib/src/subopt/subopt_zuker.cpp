@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "stemloop/error.hpp"
+#include "stemloop/subopt.hpp"
 #include "subopt/subopt_outside.hpp"
 #include "subopt/subopt_search.hpp"
 #include "subopt/subopt_tables.hpp"
-#include "stemloop/error.hpp"
-#include "stemloop/subopt.hpp"
 
 namespace stemloop {
 namespace {
