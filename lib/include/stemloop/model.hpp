@@ -2,16 +2,20 @@
 // alphabet. It is a plain value; any number of folders may share one read-only.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_params.hpp"
+#include "stemloop/parameter_set.hpp"
 
 namespace stemloop {
 
 struct ModelOptions {
   double temperature = 37.0;  // degrees Celsius
   AlphabetOptions alphabet;
+  // The parameter set the tables are derived from; null is the built-in Turner 1999 set.
+  std::shared_ptr<const ParameterSet> parameters;
 };
 
 struct Model {
@@ -21,6 +25,9 @@ struct Model {
 
   Model() : Model(ModelOptions{}) {}
   explicit Model(const ModelOptions& opts);
+
+  // The set in use (never null).
+  const ParameterSet& parameter_set() const;
 };
 
 }  // namespace stemloop
