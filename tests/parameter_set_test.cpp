@@ -25,7 +25,7 @@ std::shared_ptr<ParameterSet> read_back(const ParameterSet& set) {
 }
 
 TEST(ParameterSet, WrittenSetsReadBackExactly) {
-  for (const char* name : {"turner1999"}) {
+  for (const char* name : {"turner1999", "turner2004"}) {
     const auto builtin = stemloop::builtin_parameters(name);
     ASSERT_TRUE(builtin) << name;
     const auto read = read_back(*builtin);

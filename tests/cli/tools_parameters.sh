@@ -7,7 +7,7 @@ FOLD="$1/stemloop-fold"
 EVAL="$1/stemloop-eval"
 random_fasta 5 12 20 140 60 >"$WORK/in.fa"
 
-for set in turner1999; do
+for set in turner1999 turner2004; do
   check_run "write $set" 0 "$FOLD" --parameters $set --write-parameters "$WORK/$set.par"
   [ -s "$WORK/out" ] && fail "--write-parameters printed on stdout"
   # The written file is the set: every output equals the built-in set's, byte for byte.
@@ -34,6 +34,14 @@ ARGS
 done
 cmp -s "$WORK/turner1999.par" <("$FOLD" --write-parameters /dev/stdout) ||
   fail "turner1999 is not the default set"
+[ "$("$FOLD" --parameters turner2004 --version | tail -1)" = \
+  "parameters: Turner 2004 (Mathews et al., Proc. Natl. Acad. Sci. USA 101:7287-7292, 2004)" ] ||
+  fail "--version names the set"
+"$FOLD" --parameters turner2004 --format json "$WORK/in.fa" | grep -vc '"parameters":"Turner 2004"}$' |
+  grep -qx 0 || fail "the JSON output names the set"
+cmp -s <("$FOLD" "$WORK/in.fa") <("$FOLD" --parameters turner2004 "$WORK/in.fa") &&
+  fail "turner2004 folds as turner1999"
+
 # A damaged file: one line naming the file, the line and the table, status 2, nothing
 # folded. damaged NAME SED-SCRIPT MESSAGE
 damaged() {

@@ -79,8 +79,9 @@ struct ParameterSet {
   bool operator!=(const ParameterSet& other) const { return !(*this == other); }
 };
 
-// The built-in sets by their names, "turner1999" (the default).
+// The built-in sets by their names, "turner1999" (the default) and "turner2004".
 std::shared_ptr<const ParameterSet> turner1999();
+std::shared_ptr<const ParameterSet> turner2004();
 // The built-in set of that name, or null.
 std::shared_ptr<const ParameterSet> builtin_parameters(const std::string& name);
 // A built-in name, or else the path of a parameter file, which is read whole. Throws

@@ -90,8 +90,14 @@ std::shared_ptr<const ParameterSet> turner1999() {
   return set;
 }
 
+std::shared_ptr<const ParameterSet> turner2004() {
+  static const std::shared_ptr<const ParameterSet> set = make_turner2004();
+  return set;
+}
+
 std::shared_ptr<const ParameterSet> builtin_parameters(const std::string& name) {
   if (name == "turner1999") return turner1999();
+  if (name == "turner2004") return turner2004();
   return nullptr;
 }
 

@@ -58,4 +58,7 @@ void for_each_rule(F&& f, Sets&... sets) {
   f("end_mismatches", "off", "on", sets.end_mismatches...);
 }
 
+// The Turner 2004 set, from the generated tables.
+std::shared_ptr<const ParameterSet> make_turner2004();
+
 }  // namespace stemloop
