@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "engine/parameter_tables.hpp"
 #include "stemloop/energy_par.h"
