@@ -104,6 +104,7 @@ class Model:
         tetraloops: bool = True,
         nonstandard_pairs: Sequence[str] = (),
         energy_set: int = 0,
+        parameters: str = "turner1999",
     ) -> None: ...
     @property
     def temperature(self) -> float:
@@ -129,6 +130,12 @@ class Model:
     @property
     def energy_set(self) -> int:
         """Alphabet: 0 ACGU, 1 G/C, 2 A/U two-letter."""
+    @property
+    def parameters(self) -> str:
+        """The parameter set's name or file, as given."""
+    @property
+    def parameter_set(self) -> str:
+        """The name of the parameter set in use, such as 'Turner 1999'."""
     def fold(
         self, sequence: str, *, constraint: Optional[str] = None, threads: int = 1
     ) -> FoldResult:
@@ -196,6 +203,7 @@ def fold(
     tetraloops: bool = True,
     nonstandard_pairs: Sequence[str] = (),
     energy_set: int = 0,
+    parameters: str = "turner1999",
 ) -> FoldResult:
     """Folds a sequence with Model(**options); see Model.fold."""
 
@@ -212,6 +220,7 @@ def fold_batch(
     tetraloops: bool = True,
     nonstandard_pairs: Sequence[str] = (),
     energy_set: int = 0,
+    parameters: str = "turner1999",
 ) -> List[FoldResult]:
     """Folds a list of sequences with Model(**options); see Model.fold_batch."""
 
@@ -228,6 +237,7 @@ def evaluate(
     tetraloops: bool = True,
     nonstandard_pairs: Sequence[str] = (),
     energy_set: int = 0,
+    parameters: str = "turner1999",
 ) -> Evaluation:
     """Evaluates a structure with Model(**options); see Model.evaluate."""
 
@@ -245,6 +255,7 @@ def evaluate_batch(
     tetraloops: bool = True,
     nonstandard_pairs: Sequence[str] = (),
     energy_set: int = 0,
+    parameters: str = "turner1999",
 ) -> List[Evaluation]:
     """Evaluates a list of structures with Model(**options); see Model.evaluate_batch."""
 
@@ -262,6 +273,7 @@ def partition(
     tetraloops: bool = True,
     nonstandard_pairs: Sequence[str] = (),
     energy_set: int = 0,
+    parameters: str = "turner1999",
 ) -> Ensemble:
     """The ensemble of a sequence with Model(**options); see Model.partition."""
 
@@ -280,6 +292,7 @@ def subopt(
     tetraloops: bool = True,
     nonstandard_pairs: Sequence[str] = (),
     energy_set: int = 0,
+    parameters: str = "turner1999",
 ) -> List[Tuple[str, float]]:
     """The band within delta kcal/mol with Model(**options); see Model.subopt."""
 
@@ -298,5 +311,6 @@ def zuker(
     tetraloops: bool = True,
     nonstandard_pairs: Sequence[str] = (),
     energy_set: int = 0,
+    parameters: str = "turner1999",
 ) -> List[Tuple[str, float]]:
     """Zuker's suboptimals with Model(**options); see Model.zuker."""

@@ -26,6 +26,7 @@ struct Config {
   int dangles;
   bool noLP, noGU, noClosingGU;
   double temperature;
+  bool turner2004 = false;  // the 2004 parameter set instead of the default
 };
 
 // Every nested structure of the sequence with pairs the pair matrix allows and at least
@@ -107,12 +108,14 @@ std::string constraint_for(const std::string& s, std::mt19937& rng) {
 }
 
 void check(const std::string& seq, const Config& c, const std::string& constraint, int seed) {
-  SCOPED_TRACE(seq + " " + constraint + " d" + std::to_string(c.dangles) + " T" +
+  SCOPED_TRACE(seq + " " + constraint + (c.turner2004 ? " 2004" : "") + " d" +
+               std::to_string(c.dangles) + " T" +
                std::to_string(c.temperature) + (c.noLP ? " noLP" : "") + (c.noGU ? " noGU" : "") +
                (c.noClosingGU ? " noClosingGU" : ""));
   ModelOptions mo;
   mo.temperature = c.temperature;
   mo.alphabet.noGU = c.noGU;
+  if (c.turner2004) mo.parameters = stemloop::turner2004();
   const Model model(mo);
   const EncodedSequence enc = encode_sequence(seq, model.pairs);
   const int n = enc.length();
@@ -226,6 +229,7 @@ TEST(EnsembleEnumeration, AgreesWithEveryStructureForEveryOption) {
       {2, false, false, false, 37}, {0, false, false, false, 37}, {2, true, false, false, 37},
       {0, true, false, false, 70},  {2, false, true, false, 0},   {2, false, false, true, 37},
       {0, true, false, true, 0},    {2, false, false, false, 70},
+      {2, false, false, false, 37, true}, {0, true, false, false, 55, true},
   };
   int seed = 0;
   for (const Config& c : configs) {

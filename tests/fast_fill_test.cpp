@@ -94,6 +94,10 @@ Model perturbed(Model model, unsigned seed) {
   nudge_all(P.int11), nudge_all(P.int21), nudge_all(P.int22), nudge_all(P.F_ninio);
   nudge_all(P.MLintern), nudge_all(P.MLclosing), nudge_all(P.TETRA_ENERGY);
   nudge_all(P.Triloop_E), nudge_all(P.TerminalAU), nudge_all(P.MAX_NINIO);
+  nudge_all(P.coaxial), nudge_all(P.mismatch1n), nudge_all(P.mismatch23), nudge_all(P.mismatchM);
+  nudge_all(P.mismatchExt), nudge_all(P.Hexaloop_E), nudge_all(P.hairpin_gu_closure);
+  nudge_all(P.hairpin_c_slope), nudge_all(P.hairpin_c3), nudge_all(P.bulge_special_c);
+  nudge_all(P.bulge_states);
   for (auto* dangle : {&P.dangle5, &P.dangle3})
     for (auto& row : *dangle)
       for (int& d : row) d = std::min(d, 0);
@@ -115,8 +119,14 @@ TEST(FastFill, MatchesReferenceUnderConstraintsAndRandomModels) {
   ModelOptions extra;  // G-A allowed one way only: its reverse type is 0
   extra.alphabet.has_nonstandards = true;
   extra.alphabet.nonstandards = "GA";
+  ModelOptions t2004;
+  t2004.parameters = stemloop::turner2004();
+  ModelOptions t2004_extra = extra;
+  t2004_extra.parameters = t2004.parameters;
   const Model models[] = {Model(warm),           Model(no_gu),          Model(extra),
-                          perturbed(Model(), 1), perturbed(Model(), 2), perturbed(Model(extra), 3)};
+                          perturbed(Model(), 1), perturbed(Model(), 2), perturbed(Model(extra), 3),
+                          Model(t2004),          perturbed(Model(t2004), 4),
+                          perturbed(Model(t2004_extra), 5)};
   for (int round = 0; round < 120; round++) {
     const int n = 8 + static_cast<int>(rng() % 90);
     const std::string seq = random_sequence(rng, n, round % 5 == 0 ? 0.67 : 0.5);
@@ -137,7 +147,9 @@ TEST(FastFill, MatchesReferenceUnderConstraintsAndRandomModels) {
 TEST(FastFill, RandomModelsFoldToTheirEvaluatedEnergy) {
   std::mt19937 rng(11);
   for (unsigned seed = 0; seed <= 6; seed++) {
-    const Model model = seed == 0 ? Model() : perturbed(Model(), seed);
+    ModelOptions mo;
+    if (seed >= 4) mo.parameters = stemloop::turner2004();
+    const Model model = seed == 0 ? Model() : perturbed(Model(mo), seed);
     for (int round = 0; round < 20; round++) {
       const std::string seq =
           random_sequence(rng, 10 + static_cast<int>(rng() % (seed ? 120 : 300)));

@@ -31,9 +31,10 @@ using testing_support::random_constraint;
 using testing_support::random_sequence;
 using Rule = std::function<bool(int, int)>;
 
-Model make_model(double temperature, bool noGU) {
+Model make_model(double temperature, bool noGU, bool turner2004 = false) {
   stemloop::ModelOptions mo;
   mo.temperature = temperature, mo.alphabet.noGU = noGU;
+  if (turner2004) mo.parameters = stemloop::turner2004();
   return Model(mo);
 }
 
@@ -130,14 +131,19 @@ void expect_obeys(const Rule& allowed, const std::string& cons, const FoldResult
 // structure that reaches it. One folder serves all lengths, shorter after longer.
 TEST(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
   // temperature, noGU, dangles, noLonelyPairs
-  for (const auto& [temperature, noGU, dangles, noLP] : {std::tuple(37.0, false, 0, false),
-                                                         {37.0, false, 2, false},
-                                                         {20.0, false, 0, false},
-                                                         {20.0, false, 2, false},
-                                                         {37.0, true, 2, false},
-                                                         {37.0, false, 0, true},
-                                                         {55.0, false, 2, true}}) {
-    const Model model = make_model(temperature, noGU);
+  // temperature, noGU, dangles, noLonelyPairs, the 2004 set
+  for (const auto& [temperature, noGU, dangles, noLP, t2004] :
+       {std::tuple(37.0, false, 0, false, false),
+        {37.0, false, 2, false, false},
+        {20.0, false, 0, false, false},
+        {20.0, false, 2, false, false},
+        {37.0, true, 2, false, false},
+        {37.0, false, 0, true, false},
+        {55.0, false, 2, true, false},
+        {37.0, false, 0, false, true},
+        {37.0, false, 2, false, true},
+        {60.0, false, 2, true, true}}) {
+    const Model model = make_model(temperature, noGU, t2004);
     FoldOptions fo;
     fo.dangles = dangles;
     fo.noLonelyPairs = noLP;
@@ -147,7 +153,8 @@ TEST(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
     int with_pairs = 0;
     for (int k = 0; k < 110; k++) {  // lengths 0 to 9, then 100 of 6 to 20
       const std::string seq = random_sequence(rng, k < 10 ? k : 6 + k % 15, 0.8);
-      SCOPED_TRACE(seq + " at " + std::to_string(temperature) + (noGU ? " noGU" : "") + " d" +
+      SCOPED_TRACE(seq + (t2004 ? " 2004" : "") + " at " + std::to_string(temperature) +
+                   (noGU ? " noGU" : "") + " d" +
                    std::to_string(dangles) + (noLP ? " noLP" : ""));
       const FoldResult r = folder.fold(model, fo, seq);
       const Rule pairs = constraint_rule(model, seq);
@@ -162,7 +169,7 @@ TEST(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
 }
 
 TEST(FoldTrace, CompletesForEveryOptionCombinationAndKeepsConstraints) {
-  const Model models[] = {make_model(37.0, false), make_model(24.0, true)};
+  const Model models[] = {make_model(37.0, false), make_model(24.0, true, true)};
   std::mt19937 rng(4242);
   Folder folder;
   for (int combo = 0; combo < 40; combo++) {  // dangle modes 0, 1, 2, 3, 5 times 8 flag masks

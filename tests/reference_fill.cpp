@@ -50,7 +50,8 @@ void fill_pair(const FoldContext& x, Rows& r, int i, int j) {
   // as tt, the branch cost by the type t from outside
   const int tt = E.rtype(t);
   if (!barred) {
-    int d = r.DMLi1[j - 1] + E.both_dangles(tt, x.s(j - 1), x.s(i + 1));
+    // mode 2: the dangles (or end mismatch) of j-1 and i+1 on tt, without its branch cost
+    int d = r.DMLi1[j - 1] + E.ml_branch(tt, x.s(j - 1), x.s(i + 1)) - E.ml_branch(tt);
     if (E.odd_dangles()) {
       const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
       const int u = E.ml_unpaired();

@@ -23,6 +23,7 @@ struct Setting {
   bool noLP, noGU, noClosingGU, constrained;
   double temperature;
   const char* nsp;
+  bool turner2004 = false;  // the 2004 parameter set instead of the default
 };
 
 void PrintTo(const Setting& s, std::ostream* os) { *os << s.name; }
@@ -67,6 +68,7 @@ TEST_P(SuboptBand, IsEveryStructureWithinDeltaOnce) {
   mo.alphabet.noGU = s.noGU;
   mo.alphabet.has_nonstandards = s.nsp[0] != '\0';
   mo.alphabet.nonstandards = s.nsp;
+  if (s.turner2004) mo.parameters = stemloop::turner2004();
   const Model model(mo);
   std::mt19937 rng(1999 + static_cast<unsigned>(s.dangles));
   int banded = 0;
@@ -127,7 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Setting{"d2_noClosingGU", 2, false, false, true, false, 37.0, ""},
                       Setting{"d2_nsp_T60", 2, false, false, false, false, 60.0, "GAAG"},
                       Setting{"d2_constraints", 2, false, false, false, true, 37.0, ""},
-                      Setting{"d0_noLP_constraints", 0, true, false, true, true, 37.0, ""}),
+                      Setting{"d0_noLP_constraints", 0, true, false, true, true, 37.0, ""},
+                      Setting{"d2_turner2004", 2, false, false, false, false, 37.0, "", true},
+                      Setting{"d0_turner2004_T50", 0, false, false, false, true, 50.0, "", true}),
     [](const ::testing::TestParamInfo<Setting>& info) { return info.param.name; });
 
 // Modes 1 and 3 have no single decomposition per structure; constraints that no structure

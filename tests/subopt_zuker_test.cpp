@@ -36,6 +36,7 @@ TEST(SuboptZuker, BestThroughEachPairAndTheListAgreeWithBruteForce) {
   for (int k = 0; k < 60; k++) {
     stemloop::ModelOptions mo;
     mo.temperature = k % 3 == 0 ? 25.0 : 37.0;
+    if (k % 4 == 1) mo.parameters = stemloop::turner2004();
     const Model model(mo);
     const std::string seq = random_sequence(rng, 12 + k % 9);
     SuboptOptions o;

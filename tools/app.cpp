@@ -10,6 +10,7 @@
 
 #include "input_decoder.hpp"
 #include "stemloop/drawing.hpp"
+#include "stemloop/parameter_set.hpp"
 #include "stemloop/version.h"
 
 namespace stemloop_tools {
@@ -42,9 +43,31 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
     status = kExitOk;
     return std::nullopt;
   }
+  // A damaged parameter file stops the program before anything is read or folded.
+  try {
+    if (!opts.parameters.empty()) opts.model.parameters = stemloop::load_parameters(opts.parameters);
+  } catch (const stemloop::Error& e) {
+    std::fprintf(stderr, "%s: %s\n", name, e.what());
+    status = kExitUsage;
+    return std::nullopt;
+  }
+  const stemloop::ParameterSet& set =
+      opts.model.parameters ? *opts.model.parameters : *stemloop::turner1999();
   if (opts.version) {
-    std::printf("%s %s\nparameters: %s (%s)\n", name, STEMLOOP_VERSION, STEMLOOP_PARAMETERS,
-                STEMLOOP_PARAMETERS_REFERENCE);
+    std::printf("%s %s\nparameters: %s (%s)\n", name, STEMLOOP_VERSION, set.name.c_str(),
+                set.reference.c_str());
+    status = kExitOk;
+    return std::nullopt;
+  }
+  if (!opts.write_parameters.empty()) {
+    std::ofstream file(opts.write_parameters, std::ios::binary);
+    if (file) stemloop::write_parameters(file, set);
+    if (!file.flush()) {
+      std::fprintf(stderr, "%s: cannot write '%s': %s\n", name, opts.write_parameters.c_str(),
+                   std::strerror(errno));
+      status = kExitUsage;
+      return std::nullopt;
+    }
     status = kExitOk;
     return std::nullopt;
   }

@@ -44,6 +44,8 @@ enum LongOnly {
   kSvg,
   kDotplot,
   kSvgStyle,
+  kParameters,
+  kWriteParameters,
 };
 
 constexpr int kMaxJobs = 1024;
@@ -233,6 +235,7 @@ std::vector<option> long_options(Program program) {
       {"svg", required_argument, nullptr, kSvg},
       {"dotplot", required_argument, nullptr, kDotplot},
       {"svg-style", required_argument, nullptr, kSvgStyle},
+      {"parameters", required_argument, nullptr, kParameters},
   };
   if (program == Program::Fold) {
     list.push_back({"constraint", no_argument, nullptr, 'C'});
@@ -248,6 +251,7 @@ std::vector<option> long_options(Program program) {
     list.push_back({"zuker", required_argument, nullptr, kZuker});
     list.push_back({"window", required_argument, nullptr, kWindow});
     list.push_back({"percent", required_argument, nullptr, kPercent});
+    list.push_back({"write-parameters", required_argument, nullptr, kWriteParameters});
   } else {
     list.push_back({"logML", no_argument, nullptr, kLogML});
     list.push_back({"verbose", no_argument, nullptr, 'v'});
@@ -403,6 +407,14 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
       case kLogML:
         opts.eval.logML = true;
         break;
+      case kParameters:
+        if (*optarg == '\0') throw UsageError("--parameters needs a set name or a file");
+        opts.parameters = optarg;
+        break;
+      case kWriteParameters:
+        if (*optarg == '\0') throw UsageError("--write-parameters needs a file name");
+        opts.write_parameters = optarg;
+        break;
       case 'j':
         opts.jobs = parse_int(code, optarg, 1, kMaxJobs, "1 to " + std::to_string(kMaxJobs));
         break;
@@ -545,6 +557,10 @@ std::string usage(Program program, const char* name) {
   text += "      --nsp PAIRS         extra pairs, e.g. GA,AG (default none)\n";
   text += "      --energy-set 0|1|2  alphabet: 0 ACGU, 1 G/C, 2 A/U two-letter (default " +
           std::to_string(model.alphabet.energy_set) + ")\n";
+  text +=
+      "      --parameters SET    turner1999 (default), turner2004, or a parameter file\n";
+  if (is_fold)
+    text += "      --write-parameters FILE  write the selected parameter set to FILE and stop\n";
   if (!is_fold) {
     text += "      --logML             logarithmic multiloop penalty (default " +
             std::string(on_off(eval.logML)) + ")\n";

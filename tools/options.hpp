@@ -36,6 +36,8 @@ struct ToolOptions {
   stemloop::FoldOptions fold;
   stemloop::EvalOptions eval;
   std::string nsp;          // the --nsp argument as given, "" when absent
+  std::string parameters;   // --parameters NAME|FILE as given, "" for the built-in default
+  std::string write_parameters;  // fold: write the selected set to this file and stop
   bool constraint = false;  // fold: a constraint line follows each sequence
   bool subopt = false;      // fold: every structure within band.delta (--subopt)
   stemloop::BandOptions band;

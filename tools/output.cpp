@@ -6,7 +6,6 @@
 
 #include "stemloop/energy_params.hpp"
 #include "stemloop/pair_table.hpp"
-#include "stemloop/version.h"
 
 namespace stemloop_tools {
 namespace {
@@ -183,7 +182,9 @@ Writer::Writer(Program program, const ToolOptions& options)
       verbose_(options.verbose && program == Program::Eval),
       ensemble_(options.ensemble),
       samples_(options.ensemble && options.samples > 0 && program == Program::Fold),
-      options_json_(options_object(program, options)) {}
+      options_json_(options_object(program, options)),
+      parameters_json_(json_string(options.model.parameters ? options.model.parameters->name
+                                                            : stemloop::turner1999()->name)) {}
 
 std::string Writer::header() const {
   if (format_ != Format::Tsv) return {};
@@ -264,7 +265,7 @@ std::string Writer::record(const RecordId& id, const std::string& sequence,
       if (verbose_) line += ",\"loops\":" + loops;
       line += extra + ",\"warnings\":" + json_list(warnings);
       return line + ",\"options\":" + options_json_ +
-             ",\"parameters\":" + json_string(STEMLOOP_PARAMETERS) + "}\n";
+             ",\"parameters\":" + parameters_json_ + "}\n";
     }
     case Format::Text:
       break;

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "stemloop/error.hpp"
+
 namespace py = pybind11;
 
 namespace stemloop_python {
@@ -29,7 +31,8 @@ std::string checked_pair(const std::string& item) {
 
 PythonModel make_model(double temperature, int dangles, bool no_lonely_pairs, bool no_gu,
                        bool no_closing_gu, bool tetraloops,
-                       const std::vector<std::string>& nonstandard_pairs, int energy_set) {
+                       const std::vector<std::string>& nonstandard_pairs, int energy_set,
+                       const std::string& parameters) {
   if (!std::isfinite(temperature) || temperature < -273.15)
     throw py::value_error("temperature must be at least -273.15 degrees Celsius");
   if (dangles < 0 || dangles > 3) throw py::value_error("dangles must be 0, 1, 2 or 3");
@@ -44,22 +47,29 @@ PythonModel make_model(double temperature, int dangles, bool no_lonely_pairs, bo
     options.alphabet.nonstandards += pairs.back();
   }
   options.alphabet.has_nonstandards = !pairs.empty();
+  try {
+    options.parameters = stemloop::load_parameters(parameters);
+  } catch (const stemloop::Error& e) {
+    throw py::value_error(e.what());
+  }
   stemloop::FoldOptions fold;
   stemloop::EvalOptions eval;
   fold.dangles = eval.dangles = dangles;
   fold.noLonelyPairs = no_lonely_pairs;
   fold.no_closingGU = no_closing_gu;
   fold.tetra_loop = eval.tetra_loop = tetraloops;
-  return PythonModel{fold, eval, stemloop::Model(options), pairs};
+  return PythonModel{fold, eval, stemloop::Model(options), pairs, parameters};
 }
 
 py::str model_repr(const PythonModel& m) {
   const stemloop::AlphabetOptions& alphabet = m.model.options.alphabet;
   return py::str(
              "Model(temperature={!r}, dangles={!r}, no_lonely_pairs={!r}, no_gu={!r}, "
-             "no_closing_gu={!r}, tetraloops={!r}, nonstandard_pairs={!r}, energy_set={!r})")
+             "no_closing_gu={!r}, tetraloops={!r}, nonstandard_pairs={!r}, energy_set={!r}, "
+             "parameters={!r})")
       .format(m.model.options.temperature, m.fold.dangles, m.fold.noLonelyPairs, alphabet.noGU,
-              m.fold.no_closingGU, m.fold.tetra_loop, m.nonstandard_pairs, alphabet.energy_set);
+              m.fold.no_closingGU, m.fold.tetra_loop, m.nonstandard_pairs, alphabet.energy_set,
+              m.parameters);
 }
 
 constexpr char kModelDoc[] = R"doc(The energy model and folding rules that fold and evaluate use.
@@ -76,6 +86,8 @@ Keywords (defaults are those of the command-line tools):
   tetraloops: special hairpins of four get their bonus.
   nonstandard_pairs: extra pairs, two letters each, such as ['GA', 'AG'].
   energy_set: alphabet, 0 for ACGU, 1 or 2 for the G/C and A/U two-letter alphabets.
+  parameters: the parameter set, 'turner1999' or 'turner2004', or the path of a
+    parameter file (as stemloop-fold --write-parameters writes one).
 
 Raises ValueError for a value out of range.)doc";
 
@@ -96,6 +108,7 @@ ModelClass bind_model(py::module_& m) {
            py::arg("tetraloops") = fold.tetra_loop,
            py::arg("nonstandard_pairs") = std::vector<std::string>{},
            py::arg("energy_set") = model.alphabet.energy_set,
+           py::arg("parameters") = std::string("turner1999"),
            "Builds the energy tables for these options.")
       .def_property_readonly(
           "temperature", [](const PythonModel& self) { return self.model.options.temperature; },
@@ -122,6 +135,13 @@ ModelClass bind_model(py::module_& m) {
           "energy_set",
           [](const PythonModel& self) { return self.model.options.alphabet.energy_set; },
           "Alphabet: 0 ACGU, 1 G/C, 2 A/U two-letter.")
+      .def_property_readonly(
+          "parameters", [](const PythonModel& self) { return self.parameters; },
+          "The parameter set's name or file, as given.")
+      .def_property_readonly(
+          "parameter_set",
+          [](const PythonModel& self) { return self.model.parameter_set().name; },
+          "The name of the parameter set in use, such as 'Turner 1999'.")
       .def("__repr__", &model_repr, "The options, as keywords.");
   return model_class;
 }

@@ -18,6 +18,7 @@ struct PythonModel {
   stemloop::EvalOptions eval;
   stemloop::Model model;
   std::vector<std::string> nonstandard_pairs;  // as given, upper-cased
+  std::string parameters;                      // the set's name or file, as given
 };
 
 // Energy in kcal/mol as a Python float: the nearest double to energy / 100, which shows

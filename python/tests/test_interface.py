@@ -4,7 +4,7 @@ import ast
 import os
 
 import stemloop
-from conftest import run_tool
+from conftest import random_sequences, run_tool
 
 STUB = os.path.join(os.path.dirname(stemloop.__file__), "stemloop.pyi")
 
@@ -43,3 +43,21 @@ def test_version_and_parameters_equal_the_tools():
         assert stdout.splitlines()[:2] == [
             f"{tool} {stemloop.__version__}", f"parameters: {stemloop.PARAMETERS} (Mathews et al., "
             "J. Mol. Biol. 288:911-940, 1999)"]
+
+
+def test_parameter_sets_by_name_and_file(tmp_path):
+    path = str(tmp_path / "set.par")
+    run_tool("stemloop-fold", ["--write-parameters", path], "")
+    seqs = random_sequences(3, 8, (20, 90))
+    default, from_file = stemloop.Model(dangles=2), stemloop.Model(dangles=2, parameters=path)
+    assert from_file.parameters == path and from_file.parameter_set == "Turner 1999"
+    assert [repr(default.fold(s)) for s in seqs] == [repr(from_file.fold(s)) for s in seqs]
+    with open(path, encoding="utf-8") as f:
+        damaged = f.read().replace("\nml_intern 40 0\n", "\nml_intern forty 0\n")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(damaged)
+    try:
+        stemloop.Model(parameters=path)
+        raise AssertionError("a damaged file was read")
+    except ValueError as e:
+        assert "table constants: bad energy 'forty'" in str(e)

@@ -2,11 +2,13 @@
 // alphabet. It is a plain value; any number of folders may share one read-only.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "stemloop/alphabet.hpp"
 #include "stemloop/energy_params.hpp"
 #include "stemloop/export.h"
+#include "stemloop/parameter_set.hpp"
 
 STEMLOOP_API_BEGIN
 namespace stemloop {
@@ -14,6 +16,8 @@ namespace stemloop {
 struct ModelOptions {
   double temperature = 37.0;  // degrees Celsius
   AlphabetOptions alphabet;
+  // The parameter set the tables are derived from; null is the built-in Turner 1999 set.
+  std::shared_ptr<const ParameterSet> parameters;
 };
 
 struct Model {
@@ -23,6 +27,9 @@ struct Model {
 
   Model() : Model(ModelOptions{}) {}
   explicit Model(const ModelOptions& opts);
+
+  // The set in use (never null).
+  const ParameterSet& parameter_set() const;
 };
 
 }  // namespace stemloop

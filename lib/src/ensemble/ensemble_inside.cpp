@@ -51,9 +51,7 @@ struct InsidePass {
     const int a = x.s(i + 1), b = x.s(j - 1);
     double v = 0.0;
     // (i (i+1 ... j-2) . j), (i . (i+2 ... j-1) j), 1x1, 1x2, 2x1, 2x2: tables of their own
-    static constexpr int kSmall[6][2] = {{0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}, {2, 2}};
-    for (const auto& lr : kSmall) {
-      const int l = lr[0], r = lr[1];
+    for (const auto& [l, r] : w.small_loops) {
       if (l > left_max || r > right_max || span - l - r - 2 < MIN_HAIRPIN + 1) continue;
       const int p = i + 1 + l, q = j - 1 - r;
       const int t2 = x.type(p, q);
@@ -189,9 +187,13 @@ LoopWeights::LoopWeights(const EnsembleContext& x, const BoltzmannRing& R)
   const EnergyTerms& E = x.E;
   for (int l = 1; l <= MAX_INTERIOR; l++)
     for (int r = 1; l + r <= MAX_INTERIOR; r++)
-      if (EnergyTerms::is_generic_interior(l, r))
+      if (E.in_windows(l, r))
         generic[l][r] = by_right_end[l][MAX_INTERIOR - r] =
             R.weight(E.interior_size(l, r)) * R.unit(l + r + 2);
+  small_loops = {{0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}, {2, 2}};
+  for (int l = 1; l <= MAX_INTERIOR; l++)
+    for (int r = 1; l + r <= MAX_INTERIOR; r++)
+      if (E.own_candidate(l, r)) small_loops.push_back({l, r});
   for (int b = 2; b <= MAX_INTERIOR; b++) bulge[b] = R.weight(E.bulge_size(b)) * R.unit(b + 2);
   for (int t = 0; t < kPairTypes; t++) terminal[t] = R.weight(E.terminal(t));
   for (int k = x.n; k >= 1; k--)

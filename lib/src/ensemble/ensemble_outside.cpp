@@ -46,9 +46,7 @@ struct OutsidePass {
     const int left_max = std::min<int>(w.free_to[static_cast<size_t>(i - 1)], MAX_INTERIOR);
     const int right_max = std::min<int>(w.free_from[static_cast<size_t>(j + 1)], MAX_INTERIOR);
     double v = 0.0;
-    static constexpr int kSmall[6][2] = {{0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}, {2, 2}};
-    for (const auto& lr : kSmall) {
-      const int l = lr[0], r = lr[1];
+    for (const auto& [l, r] : w.small_loops) {
       const int a = i - 1 - l, b = j + 1 + r;
       if (l > left_max || r > right_max || a < 1 || b > n) continue;
       const int ta = x.type(a, b);

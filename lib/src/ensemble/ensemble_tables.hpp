@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ensemble/ensemble_recursions.hpp"
@@ -19,6 +20,9 @@ struct LoopWeights {
   // and the same with r read backwards: by_right_end[l][30 - r].
   double generic[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
   double by_right_end[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
+  // The loops scored one by one, as (left, right): bulges of one base, 1x1, 1x2, 2x1,
+  // 2x2, and the generic loops outside the windows (EnergyTerms::own_candidate).
+  std::vector<std::pair<int, int>> small_loops;
   double bulge[MAX_INTERIOR + 1] = {};  // bulge_size(b) with b + 2 bases, b >= 2
   double terminal[kPairTypes] = {};
   double ml_unpaired;  // one unpaired multiloop base

@@ -102,10 +102,11 @@ struct FillState {
       bulge_by_r[kWindow + 1 - b] = E.bulge_size(b);
       bulge_by_l[b - 2] = E.bulge_size(b);
     }
+    own_loops.clear();
     for (int l = 1; l < MAX_INTERIOR; l++) {
       for (int r = 1; r + l <= MAX_INTERIOR; r++) {
-        if (EnergyTerms::is_generic_interior(l, r))
-          loop_cost[l][kWindow - r] = E.interior_size(l, r);
+        if (E.in_windows(l, r)) loop_cost[l][kWindow - r] = E.interior_size(l, r);
+        if (E.own_candidate(l, r)) own_loops.push_back({l, r});
       }
     }
   }
@@ -173,6 +174,8 @@ struct FillState {
   std::vector<int> hairpin_by_size;        // EnergyTerms::hairpin_size, looked up
   CoaxialFill coax;                        // dangle mode 3
   int loop_cost[MAX_INTERIOR + 1][kWindow] = {};
+  // Generic loops outside the windows (EnergyTerms::own_candidate), as (left, right).
+  std::vector<std::pair<int, int>> own_loops;
   // Bulge sizes for the two window directions: bulge_by_r[kWindow + 1 - r] and
   // bulge_by_l[l - 2], kOutOfLoop past the sizes that exist.
   int bulge_by_r[kWindow] = {};
@@ -278,6 +281,9 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
   if (span >= kMinSpan + 4) e = std::min(e, small_loop(1, 1));
   if (span >= kMinSpan + 5) e = std::min({e, small_loop(1, 2), small_loop(2, 1)});
   if (span >= kMinSpan + 6) e = std::min(e, small_loop(2, 2));
+  // (i . (p ... q) ... j) and the other loops whose mismatches are not the windows'
+  for (const auto& [left, right] : st.own_loops)
+    if (span >= kMinSpan + 2 + left + right) e = std::min(e, small_loop(left, right));
 
   // (i ... (p ... q) ... j): generic interior loops, outer mismatch added last
   const int generic =

@@ -46,6 +46,7 @@ class EnergyTerms {
     return size <= MAXLOOP ? P_.hairpin[size] : extrapolated_loop(P_.hairpin, size, P_.lxc);
   }
   int hairpin_ends(int i, int j, int type, const char* sequence, const short* S1) const {
+    if (P_.special_hairpins_whole) return measured_hairpin_ends(i, j, type, sequence, S1);
     const int size = j - i - 1;
     if (size == 3) return special_hairpin(i, size, sequence) + terminal(type);  // no mismatch
     const int e = size == 4 && tetra_loop_ ? special_hairpin(i, size, sequence) : 0;
@@ -62,7 +63,7 @@ class EnergyTerms {
     if (larger == 0) return stack(type, inner_type);
     if (smaller == 0) {
       // A bulge of one base keeps the stacking of its two pairs.
-      if (larger == 1) return bulge_size(1) + stack(type, inner_type);
+      if (larger == 1) return bulge_size(1) + stack(type, inner_type) + bulge_one(left, type, inner_type, after_i, before_j);
       return bulge_size(larger) + terminal(type) + terminal(inner_type);
     }
     if (smaller == 1) {
@@ -74,8 +75,26 @@ class EnergyTerms {
     } else if (left == 2 && right == 2) {
       return P_.int22[type][inner_type][after_i][before_p][after_q][before_j];
     }
+    if (!in_windows(left, right)) {
+      const auto& mismatch = smaller == 1 ? P_.mismatch1n : P_.mismatch23;
+      return mismatch[type][after_i][before_j] + interior_size(left, right) +
+             mismatch[inner_type][after_q][before_p];
+    }
     return interior_outer(type, after_i, before_j) + interior_size(left, right) +
            interior_inner(inner_type, after_q, before_p);
+  }
+
+  // Whether a generic interior loop costs interior_outer + interior_size + interior_inner,
+  // which the fast paths regroup; the 1 x n and 2 x 3 loops of a set that gives them
+  // mismatch tables of their own do not, and are scored as candidates of their own.
+  bool in_windows(int left, int right) const {
+    if (!is_generic_interior(left, right)) return false;
+    if (!P_.interior_mismatch_by_kind) return true;
+    return std::min(left, right) >= 2 && left + right != 5;
+  }
+  // The generic loops that in_windows leaves out.
+  bool own_candidate(int left, int right) const {
+    return is_generic_interior(left, right) && !in_windows(left, right);
   }
 
   // (i (i+1 ... j-1) j): two stacked pairs.
@@ -112,16 +131,19 @@ class EnergyTerms {
   // the base lies in.
   int dangle5(int type, int base) const { return P_.dangle5[type][base]; }
   int dangle3(int type, int base) const { return P_.dangle3[type][base]; }
-  // Mode 2: both neighbours of every helix end dangle on it, paired or not.
-  int both_dangles(int type, int five, int three) const {
+  // Mode 2: both neighbours of every helix end dangle on it, paired or not; with a
+  // neighbour on each side, a set with end mismatches takes the mismatch of the loop kind
+  // (`mismatch`, mismatchM or mismatchExt) instead.
+  int both_dangles(int type, int five, int three, const int (&mismatch)[8][5][5]) const {
     if (dangles_ != 2) return 0;
+    if (P_.end_mismatches && five >= 0 && three >= 0) return mismatch[type][five][three];
     return (five >= 0 ? dangle5(type, five) : 0) + (three >= 0 ? dangle3(type, three) : 0);
   }
 
   // k (i ... j) m: a helix (i, j) in the exterior loop, `type` from outside, with its
   // neighbours k = i-1 and m = j+1.
   int exterior_branch(int type, int five, int three) const {
-    return terminal(type) + both_dangles(type, five, three);
+    return terminal(type) + both_dangles(type, five, three, P_.mismatchExt);
   }
 
   // (i (..)(..) j): a multiloop pays ml_closing once, ml_branch for every helix end in
@@ -136,7 +158,7 @@ class EnergyTerms {
   // (i, j) the bases i-1 and j+1, for the closing pair (j, i) read from inside the
   // bases j-1 and i+1.
   int ml_branch(int type, int five, int three) const {
-    return ml_branch(type) + both_dangles(type, five, three);
+    return ml_branch(type) + both_dangles(type, five, three, P_.mismatchM);
   }
   // (i (..)(..) j) seen from its closing pair (i, j) of `type` from outside: ml_closing
   // and the pair's branch cost by that type, as the multiloop recursion charges it (the
@@ -144,19 +166,37 @@ class EnergyTerms {
   // the bases j-1 and i+1 dangling on it from inside.
   int ml_closed_by(int type) const { return ml_closing() + ml_branch(type); }
   int ml_closed_by(int type, int before_j, int after_i) const {
-    return ml_closed_by(type) + both_dangles(rtype(type), before_j, after_i);
+    return ml_closed_by(type) + both_dangles(rtype(type), before_j, after_i, P_.mismatchM);
   }
 
   // (i (p q)(r s) j): two adjacent helix ends of a multiloop stacked end on end, their
   // types given as stack() reads two pairs of one helix. They pay the stacking and two
   // branch costs without terminal penalties, in place of their own ml_branch.
   int coaxial_stack(int type_a, int type_b) const {
-    return P_.stack[type_a][type_b] + 2 * P_.MLintern[kPairCG];
+    return P_.coaxial[type_a][type_b] + 2 * P_.MLintern[kPairCG];
   }
 
  private:
   // The bonus of a listed triloop or tetraloop of `size` bases after position i, or 0.
   int special_hairpin(int i, int size, const char* sequence) const;
+  // hairpin_ends of a set whose listed hairpins are whole loops: their value less the
+  // size term, else the mismatch with the G-U closure and all-C terms, or for three
+  // bases the CCC penalty and the terminal penalty.
+  int measured_hairpin_ends(int i, int j, int type, const char* sequence, const short* S1) const;
+  // A bulge of one base: the bonus of a C next to a paired C, less RT ln(states), where
+  // the states are the places the bulge could take among identical neighbouring bases.
+  // The bulged base is i+1 (left) or j-1, its paired neighbours i and p, or q and j.
+  int bulge_one(int left, int type, int inner_type, int after_i, int before_j) const {
+    // The bases of a pair type (5' first); 0 for none and nonstandard pairs.
+    static constexpr int kFirst[8] = {0, 2, 3, 3, 4, 1, 4, 0};
+    static constexpr int kSecond[8] = {0, 3, 2, 4, 3, 4, 1, 0};
+    const int bulged = left == 1 ? after_i : before_j;
+    const int x = left == 1 ? kFirst[type] : kSecond[type];
+    const int y = left == 1 ? kSecond[inner_type] : kFirst[inner_type];
+    if (bulged == 0) return 0;
+    const int c = bulged == 2 && (x == 2 || y == 2) ? P_.bulge_special_c : 0;
+    return c - P_.bulge_states[1 + (x == bulged) + (y == bulged)];
+  }
 
   const EnergyParams& P_;
   const PairMatrix& pm_;

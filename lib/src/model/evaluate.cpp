@@ -269,7 +269,9 @@ class Walker {
         case 0:
           break;
         case 2:
-          E += d5 + d3;
+          // both neighbours of every stem, summed stem by stem (a mismatch where the set
+          // has end mismatches)
+          E += E_.ml_branch(t, S1_[next.five - 1], S1_[next.three + 1]) - E_.ml_branch(t);
           break;
         case 3:
           coaxial_step(g, d5, d3, T, t, E, A, D);

@@ -95,7 +95,7 @@ void OutsideTables::push_interior_loops(int i) {
     if (!possible(around)) continue;
     outer[static_cast<size_t>(j)] = or_impossible(around + x_.generic_outer(i, j));
     // (i (p ... q) j): bulges and the tabulated small interior loops
-    for (const auto& [left, right] : SuboptTables::special_loops()) {
+    for (const auto& [left, right] : x_.special_loops()) {
       const int p = i + left + 1, q = j - right - 1;
       if (left + right == 0 || q - p <= MIN_HAIRPIN || x_.type(p, q) == 0) continue;
       const int loop = x_.two_pair(i, j, p, q);
@@ -109,7 +109,7 @@ void OutsideTables::push_interior_loops(int i) {
     if (p + MIN_HAIRPIN + 3 > n || !x_.may_be_unpaired(p - 1)) break;
     int* in = generic_in_.line(p);
     for (int right = 1; left + right <= MAX_INTERIOR; right++) {
-      if (!EnergyTerms::is_generic_interior(left, right)) continue;
+      if (!x_.terms().in_windows(left, right)) continue;
       const int size = x_.terms().interior_size(left, right);
       const int q0 = p + MIN_HAIRPIN + 1;
       kernels::kernel_set().min_into(in + q0, outer.data() + q0 + right + 1, size, free_after + q0,

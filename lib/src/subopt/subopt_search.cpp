@@ -190,7 +190,7 @@ bool BandSearch::scan_pair(Scan& s, int budget, Choice& c) const {
       if (type[q] == 0) continue;
       const int right = j - q - 1;
       // A generic loop is its parts: most fail the budget on this cheap sum.
-      if (EnergyTerms::is_generic_interior(left, right) &&
+      if (x_.terms().in_windows(left, right) &&
           outer + x_.terms().interior_size(left, right) + inner[q] > budget)
         continue;
       // only a pair stacked directly inside has a pair stacked on it from outside

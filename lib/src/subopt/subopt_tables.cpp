@@ -19,9 +19,25 @@ int checked_dangles(int dangles) {
 
 }  // namespace
 
+// The shapes special_loops() lists.
+static std::vector<std::pair<int, int>> loop_shapes(const EnergyTerms& E) {
+  std::vector<std::pair<int, int>> list = {{0, 0}};
+  for (int size = 1; size <= MAX_INTERIOR; size++) {
+    list.emplace_back(0, size);
+    list.emplace_back(size, 0);
+  }
+  for (int left = 1; left <= 2; left++)
+    for (int right = 1; right <= 2; right++) list.emplace_back(left, right);
+  for (int left = 1; left < MAX_INTERIOR; left++)
+    for (int right = 1; left + right <= MAX_INTERIOR; right++)
+      if (E.own_candidate(left, right)) list.emplace_back(left, right);
+  return list;
+}
+
 SuboptTables::SuboptTables(const Model& model, const SuboptOptions& options,
                            const std::string& sequence)
     : E_(model, checked_dangles(options.dangles), options.tetra_loop),
+      special_loops_(loop_shapes(E_)),
       sequence_(sequence),
       enc_(encode_sequence(sequence, model.pairs)),
       n_(enc_.length()),
@@ -88,19 +104,6 @@ int SuboptTables::exterior(int i, int j) const {
   return E_.exterior_branch(t, i > 1 ? s(i - 1) : -1, j < n_ ? s(j + 1) : -1);
 }
 
-const std::vector<std::pair<int, int>>& SuboptTables::special_loops() {
-  static const std::vector<std::pair<int, int>> shapes = [] {
-    std::vector<std::pair<int, int>> list = {{0, 0}};
-    for (int size = 1; size <= MAX_INTERIOR; size++) {
-      list.emplace_back(0, size);
-      list.emplace_back(size, 0);
-    }
-    for (int left = 1; left <= 2; left++)
-      for (int right = 1; right <= 2; right++) list.emplace_back(left, right);
-    return list;
-  }();
-  return shapes;
-}
 
 // Row i from the rows below it: first the interior loops of the whole row, then pair by
 // pair from the shortest span.
@@ -143,7 +146,7 @@ void SuboptTables::interior_loops(int i, std::vector<int>& loops) const {
     if (p + MIN_HAIRPIN + 3 > n || !may_be_unpaired(p - 1)) break;
     const int* in = inner_.line(p);
     for (int right = 1; left + right <= MAX_INTERIOR; right++) {
-      if (!EnergyTerms::is_generic_interior(left, right)) continue;
+      if (!E_.in_windows(left, right)) continue;
       const int size = E_.interior_size(left, right);
       // q = j - right - 1
       const int j0 = p + right + MIN_HAIRPIN + 2;

@@ -148,9 +148,10 @@ class SuboptTables {
     return kImpossible;
   }
 
-  // Bulge and interior-loop shapes (left, right) that are not generic interior loops; the
-  // stack (0, 0) comes first.
-  static const std::vector<std::pair<int, int>>& special_loops();
+  // Bulge and interior-loop shapes (left, right) that are not generic interior loops, and
+  // the generic ones outside the windows (EnergyTerms::own_candidate); the stack (0, 0)
+  // comes first.
+  const std::vector<std::pair<int, int>>& special_loops() const { return special_loops_; }
 
  private:
   void fill();
@@ -159,6 +160,7 @@ class SuboptTables {
   void fill_exterior();
 
   const EnergyTerms E_;
+  std::vector<std::pair<int, int>> special_loops_;
   const std::string sequence_;
   const EncodedSequence enc_;
   const int n_;
