@@ -177,20 +177,26 @@ sequence. Raises ValueError for the first refused record, led by its label
 
 void bind_partition(py::module_& m, ModelClass& model) {
   using namespace pybind11::literals;
-  py::class_<stemloop::MeaStructure>(m, "MeaStructure",
-                                     "The maximum-expected-accuracy structure of an ensemble.")
+  py::class_<stemloop::MeaStructure> mea_structure(
+      m, "MeaStructure", "The maximum-expected-accuracy structure of an ensemble.");
+  mea_structure
       .def_readonly("structure", &stemloop::MeaStructure::structure, "Dot-bracket structure.")
       .def_readonly("gamma", &stemloop::MeaStructure::gamma,
                     "Weight of a paired base against an unpaired one.")
       .def_readonly("expected_accuracy", &stemloop::MeaStructure::expected_accuracy,
-                    "2 gamma p_ij summed over its pairs plus q_i over its unpaired bases.")
-      .def(
-          "__repr__",
-          [](const stemloop::MeaStructure& s) {
-            return py::str("MeaStructure(structure={!r}, gamma={!r}, expected_accuracy={!r})")
-                .format(s.structure, s.gamma, s.expected_accuracy);
-          },
-          "Structure, gamma and expected accuracy.");
+                    "2 gamma p_ij summed over its pairs plus q_i over its unpaired bases.");
+  as_value(
+      mea_structure, "MeaStructure", {"structure", "gamma", "expected_accuracy"},
+      [](const stemloop::MeaStructure& s) {
+        return py::make_tuple(s.structure, s.gamma, s.expected_accuracy);
+      },
+      [](const py::tuple& state) {
+        stemloop::MeaStructure s;
+        s.structure = state[0].cast<std::string>();
+        s.gamma = state[1].cast<double>();
+        s.expected_accuracy = state[2].cast<double>();
+        return s;
+      });
 
   py::class_<PythonEnsemble> ensemble(
       m, "Ensemble", "The Boltzmann ensemble of a sequence; positions are 0-based.");
