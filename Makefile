@@ -29,7 +29,9 @@ help:
 # Only the tests need a browser: Chromium renders a drawing.
 BUILD_PACKAGES = cmake g++ zlib1g-dev
 PYTHON_PACKAGES = pybind11-dev python3-dev python3-numpy
-TEST_PACKAGES = libgtest-dev python3-pytest pkg-config snakemake chromium
+# pip installs the package into a virtual environment (python3-venv) in the tests;
+# python3-build makes wheels and sdists (python3 -m build --no-isolation).
+TEST_PACKAGES = libgtest-dev python3-pytest python3-venv python3-build pkg-config snakemake chromium
 found_cmake = command -v cmake
 found_g++ = command -v g++
 found_zlib1g-dev = test -f /usr/include/zlib.h
@@ -38,6 +40,8 @@ found_python3-dev = command -v $(PYTHON)-config
 found_python3-numpy = $(PYTHON) -c 'import numpy'
 found_libgtest-dev = test -f /usr/include/gtest/gtest.h
 found_python3-pytest = $(PYTHON) -c 'import pytest'
+found_python3-venv = $(PYTHON) -c 'import ensurepip, venv'
+found_python3-build = $(PYTHON) -I -c 'import build.__main__'
 found_pkg-config = command -v pkg-config
 found_snakemake = command -v snakemake
 found_chromium = command -v chromium

@@ -40,11 +40,25 @@ file(RELATIVE_PATH STEMLOOP_PC_TO_PREFIX /prefix/${STEMLOOP_PC_DIR} /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/stemloop.pc.in ${PROJECT_BINARY_DIR}/stemloop.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/stemloop.pc DESTINATION ${STEMLOOP_PC_DIR})
 
-# The Python module and its type stub, in the interpreter's site directory under the prefix.
+# The Python module and its type stub, in the site directory the interpreter reads under
+# the prefix, which is known only when installing (cmake --install --prefix).
 if(TARGET stemloop_python)
-  install(TARGETS stemloop_python LIBRARY DESTINATION ${STEMLOOP_PYTHON_INSTALL_DIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/python/stemloop.pyi
-    DESTINATION ${STEMLOOP_PYTHON_INSTALL_DIR})
+  install(CODE "
+    set(site \"${STEMLOOP_PYTHON_INSTALL_DIR}\")
+    if(NOT site)
+      execute_process(COMMAND \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/python/site_dir.py\"
+        \"\${CMAKE_INSTALL_PREFIX}\" OUTPUT_VARIABLE site OUTPUT_STRIP_TRAILING_WHITESPACE
+        RESULT_VARIABLE status)
+      if(NOT status EQUAL 0)
+        message(FATAL_ERROR \"cannot tell the Python site directory under \${CMAKE_INSTALL_PREFIX}\")
+      endif()
+    endif()
+    if(NOT IS_ABSOLUTE \"\${site}\")
+      set(site \"\${CMAKE_INSTALL_PREFIX}/\${site}\")
+    endif()
+    file(INSTALL DESTINATION \"\${site}\" TYPE MODULE FILES \"$<TARGET_FILE:stemloop_python>\")
+    file(INSTALL DESTINATION \"\${site}\" TYPE FILE
+      FILES \"${PROJECT_SOURCE_DIR}/python/stemloop.pyi\")")
 endif()
 
 if(STEMLOOP_TESTS)

@@ -1,6 +1,7 @@
 """Type stub of the compiled module stemloop: RNA secondary structure folding and energies."""
 
-from typing import List, Optional, Sequence, Tuple
+from os import PathLike
+from typing import Iterable, Iterator, List, Optional, Tuple, Union
 
 import numpy
 import numpy.typing
@@ -9,15 +10,21 @@ __version__: str
 PARAMETERS: str
 """Name of the nearest-neighbour parameter set of the energy tables."""
 
+# Results compare by value (==, hash) and pickle.
 class FoldResult:
-    """A minimum-free-energy structure and its energy."""
+    """A minimum-free-energy structure of a sequence and its energy."""
 
+    @property
+    def sequence(self) -> str:
+        """The sequence, as given."""
     @property
     def structure(self) -> str:
         """Dot-bracket structure, one character per base."""
     @property
     def energy(self) -> float:
         """Free energy in kcal/mol."""
+    def _repr_svg_(self) -> str:
+        """The drawing of the structure, which notebooks show."""
 
 class Loop:
     """One loop of a structure and its free energy."""
@@ -89,6 +96,37 @@ class Ensemble:
     def ensemble_defect(self, structure: str) -> float:
         """Expected number of bases paired otherwise than in the structure."""
 
+class SuboptIterator:
+    """The structures of a band, one (structure, energy) at a time."""
+
+    def __iter__(self) -> SuboptIterator:
+        """The iterator itself."""
+    def __next__(self) -> Tuple[str, float]:
+        """The next (structure, energy in kcal/mol)."""
+    def close(self) -> None:
+        """Stops the walk through the band; the iterator ends."""
+
+class FastaRecord:
+    """One record of a FASTA file."""
+
+    @property
+    def name(self) -> str:
+        """The text after '>', '' for none."""
+    @property
+    def sequence(self) -> str:
+        """The sequence, as the file gives it."""
+
+class FastaReader:
+    """The records of a FASTA file, one at a time."""
+
+    def __iter__(self) -> FastaReader:
+        """The iterator itself."""
+    def __next__(self) -> FastaRecord:
+        """The next FastaRecord."""
+
+def read_fasta(path: Union[str, PathLike[str]]) -> FastaReader:
+    """The records of a FASTA file, plain or gzip-compressed, one at a time."""
+
 class Model:
     """The energy model and folding rules that fold and evaluate use; read-only, so
     threads may share it. Raises ValueError for a value out of range."""
@@ -102,7 +140,7 @@ class Model:
         no_gu: bool = False,
         no_closing_gu: bool = False,
         tetraloops: bool = True,
-        nonstandard_pairs: Sequence[str] = (),
+        nonstandard_pairs: Iterable[str] = (),
         energy_set: int = 0,
         parameters: str = "turner1999",
     ) -> None: ...
@@ -143,9 +181,9 @@ class Model:
         stemloop-fold's message for input the tool refuses."""
     def fold_batch(
         self,
-        sequences: Sequence[str],
+        sequences: Iterable[str],
         *,
-        constraints: Optional[Sequence[str]] = None,
+        constraints: Optional[Iterable[str]] = None,
         threads: Optional[int] = None,
     ) -> List[FoldResult]:
         """Folds every sequence on several threads (default: one per core), GIL released."""
@@ -154,8 +192,8 @@ class Model:
         stemloop-eval's message for input the tool refuses."""
     def evaluate_batch(
         self,
-        sequences: Sequence[str],
-        structures: Sequence[str],
+        sequences: Iterable[str],
+        structures: Iterable[str],
         *,
         log_ml: bool = False,
         threads: Optional[int] = None,
@@ -166,6 +204,14 @@ class Model:
     ) -> Ensemble:
         """The Boltzmann ensemble (dangle mode 0 or 2), GIL released; ValueError with
         stemloop-fold's message for input stemloop-fold -p refuses."""
+    def partition_batch(
+        self,
+        sequences: Iterable[str],
+        *,
+        constraints: Optional[Iterable[str]] = None,
+        threads: Optional[int] = None,
+    ) -> List[Ensemble]:
+        """The ensembles of every sequence on several threads (default: one per core)."""
     def subopt(
         self,
         sequence: str,
@@ -177,6 +223,16 @@ class Model:
     ) -> List[Tuple[str, float]]:
         """Every (structure, energy) within delta kcal/mol of the minimum, at most max of
         them (dangle mode 0 or 2), GIL released."""
+    def iter_subopt(
+        self,
+        sequence: str,
+        delta: float,
+        *,
+        max: Optional[int] = None,
+        sorted: bool = False,
+        constraint: Optional[str] = None,
+    ) -> SuboptIterator:
+        """What subopt lists, one (structure, energy) at a time, in bounded memory."""
     def zuker(
         self,
         sequence: str,
@@ -201,16 +257,16 @@ def fold(
     no_gu: bool = False,
     no_closing_gu: bool = False,
     tetraloops: bool = True,
-    nonstandard_pairs: Sequence[str] = (),
+    nonstandard_pairs: Iterable[str] = (),
     energy_set: int = 0,
     parameters: str = "turner1999",
 ) -> FoldResult:
     """Folds a sequence with Model(**options); see Model.fold."""
 
 def fold_batch(
-    sequences: Sequence[str],
+    sequences: Iterable[str],
     *,
-    constraints: Optional[Sequence[str]] = None,
+    constraints: Optional[Iterable[str]] = None,
     threads: Optional[int] = None,
     temperature: float = 37.0,
     dangles: int = 1,
@@ -218,7 +274,7 @@ def fold_batch(
     no_gu: bool = False,
     no_closing_gu: bool = False,
     tetraloops: bool = True,
-    nonstandard_pairs: Sequence[str] = (),
+    nonstandard_pairs: Iterable[str] = (),
     energy_set: int = 0,
     parameters: str = "turner1999",
 ) -> List[FoldResult]:
@@ -235,15 +291,15 @@ def evaluate(
     no_gu: bool = False,
     no_closing_gu: bool = False,
     tetraloops: bool = True,
-    nonstandard_pairs: Sequence[str] = (),
+    nonstandard_pairs: Iterable[str] = (),
     energy_set: int = 0,
     parameters: str = "turner1999",
 ) -> Evaluation:
     """Evaluates a structure with Model(**options); see Model.evaluate."""
 
 def evaluate_batch(
-    sequences: Sequence[str],
-    structures: Sequence[str],
+    sequences: Iterable[str],
+    structures: Iterable[str],
     *,
     log_ml: bool = False,
     threads: Optional[int] = None,
@@ -253,13 +309,14 @@ def evaluate_batch(
     no_gu: bool = False,
     no_closing_gu: bool = False,
     tetraloops: bool = True,
-    nonstandard_pairs: Sequence[str] = (),
+    nonstandard_pairs: Iterable[str] = (),
     energy_set: int = 0,
     parameters: str = "turner1999",
 ) -> List[Evaluation]:
     """Evaluates a list of structures with Model(**options); see Model.evaluate_batch."""
 
-# partition, subopt and zuker fold in dangle mode 2 unless dangles= is given.
+# partition, partition_batch, subopt, iter_subopt and zuker fold in dangle mode 2 unless
+# dangles= is given.
 def partition(
     sequence: str,
     *,
@@ -271,11 +328,28 @@ def partition(
     no_gu: bool = False,
     no_closing_gu: bool = False,
     tetraloops: bool = True,
-    nonstandard_pairs: Sequence[str] = (),
+    nonstandard_pairs: Iterable[str] = (),
     energy_set: int = 0,
     parameters: str = "turner1999",
 ) -> Ensemble:
     """The ensemble of a sequence with Model(**options); see Model.partition."""
+
+def partition_batch(
+    sequences: Iterable[str],
+    *,
+    constraints: Optional[Iterable[str]] = None,
+    threads: Optional[int] = None,
+    temperature: float = 37.0,
+    dangles: int = 2,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Iterable[str] = (),
+    energy_set: int = 0,
+    parameters: str = "turner1999",
+) -> List[Ensemble]:
+    """The ensembles of sequences with Model(**options); see Model.partition_batch."""
 
 def subopt(
     sequence: str,
@@ -290,11 +364,30 @@ def subopt(
     no_gu: bool = False,
     no_closing_gu: bool = False,
     tetraloops: bool = True,
-    nonstandard_pairs: Sequence[str] = (),
+    nonstandard_pairs: Iterable[str] = (),
     energy_set: int = 0,
     parameters: str = "turner1999",
 ) -> List[Tuple[str, float]]:
     """The band within delta kcal/mol with Model(**options); see Model.subopt."""
+
+def iter_subopt(
+    sequence: str,
+    delta: float,
+    *,
+    max: Optional[int] = None,
+    sorted: bool = False,
+    constraint: Optional[str] = None,
+    temperature: float = 37.0,
+    dangles: int = 2,
+    no_lonely_pairs: bool = False,
+    no_gu: bool = False,
+    no_closing_gu: bool = False,
+    tetraloops: bool = True,
+    nonstandard_pairs: Iterable[str] = (),
+    energy_set: int = 0,
+    parameters: str = "turner1999",
+) -> SuboptIterator:
+    """The band as an iterator with Model(**options); see Model.iter_subopt."""
 
 def zuker(
     sequence: str,
@@ -309,7 +402,7 @@ def zuker(
     no_gu: bool = False,
     no_closing_gu: bool = False,
     tetraloops: bool = True,
-    nonstandard_pairs: Sequence[str] = (),
+    nonstandard_pairs: Iterable[str] = (),
     energy_set: int = 0,
     parameters: str = "turner1999",
 ) -> List[Tuple[str, float]]:

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "arguments.hpp"
 #include "options.hpp"
 #include "records.hpp"
 
@@ -26,7 +27,7 @@ inline void refuse_if(const std::string& why) {
 // Threads for a batch: the number of cores when none is given, as the tools' -j.
 inline int batch_threads(std::optional<int> threads) {
   if (!threads) return stemloop_tools::default_jobs();
-  if (*threads < 1) throw pybind11::value_error("threads must be at least 1");
+  if (*threads < 1) bad_value("threads must be at least 1");
   return *threads;
 }
 

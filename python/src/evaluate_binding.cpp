@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "app.hpp"
+#include "arguments.hpp"
 #include "batch.hpp"
 #include "pseudoknots.hpp"
 #include "python_model.hpp"
 #include "records.hpp"
+#include "value_type.hpp"
 
 namespace py = pybind11;
 
@@ -72,13 +74,14 @@ Evaluation evaluate(const PythonModel& m, const std::string& sequence, const std
   return evaluate_record(m, sequence, structure, log_ml);
 }
 
-std::vector<Evaluation> evaluate_batch(const PythonModel& m,
-                                       const std::vector<std::string>& sequences,
-                                       const std::vector<std::string>& structures, bool log_ml,
+std::vector<Evaluation> evaluate_batch(const PythonModel& m, const Strings& sequence_list,
+                                       const Strings& structure_list, bool log_ml,
                                        std::optional<int> threads) {
+  const std::vector<std::string>& sequences = sequence_list.of("sequences");
+  const std::vector<std::string>& structures = structure_list.of("structures");
   if (structures.size() != sequences.size()) {
-    throw py::value_error(std::to_string(structures.size()) + " structures for " +
-                          std::to_string(sequences.size()) + " sequences");
+    bad_value(std::to_string(structures.size()) + " structures for " +
+              std::to_string(sequences.size()) + " sequences");
   }
   std::vector<Evaluation> results(sequences.size());
   run_batch(sequences.size(), batch_threads(threads), [&] {
@@ -109,62 +112,68 @@ Raises ValueError for the first refused record, led by its label ("record 3: ...
 
 void bind_evaluate(py::module_& m, ModelClass& model) {
   using namespace pybind11::literals;
-  py::class_<Loop>(m, "Loop", "One loop of a structure and its free energy.")
-      .def_readonly("kind", &Loop::kind,
+  py::class_<Loop> loop(m, "Loop", "One loop of a structure and its free energy.");
+  loop.def_readonly("kind", &Loop::kind,
                     "'exterior', 'hairpin', 'stack', 'bulge', 'interior' or 'multiloop'.")
       .def_readonly("closing", &Loop::closing,
                     "The pair (i, j) closing the loop, 0-based, or None for the exterior loop.")
       .def_readonly("inner", &Loop::inner,
                     "For a stack, bulge or interior loop the enclosed pair (p, q), else None.")
-      .def_readonly("energy", &Loop::energy, "Free energy of the loop in kcal/mol.")
-      .def(
-          "__repr__",
-          [](const Loop& l) {
-            return py::str("Loop(kind={!r}, closing={!r}, inner={!r}, energy={!r})")
-                .format(l.kind, l.closing, l.inner, l.energy);
-          },
-          "Kind, pairs and energy.");
+      .def_readonly("energy", &Loop::energy, "Free energy of the loop in kcal/mol.");
+  as_value(
+      loop, "Loop", {"kind", "closing", "inner", "energy"},
+      [](const Loop& l) { return py::make_tuple(l.kind, l.closing, l.inner, l.energy); },
+      [](const py::tuple& state) {
+        return Loop{state[0].cast<std::string>(), state[1].cast<Pair>(), state[2].cast<Pair>(),
+                    state[3].cast<double>()};
+      });
 
-  py::class_<Evaluation>(m, "Evaluation", "The free energy of a structure, loop by loop.")
+  py::class_<Evaluation> evaluation(m, "Evaluation",
+                                    "The free energy of a structure, loop by loop.");
+  evaluation
       .def_readonly("energy", &Evaluation::energy,
                     "Free energy in kcal/mol: the sum of the loops' energies.")
       .def_readonly("loops", &Evaluation::loops, "The loops, exterior loop first.")
       .def_readonly("invalid_pairs", &Evaluation::invalid_pairs,
-                    "Bracketed pairs (i, j), 0-based, whose bases cannot pair.")
-      .def(
-          "__repr__",
-          [](const Evaluation& e) {
-            return py::str("Evaluation(energy={!r}, loops={!r}, invalid_pairs={!r})")
-                .format(e.energy, e.loops, e.invalid_pairs);
-          },
-          "Energy, loops and invalid pairs.");
+                    "Bracketed pairs (i, j), 0-based, whose bases cannot pair.");
+  as_value(
+      evaluation, "Evaluation", {"energy", "loops", "invalid_pairs"},
+      [](const Evaluation& e) {
+        return py::make_tuple(e.energy, py::tuple(py::cast(e.loops)),
+                              py::tuple(py::cast(e.invalid_pairs)));
+      },
+      [](const py::tuple& state) {
+        return Evaluation{state[0].cast<double>(), state[1].cast<std::vector<Loop>>(),
+                          state[2].cast<std::vector<std::pair<int, int>>>()};
+      });
 
   model
-      .def("evaluate", &evaluate, "sequence"_a, "structure"_a, py::kw_only(), "log_ml"_a = false,
-           kEvaluateDoc)
-      .def("evaluate_batch", &evaluate_batch, "sequences"_a, "structures"_a, py::kw_only(),
-           "log_ml"_a = false, "threads"_a = py::none(), kEvaluateBatchDoc);
+      .def("evaluate", named("evaluate", &evaluate), "sequence"_a, "structure"_a, py::kw_only(),
+           "log_ml"_a = false, kEvaluateDoc)
+      .def("evaluate_batch", named("evaluate_batch", &evaluate_batch), "sequences"_a,
+           "structures"_a, py::kw_only(), "log_ml"_a = false, "threads"_a = py::none(),
+           kEvaluateBatchDoc);
 
   m.def(
       "evaluate",
-      [](const std::string& sequence, const std::string& structure, bool log_ml,
-         const py::kwargs& options) {
-        const py::object built = model_from_options(options);
-        return evaluate(built.cast<const PythonModel&>(), sequence, structure, log_ml);
-      },
+      named("evaluate",
+            +[](const std::string& sequence, const std::string& structure, bool log_ml,
+                const py::kwargs& options) {
+              return evaluate(model_from_options(options), sequence, structure, log_ml);
+            }),
       "sequence"_a, "structure"_a, py::kw_only(), "log_ml"_a = false,
       "Evaluates a structure with Model(**options); see Model.evaluate and Model for the "
       "keywords.");
   m.def(
       "evaluate_batch",
-      [](const std::vector<std::string>& sequences, const std::vector<std::string>& structures,
-         bool log_ml, std::optional<int> threads, const py::kwargs& options) {
-        const py::object built = model_from_options(options);
-        return evaluate_batch(built.cast<const PythonModel&>(), sequences, structures, log_ml,
-                              threads);
-      },
+      named("evaluate_batch",
+            +[](const Strings& sequences, const Strings& structures, bool log_ml,
+                std::optional<int> threads, const py::kwargs& options) {
+              return evaluate_batch(model_from_options(options), sequences, structures, log_ml,
+                                    threads);
+            }),
       "sequences"_a, "structures"_a, py::kw_only(), "log_ml"_a = false, "threads"_a = py::none(),
-      "Evaluates a list of structures with Model(**options); see Model.evaluate_batch and "
+      "Evaluates structures with Model(**options); see Model.evaluate_batch and "
       "Model for the keywords.");
 }
 

@@ -11,19 +11,25 @@
 #include <vector>
 
 #include "app.hpp"
+#include "arguments.hpp"
 #include "batch.hpp"
 #include "python_model.hpp"
 #include "records.hpp"
 #include "stemloop/ensemble.hpp"
+#include "value_type.hpp"
 
 namespace py = pybind11;
 
 namespace stemloop_python {
 namespace {
 
-// A computed ensemble; read-only, so its methods may run with the GIL released. The
-// numpy arrays are built on first use and kept, read-only.
+// A computed ensemble and what it was computed from, which is what pickling keeps (the
+// tables are computed again when it is loaded). Read-only, so its methods may run with
+// the GIL released. The numpy arrays are built on first use and kept, read-only.
 struct PythonEnsemble {
+  ModelSettings settings;
+  std::string sequence;
+  std::optional<std::string> constraint;
   stemloop::Ensemble ensemble;
   std::optional<py::array_t<double>> probabilities, unpaired;
 };
@@ -38,19 +44,59 @@ auto translated(const char* what, const Work& work) {
   }
 }
 
-std::unique_ptr<PythonEnsemble> partition(const PythonModel& m, const std::string& sequence,
-                                          const std::optional<std::string>& constraint,
-                                          int threads) {
-  if (threads < 1) throw py::value_error("threads must be at least 1");
-  auto result = std::make_unique<PythonEnsemble>();
-  py::gil_scoped_release released;
+// One record, as stemloop-fold -p computes it. Needs no GIL.
+std::unique_ptr<PythonEnsemble> ensemble_of(const PythonModel& m, const std::string& sequence,
+                                            const std::string* constraint, int threads) {
   refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
   if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
+  auto result = std::make_unique<PythonEnsemble>();
+  result->settings = m.settings;
+  result->sequence = sequence;
+  if (constraint) result->constraint = *constraint;
   stemloop::EnsembleOptions options = stemloop::ensemble_options(m.fold);
   options.threads = threads;
   const char* strict = constraint ? constraint->c_str() : nullptr;
   translated("constraint", [&] { result->ensemble.compute(m.model, options, sequence, strict); });
   return result;
+}
+
+std::unique_ptr<PythonEnsemble> partition(const PythonModel& m, const std::string& sequence,
+                                          const std::optional<std::string>& constraint,
+                                          int threads) {
+  if (threads < 1) bad_value("threads must be at least 1");
+  py::gil_scoped_release released;
+  return ensemble_of(m, sequence, constraint ? &*constraint : nullptr, threads);
+}
+
+std::vector<std::unique_ptr<PythonEnsemble>> partition_batch(
+    const PythonModel& m, const Strings& sequence_list,
+    const std::optional<Strings>& constraint_list, std::optional<int> threads) {
+  const std::vector<std::string>& sequences = sequence_list.of("sequences");
+  const std::vector<std::string>* constraints = 
+      constraint_list ? &constraint_list->of("constraints") : nullptr;
+  if (constraints && constraints->size() != sequences.size()) {
+    bad_value(std::to_string(constraints->size()) + " constraints for " +
+              std::to_string(sequences.size()) + " sequences");
+  }
+  std::vector<std::unique_ptr<PythonEnsemble>> results(sequences.size());
+  run_batch(sequences.size(), batch_threads(threads), [&] {
+    return [&](size_t k) {
+      results[k] = ensemble_of(m, sequences[k], constraints ? &(*constraints)[k] : nullptr, 1);
+    };
+  });
+  return results;
+}
+
+py::tuple ensemble_fields(const PythonEnsemble& e) {
+  return py::make_tuple(settings_tuple(e.settings), e.sequence, e.constraint);
+}
+
+std::unique_ptr<PythonEnsemble> ensemble_of_fields(const py::tuple& state) {
+  const PythonModel m = make_model(settings_of_tuple(state[0].cast<py::tuple>()));
+  const auto sequence = state[1].cast<std::string>();
+  const auto constraint = state[2].cast<std::optional<std::string>>();
+  py::gil_scoped_release released;
+  return ensemble_of(m, sequence, constraint ? &*constraint : nullptr, 1);
 }
 
 py::array_t<double> read_only(py::array_t<double> array) {
@@ -84,13 +130,13 @@ const py::array_t<double>& unpaired(PythonEnsemble& self) {
 }
 
 stemloop::MeaStructure mea(const PythonEnsemble& self, double gamma) {
-  if (!std::isfinite(gamma) || gamma < 0) throw py::value_error("gamma must be at least 0");
+  if (!std::isfinite(gamma) || gamma < 0) bad_value("gamma must be at least 0");
   py::gil_scoped_release released;
   return self.ensemble.mea(gamma);
 }
 
 std::vector<std::string> sample(const PythonEnsemble& self, int count, uint64_t seed) {
-  if (count < 0) throw py::value_error("the number of samples must be at least 0");
+  if (count < 0) bad_value("the number of samples must be at least 0");
   py::gil_scoped_release released;
   return self.ensemble.sample(count, seed);
 }
@@ -117,27 +163,44 @@ threads: threads for one long sequence; the result does not depend on it.
 Returns an Ensemble; the GIL is released while it is computed. Raises ValueError, with
 stemloop-fold's message, for input stemloop-fold -p refuses.)doc";
 
+constexpr char kPartitionBatchDoc[] = R"doc(The ensembles of every sequence of an iterable, on several threads.
+
+constraints, when given, holds one constraint per sequence. The GIL is released while
+they are computed; threads defaults to the number of cores. Every Ensemble keeps its
+tables (about 32 n^2 bytes each).
+
+Returns a list of Ensemble in input order, equal to what partition gives for each
+sequence. Raises ValueError for the first refused record, led by its label
+("record 3: ...").)doc";
+
 }  // namespace
 
 void bind_partition(py::module_& m, ModelClass& model) {
   using namespace pybind11::literals;
-  py::class_<stemloop::MeaStructure>(m, "MeaStructure",
-                                     "The maximum-expected-accuracy structure of an ensemble.")
+  py::class_<stemloop::MeaStructure> mea_structure(
+      m, "MeaStructure", "The maximum-expected-accuracy structure of an ensemble.");
+  mea_structure
       .def_readonly("structure", &stemloop::MeaStructure::structure, "Dot-bracket structure.")
       .def_readonly("gamma", &stemloop::MeaStructure::gamma,
                     "Weight of a paired base against an unpaired one.")
       .def_readonly("expected_accuracy", &stemloop::MeaStructure::expected_accuracy,
-                    "2 gamma p_ij summed over its pairs plus q_i over its unpaired bases.")
-      .def(
-          "__repr__",
-          [](const stemloop::MeaStructure& s) {
-            return py::str("MeaStructure(structure={!r}, gamma={!r}, expected_accuracy={!r})")
-                .format(s.structure, s.gamma, s.expected_accuracy);
-          },
-          "Structure, gamma and expected accuracy.");
+                    "2 gamma p_ij summed over its pairs plus q_i over its unpaired bases.");
+  as_value(
+      mea_structure, "MeaStructure", {"structure", "gamma", "expected_accuracy"},
+      [](const stemloop::MeaStructure& s) {
+        return py::make_tuple(s.structure, s.gamma, s.expected_accuracy);
+      },
+      [](const py::tuple& state) {
+        stemloop::MeaStructure s;
+        s.structure = state[0].cast<std::string>();
+        s.gamma = state[1].cast<double>();
+        s.expected_accuracy = state[2].cast<double>();
+        return s;
+      });
 
-  py::class_<PythonEnsemble>(m, "Ensemble",
-                             "The Boltzmann ensemble of a sequence; positions are 0-based.")
+  py::class_<PythonEnsemble> ensemble(
+      m, "Ensemble", "The Boltzmann ensemble of a sequence; positions are 0-based.");
+  ensemble
       .def_property_readonly(
           "energy", [](const PythonEnsemble& self) { return self.ensemble.free_energy(); },
           "Ensemble free energy -RT ln Z in kcal/mol.")
@@ -151,9 +214,9 @@ void bind_partition(py::module_& m, ModelClass& model) {
       .def_property_readonly(
           "centroid", [](const PythonEnsemble& self) { return self.ensemble.centroid(); },
           "The structure of the pairs with probability above 0.5.")
-      .def("mea", &mea, "gamma"_a = 1.0,
+      .def("mea", named("mea", &mea), "gamma"_a = 1.0,
            "The maximum-expected-accuracy structure for this weight of paired bases.")
-      .def("sample", &sample, "n"_a, "seed"_a = 1,
+      .def("sample", named("sample", &sample), "n"_a, "seed"_a = 1,
            "n structures drawn with their Boltzmann probability; the same seed gives the same "
            "structures.")
       .def("probability", &of_structure<&stemloop::Ensemble::structure_probability>, "structure"_a,
@@ -163,24 +226,42 @@ void bind_partition(py::module_& m, ModelClass& model) {
       .def(
           "__repr__",
           [](const PythonEnsemble& self) {
-            return py::str("Ensemble(length={!r}, energy={!r})")
-                .format(self.ensemble.length(), self.ensemble.free_energy());
+            return "Ensemble(sequence=" + std::string(shown(py::str(self.sequence))) +
+                   ", energy=" + std::string(py::repr(py::float_(self.ensemble.free_energy()))) +
+                   ")";
           },
-          "Length and ensemble free energy.");
+          "Sequence and ensemble free energy.");
+  as_value(ensemble, "Ensemble", {}, &ensemble_fields, &ensemble_of_fields);
 
-  model.def("partition", &partition, "sequence"_a, py::kw_only(), "constraint"_a = py::none(),
-            "threads"_a = 1, kPartitionDoc);
+  model
+      .def("partition", named("partition", &partition), "sequence"_a, py::kw_only(),
+           "constraint"_a = py::none(), "threads"_a = 1, kPartitionDoc)
+      .def("partition_batch", named("partition_batch", &partition_batch), "sequences"_a,
+           py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
+           kPartitionBatchDoc);
   m.def(
       "partition",
-      [](const std::string& sequence, const std::optional<std::string>& constraint, int threads,
-         py::kwargs options) {
-        if (!options.contains("dangles")) options["dangles"] = 2;
-        const py::object built = model_from_options(options);
-        return partition(built.cast<const PythonModel&>(), sequence, constraint, threads);
-      },
+      named("partition",
+            +[](const std::string& sequence, const std::optional<std::string>& constraint,
+                int threads, py::kwargs options) {
+              if (!options.contains("dangles")) options["dangles"] = 2;
+              return partition(model_from_options(options), sequence, constraint, threads);
+            }),
       "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
       "The ensemble of a sequence with Model(**options), in dangle mode 2 unless dangles= "
       "is given; see Model.partition and Model for the keywords.");
+  m.def(
+      "partition_batch",
+      named("partition_batch",
+            +[](const Strings& sequences, const std::optional<Strings>& constraints,
+                std::optional<int> threads, py::kwargs options) {
+              if (!options.contains("dangles")) options["dangles"] = 2;
+              return partition_batch(model_from_options(options), sequences, constraints,
+                                     threads);
+            }),
+      "sequences"_a, py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
+      "The ensembles of sequences with Model(**options), in dangle mode 2 unless dangles= "
+      "is given; see Model.partition_batch and Model for the keywords.");
 }
 
 }  // namespace stemloop_python

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "arguments.hpp"
 #include "stemloop/error.hpp"
+#include "value_type.hpp"
 
 namespace py = pybind11;
 
@@ -18,6 +20,11 @@ namespace {
 // Letters the alphabet knows; a nonstandard pair is two of them.
 constexpr char kPairLetters[] = "ACGUTXKI";
 
+// The keyword names of ModelSettings, in order.
+const std::vector<const char*> kKeywords = {
+    "temperature", "dangles",           "no_lonely_pairs", "no_gu",     "no_closing_gu",
+    "tetraloops",  "nonstandard_pairs", "energy_set",      "parameters"};
+
 std::string checked_pair(const std::string& item) {
   std::string pair;
   for (char letter : item) {
@@ -25,51 +32,40 @@ std::string checked_pair(const std::string& item) {
     if (letter != '\0' && std::strchr(kPairLetters, upper) != nullptr) pair.push_back(upper);
   }
   if (item.size() != 2 || pair.size() != 2)
-    throw py::value_error("nonstandard pair '" + item + "' is not two letters such as 'GA'");
+    bad_value("nonstandard pair '" + item + "' is not two letters such as 'GA'");
   return pair;
 }
 
-PythonModel make_model(double temperature, int dangles, bool no_lonely_pairs, bool no_gu,
-                       bool no_closing_gu, bool tetraloops,
-                       const std::vector<std::string>& nonstandard_pairs, int energy_set,
-                       const std::string& parameters) {
-  if (!std::isfinite(temperature) || temperature < -273.15)
-    throw py::value_error("temperature must be at least -273.15 degrees Celsius");
-  if (dangles < 0 || dangles > 3) throw py::value_error("dangles must be 0, 1, 2 or 3");
-  if (energy_set < 0 || energy_set > 2) throw py::value_error("energy_set must be 0, 1 or 2");
-  stemloop::ModelOptions options;
-  options.temperature = temperature;
-  options.alphabet.noGU = no_gu;
-  options.alphabet.energy_set = energy_set;
-  std::vector<std::string> pairs;
-  for (const std::string& item : nonstandard_pairs) {
-    pairs.push_back(checked_pair(item));
-    options.alphabet.nonstandards += pairs.back();
+// Numbers as Python takes them: an int or a float for a float, an int (or an object with
+// __index__, such as a numpy integer) for an int; True and False only for a bool.
+double number(const py::handle& value, const std::string& key) {
+  if (!py::isinstance<py::bool_>(value)) {
+    py::detail::make_caster<double> caster;
+    if (caster.load(value, true)) return py::detail::cast_op<double>(caster);
   }
-  options.alphabet.has_nonstandards = !pairs.empty();
-  try {
-    options.parameters = stemloop::load_parameters(parameters);
-  } catch (const stemloop::Error& e) {
-    throw py::value_error(e.what());
-  }
-  stemloop::FoldOptions fold;
-  stemloop::EvalOptions eval;
-  fold.dangles = eval.dangles = dangles;
-  fold.noLonelyPairs = no_lonely_pairs;
-  fold.no_closingGU = no_closing_gu;
-  fold.tetra_loop = eval.tetra_loop = tetraloops;
-  return PythonModel{fold, eval, stemloop::Model(options), pairs, parameters};
+  bad_type(key + " must be float, not " + type_name(value));
 }
 
-py::str model_repr(const PythonModel& m) {
-  const stemloop::AlphabetOptions& alphabet = m.model.options.alphabet;
-  return py::str(
-             "Model(temperature={!r}, dangles={!r}, no_lonely_pairs={!r}, no_gu={!r}, "
-             "no_closing_gu={!r}, tetraloops={!r}, nonstandard_pairs={!r}, energy_set={!r}, "
-             "parameters={!r})")
-      .format(m.model.options.temperature, m.fold.dangles, m.fold.noLonelyPairs, alphabet.noGU,
-              m.fold.no_closingGU, m.fold.tetra_loop, m.nonstandard_pairs, alphabet.energy_set,
-              m.parameters);
+int integer(const py::handle& value, const std::string& key) {
+  if (!py::isinstance<py::bool_>(value)) {
+    py::detail::make_caster<int> caster;
+    if (caster.load(value, true)) return py::detail::cast_op<int>(caster);
+  }
+  bad_type(key + " must be int, not " + type_name(value));
+}
+
+bool boolean(const py::handle& value, const std::string& key) {
+  py::detail::make_caster<bool> caster;
+  if (!caster.load(value, false)) bad_type(key + " must be bool, not " + type_name(value));
+  return py::detail::cast_op<bool>(caster);
+}
+
+void check(ModelSettings& s) {
+  if (!std::isfinite(s.temperature) || s.temperature < -273.15)
+    bad_value("temperature must be at least -273.15 degrees Celsius");
+  if (s.dangles < 0 || s.dangles > 3) bad_value("dangles must be 0, 1, 2 or 3");
+  if (s.energy_set < 0 || s.energy_set > 2) bad_value("energy_set must be 0, 1 or 2");
+  for (std::string& pair : s.nonstandard_pairs) pair = checked_pair(pair);
 }
 
 constexpr char kModelDoc[] = R"doc(The energy model and folding rules that fold and evaluate use.
@@ -93,23 +89,107 @@ Raises ValueError for a value out of range.)doc";
 
 }  // namespace
 
-py::object model_from_options(const py::kwargs& options) {
-  return py::type::of<PythonModel>()(**options);
+ModelSettings default_settings() {
+  const stemloop::ModelOptions model;
+  const stemloop::FoldOptions fold;
+  return {model.temperature,
+          fold.dangles,
+          fold.noLonelyPairs,
+          model.alphabet.noGU,
+          fold.no_closingGU,
+          fold.tetra_loop,
+          {},
+          model.alphabet.energy_set,
+          "turner1999"};
+}
+
+ModelSettings settings_from(const py::dict& options) {
+  ModelSettings s = default_settings();
+  for (const auto& [key_object, value] : options) {
+    const std::string key = py::str(key_object);
+    if (key == "temperature") {
+      s.temperature = number(value, key);
+    } else if (key == "dangles") {
+      s.dangles = integer(value, key);
+    } else if (key == "energy_set") {
+      s.energy_set = integer(value, key);
+    } else if (key == "parameters") {
+      if (!py::isinstance<py::str>(value)) bad_type(key + " must be str, not " + type_name(value));
+      s.parameters = py::str(value);
+    } else if (key == "nonstandard_pairs") {
+      s.nonstandard_pairs = strings_of(value, "nonstandard_pairs");
+    } else {
+      bool* flag = key == "no_lonely_pairs" ? &s.no_lonely_pairs
+                   : key == "no_gu"         ? &s.no_gu
+                   : key == "no_closing_gu" ? &s.no_closing_gu
+                   : key == "tetraloops"    ? &s.tetraloops
+                                            : nullptr;
+      if (flag == nullptr) bad_type("unexpected keyword argument '" + key + "'");
+      *flag = boolean(value, key);
+    }
+  }
+  check(s);
+  return s;
+}
+
+py::tuple settings_tuple(const ModelSettings& s) {
+  return py::make_tuple(s.temperature, s.dangles, s.no_lonely_pairs, s.no_gu, s.no_closing_gu,
+                        s.tetraloops, py::tuple(py::cast(s.nonstandard_pairs)), s.energy_set,
+                        s.parameters);
+}
+
+ModelSettings settings_of_tuple(const py::tuple& values) {
+  if (values.size() != kKeywords.size()) throw py::value_error("not the state of a Model");
+  py::dict options;
+  for (size_t k = 0; k < kKeywords.size(); k++) options[kKeywords[k]] = values[k];
+  return settings_from(options);
+}
+
+PythonModel make_model(const ModelSettings& s) {
+  stemloop::ModelOptions options;
+  options.temperature = s.temperature;
+  options.alphabet.noGU = s.no_gu;
+  options.alphabet.energy_set = s.energy_set;
+  for (const std::string& pair : s.nonstandard_pairs) options.alphabet.nonstandards += pair;
+  options.alphabet.has_nonstandards = !s.nonstandard_pairs.empty();
+  try {
+    options.parameters = stemloop::load_parameters(s.parameters);
+  } catch (const stemloop::Error& e) {
+    bad_value(e.what());
+  }
+  stemloop::FoldOptions fold;
+  stemloop::EvalOptions eval;
+  fold.dangles = eval.dangles = s.dangles;
+  fold.noLonelyPairs = s.no_lonely_pairs;
+  fold.no_closingGU = s.no_closing_gu;
+  fold.tetra_loop = eval.tetra_loop = s.tetraloops;
+  return PythonModel{s, fold, eval, stemloop::Model(options)};
+}
+
+// The signature Model's docstring shows, with the defaults.
+std::string init_signature() {
+  const py::tuple defaults = settings_tuple(default_settings());
+  std::string text = "__init__(self, *";
+  for (size_t k = 0; k < kKeywords.size(); k++)
+    text += std::string(", ") + kKeywords[k] + "=" + std::string(py::repr(defaults[k]));
+  return text + ") -> None\n\nBuilds the energy tables for these options.";
 }
 
 ModelClass bind_model(py::module_& m) {
-  const stemloop::ModelOptions model;
-  const stemloop::FoldOptions fold;
   ModelClass model_class(m, "Model", kModelDoc);
+  static const std::string init_doc = init_signature();
+  {
+    py::options options;
+    options.disable_function_signatures();
+    model_class.def(py::init(named(
+                        "Model",
+                        +[](const py::args& args, const py::kwargs& kwargs) {
+                          if (!args.empty()) bad_type("takes keyword arguments only");
+                          return model_from_options(kwargs);
+                        })),
+                    init_doc.c_str());
+  }
   model_class
-      .def(py::init(&make_model), py::kw_only(), py::arg("temperature") = model.temperature,
-           py::arg("dangles") = fold.dangles, py::arg("no_lonely_pairs") = fold.noLonelyPairs,
-           py::arg("no_gu") = model.alphabet.noGU, py::arg("no_closing_gu") = fold.no_closingGU,
-           py::arg("tetraloops") = fold.tetra_loop,
-           py::arg("nonstandard_pairs") = std::vector<std::string>{},
-           py::arg("energy_set") = model.alphabet.energy_set,
-           py::arg("parameters") = std::string("turner1999"),
-           "Builds the energy tables for these options.")
       .def_property_readonly(
           "temperature", [](const PythonModel& self) { return self.model.options.temperature; },
           "Temperature in degrees Celsius.")
@@ -129,20 +209,23 @@ ModelClass bind_model(py::module_& m) {
           "tetraloops", [](const PythonModel& self) { return self.fold.tetra_loop; },
           "Whether special hairpins of four get their bonus.")
       .def_property_readonly(
-          "nonstandard_pairs", [](const PythonModel& self) { return self.nonstandard_pairs; },
+          "nonstandard_pairs",
+          [](const PythonModel& self) { return self.settings.nonstandard_pairs; },
           "Extra pairs, upper-case, two letters each.")
       .def_property_readonly(
           "energy_set",
           [](const PythonModel& self) { return self.model.options.alphabet.energy_set; },
           "Alphabet: 0 ACGU, 1 G/C, 2 A/U two-letter.")
       .def_property_readonly(
-          "parameters", [](const PythonModel& self) { return self.parameters; },
+          "parameters", [](const PythonModel& self) { return self.settings.parameters; },
           "The parameter set's name or file, as given.")
       .def_property_readonly(
-          "parameter_set",
-          [](const PythonModel& self) { return self.model.parameter_set().name; },
-          "The name of the parameter set in use, such as 'Turner 1999'.")
-      .def("__repr__", &model_repr, "The options, as keywords.");
+          "parameter_set", [](const PythonModel& self) { return self.model.parameter_set().name; },
+          "The name of the parameter set in use, such as 'Turner 1999'.");
+  as_value(
+      model_class, "Model", kKeywords,
+      [](const PythonModel& self) { return settings_tuple(self.settings); },
+      [](const py::tuple& state) { return make_model(settings_of_tuple(state)); });
   return model_class;
 }
 

@@ -37,6 +37,47 @@ def test_docstrings_and_stub_cover_the_module():
             assert item.__doc__.strip().splitlines()[-1].endswith("."), name
 
 
+def parameters_of_docstring(doc):
+    """The parameter names of the signature that leads a docstring, as
+    'f(self: Model, sequence: str, *, threads: int = 1, **kwargs) -> FoldResult' gives them,
+    '*' included."""
+    line = doc.strip().splitlines()[0]
+    inside, names, depth, current = line[line.index("(") + 1:line.rindex(") ->")], [], 0, ""
+    for c in inside + ",":
+        if c == "," and depth == 0:
+            names.append(current.split(":")[0].split("=")[0].strip())
+            current = ""
+            continue
+        depth += (c in "([") - (c in ")]")
+        current += c
+    return [n for n in names if n and n != "self"]
+
+
+def parameters_of_stub(function):
+    args = function.args
+    names = [a.arg for a in args.posonlyargs + args.args if a.arg != "self"]
+    return names + (["*"] if args.kwonlyargs else []) + [a.arg for a in args.kwonlyargs]
+
+
+def test_stub_signatures_equal_the_module():
+    with open(STUB, encoding="utf-8") as stub:
+        tree = ast.parse(stub.read())
+    model_keywords = [n for n in parameters_of_docstring(stemloop.Model.__init__.__doc__) if n != "*"]
+    checked = 0
+    for node in tree.body:
+        owner = getattr(stemloop, node.name, None) if isinstance(node, ast.ClassDef) else stemloop
+        functions = node.body if isinstance(node, ast.ClassDef) else [node]
+        for function in functions:
+            if not isinstance(function, ast.FunctionDef) or function.decorator_list:
+                continue
+            names = parameters_of_docstring(getattr(owner, function.name).__doc__)
+            if names[-1:] == ["**kwargs"]:  # module-level functions take Model's keywords
+                names = names[:-1] + model_keywords
+            assert parameters_of_stub(function) == names, function.name
+            checked += 1
+    assert checked >= 30
+
+
 def test_version_and_parameters_equal_the_tools():
     for tool in ("stemloop-fold", "stemloop-eval"):
         stdout, _ = run_tool(tool, ["--version"], "")

@@ -56,7 +56,12 @@ if [ -n "$PYTHON" ]; then
   SITE=$(dirname "$(find "$PREFIX" -name 'stemloop*.so' -path '*-packages/*')")
   [ -f "$SITE/stemloop.pyi" ] || fail "Python type stub"
   got=$(cd "$OUT" && PYTHONPATH=$SITE "$PYTHON" -c 'import stemloop; print(stemloop.fold("GGGGAAAACCCC"))')
-  [ "$got" = "FoldResult(structure='((((....))))', energy=-5.4)" ] || fail "installed module: $got"
+  [ "$got" = "FoldResult(sequence='GGGGAAAACCCC', structure='((((....))))', energy=-5.4)" ] ||
+    fail "installed module: $got"
+  # Under the interpreter's own prefix the module goes to a folder it searches.
+  "$PYTHON" -c 'import os, sys; sys.exit(os.path.join(sys.prefix, sys.argv[1]) not in sys.path)' \
+    "$("$PYTHON" "$SRC/python/site_dir.py" "$("$PYTHON" -c 'import sys; print(sys.prefix)')")" ||
+    fail "make install would put the module where $PYTHON does not look"
 fi
 
 # --- Subproject: library targets without stemloop's tests -----------------------------
