@@ -82,7 +82,8 @@ std::string unmet_constraints(const std::string& constraint, const std::string& 
 
 std::string warning_lines(const std::string& label, const std::vector<std::string>& warnings) {
   std::string text;
-  for (const std::string& warning : warnings) text += label + ": WARNING: " + warning + "\n";
+  for (const std::string& warning : warnings)
+    text.append(label).append(": WARNING: ").append(warning).append("\n");
   return text;
 }
 

@@ -44,6 +44,7 @@ uint64_t cell_key(int64_t cx, int64_t cy) {
 std::vector<DrawnElement> drawing_elements(const PairTable& table) {
   const int n = table[0];
   std::vector<DrawnElement> elements;
+  elements.reserve(static_cast<size_t>(std::max(2 * n, 0)));
   for (int k = 0; k < n; k++) elements.push_back(DrawnElement{k, k});
   for (int k = 0; k + 1 < n; k++) elements.push_back(DrawnElement{k, k + 1});
   for (int k = 1; k <= n; k++)

@@ -77,7 +77,9 @@ Point label_spot(const std::vector<Point>& p, int k, Point d) {
   const Point at_base = p[at(k)];
   for (double reach : {1.35, 2.0}) {
     for (int turn = 0; turn <= 12; turn++) {
-      const double angle = (turn % 2 == 0 ? 1 : -1) * ((turn + 1) / 2) * 0.45;
+      // 0, +1, -1, +2, -2, ... steps of 0.45 radians on either side
+      const int step = (turn % 2 == 0 ? 1 : -1) * ((turn + 1) / 2);
+      const double angle = step * 0.45;
       const Point r{d.x * std::cos(angle) - d.y * std::sin(angle),
                     d.x * std::sin(angle) + d.y * std::cos(angle)};
       const Point spot{at_base.x + r.x * reach, at_base.y + r.y * reach};

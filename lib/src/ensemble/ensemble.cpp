@@ -133,7 +133,7 @@ bool in_ensemble(const EnsembleContext& x, const PairTable& pt) {
     if (j <= i) continue;
     const int t = x.type(i, j);
     if (t == 0) return false;
-    if (x.no_lonely_pairs && pt[static_cast<size_t>(i + 1)] != j - 1 &&
+    if (x.no_lonely_pairs && pt[static_cast<size_t>(i) + 1] != j - 1 &&
         !(i > 1 && pt[static_cast<size_t>(i - 1)] == j + 1))
       return false;
     int inner = 0, p = 0, q = 0;

@@ -46,7 +46,7 @@ struct InsidePass {
   // (i (p ... q) j) for every p, q but the stack.
   double loops(int i, int j, int t) {
     const int span = j - i;
-    const int left_max = std::min<int>(w.free_from[static_cast<size_t>(i + 1)], MAX_INTERIOR);
+    const int left_max = std::min<int>(w.free_from[static_cast<size_t>(i) + 1], MAX_INTERIOR);
     const int right_max = std::min<int>(w.free_to[static_cast<size_t>(j - 1)], MAX_INTERIOR);
     const int a = x.s(i + 1), b = x.s(j - 1);
     double v = 0.0;
@@ -198,7 +198,7 @@ LoopWeights::LoopWeights(const EnsembleContext& x, const BoltzmannRing& R)
   for (int t = 0; t < kPairTypes; t++) terminal[t] = R.weight(E.terminal(t));
   for (int k = x.n; k >= 1; k--)
     free_from[static_cast<size_t>(k)] =
-        x.free(k, k) ? free_from[static_cast<size_t>(k + 1)] + 1 : 0;
+        x.free(k, k) ? free_from[static_cast<size_t>(k) + 1] + 1 : 0;
   for (int k = 1; k <= x.n; k++)
     free_to[static_cast<size_t>(k)] = x.free(k, k) ? free_to[static_cast<size_t>(k - 1)] + 1 : 0;
 }

@@ -44,7 +44,7 @@ struct OutsidePass {
   // other than the stack.
   double loops_around(int i, int j, int u) {
     const int left_max = std::min<int>(w.free_to[static_cast<size_t>(i - 1)], MAX_INTERIOR);
-    const int right_max = std::min<int>(w.free_from[static_cast<size_t>(j + 1)], MAX_INTERIOR);
+    const int right_max = std::min<int>(w.free_from[static_cast<size_t>(j) + 1], MAX_INTERIOR);
     double v = 0.0;
     for (const auto& [l, r] : w.small_loops) {
       const int a = i - 1 - l, b = j + 1 + r;
@@ -93,7 +93,7 @@ struct OutsidePass {
     if (t != 0) {
       const int u = E.rtype(t);
       // k (i .. j) m in the exterior loop, or a multiloop branch
-      double around = T.q5[static_cast<size_t>(i - 1)] * T.q3[static_cast<size_t>(j + 1)] *
+      double around = T.q5[static_cast<size_t>(i) - 1] * T.q3[static_cast<size_t>(j) + 1] *
                           R.weight(E.exterior_branch(t, x.five(i), x.three(j))) +
                       branch * R.weight(E.ml_branch(t, x.five(i), x.three(j)));
       if (i > 1 && j < n && !x.barred(t)) around += loops_around(i, j, u);

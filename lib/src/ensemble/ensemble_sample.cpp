@@ -1,5 +1,6 @@
 // Stochastic sampling (Ding and Lawrence 2003): from the exterior loop down, each part
 // picks one of its candidates with probability proportional to the candidate's weight.
+#include <algorithm>
 #include <random>
 
 #include "ensemble/ensemble_tables.hpp"
@@ -47,6 +48,7 @@ std::vector<std::string> Ensemble::sample(int count, uint64_t seed) const {
   if (!tables_) throw Error("ensemble: no sequence computed yet");
   std::mt19937_64 rng(seed);
   std::vector<std::string> samples;
+  samples.reserve(static_cast<size_t>(std::max(count, 0)));
   for (int k = 0; k < count; k++) samples.push_back(sample_one(*tables_, rng));
   return samples;
 }
