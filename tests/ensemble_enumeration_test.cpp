@@ -109,8 +109,8 @@ std::string constraint_for(const std::string& s, std::mt19937& rng) {
 
 void check(const std::string& seq, const Config& c, const std::string& constraint, int seed) {
   SCOPED_TRACE(seq + " " + constraint + (c.turner2004 ? " 2004" : "") + " d" +
-               std::to_string(c.dangles) + " T" +
-               std::to_string(c.temperature) + (c.noLP ? " noLP" : "") + (c.noGU ? " noGU" : "") +
+               std::to_string(c.dangles) + " T" + std::to_string(c.temperature) +
+               (c.noLP ? " noLP" : "") + (c.noGU ? " noGU" : "") +
                (c.noClosingGU ? " noClosingGU" : ""));
   ModelOptions mo;
   mo.temperature = c.temperature;
@@ -226,9 +226,10 @@ void check(const std::string& seq, const Config& c, const std::string& constrain
 TEST(EnsembleEnumeration, AgreesWithEveryStructureForEveryOption) {
   std::mt19937 rng(11);
   const std::vector<Config> configs = {
-      {2, false, false, false, 37}, {0, false, false, false, 37}, {2, true, false, false, 37},
-      {0, true, false, false, 70},  {2, false, true, false, 0},   {2, false, false, true, 37},
-      {0, true, false, true, 0},    {2, false, false, false, 70},
+      {2, false, false, false, 37},       {0, false, false, false, 37},
+      {2, true, false, false, 37},        {0, true, false, false, 70},
+      {2, false, true, false, 0},         {2, false, false, true, 37},
+      {0, true, false, true, 0},          {2, false, false, false, 70},
       {2, false, false, false, 37, true}, {0, true, false, false, 55, true},
   };
   int seed = 0;

@@ -123,9 +123,14 @@ TEST(FastFill, MatchesReferenceUnderConstraintsAndRandomModels) {
   t2004.parameters = stemloop::turner2004();
   ModelOptions t2004_extra = extra;
   t2004_extra.parameters = t2004.parameters;
-  const Model models[] = {Model(warm),           Model(no_gu),          Model(extra),
-                          perturbed(Model(), 1), perturbed(Model(), 2), perturbed(Model(extra), 3),
-                          Model(t2004),          perturbed(Model(t2004), 4),
+  const Model models[] = {Model(warm),
+                          Model(no_gu),
+                          Model(extra),
+                          perturbed(Model(), 1),
+                          perturbed(Model(), 2),
+                          perturbed(Model(extra), 3),
+                          Model(t2004),
+                          perturbed(Model(t2004), 4),
                           perturbed(Model(t2004_extra), 5)};
   for (int round = 0; round < 120; round++) {
     const int n = 8 + static_cast<int>(rng() % 90);

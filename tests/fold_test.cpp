@@ -154,8 +154,7 @@ TEST(ExhaustiveFold, FoldedEnergyIsTheLowestOfAllStructures) {
     for (int k = 0; k < 110; k++) {  // lengths 0 to 9, then 100 of 6 to 20
       const std::string seq = random_sequence(rng, k < 10 ? k : 6 + k % 15, 0.8);
       SCOPED_TRACE(seq + (t2004 ? " 2004" : "") + " at " + std::to_string(temperature) +
-                   (noGU ? " noGU" : "") + " d" +
-                   std::to_string(dangles) + (noLP ? " noLP" : ""));
+                   (noGU ? " noGU" : "") + " d" + std::to_string(dangles) + (noLP ? " noLP" : ""));
       const FoldResult r = folder.fold(model, fo, seq);
       const Rule pairs = constraint_rule(model, seq);
       EXPECT_EQ(r.energy, exhaustive_minimum(model, eo, seq, pairs, noLP).second);

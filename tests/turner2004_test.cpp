@@ -51,7 +51,8 @@ TEST(Turner2004, LoopRules) {
   EXPECT_EQ(EnergyTerms(m, 2, false).hairpin(1, 6, kPairCG, tetra, S1),
             560 + m.params.mismatchH[kPairCG][U][G]);
   short cccc[8] = {6, G, C, C, C, C, C, 0};
-  EXPECT_EQ(E.hairpin(1, 6, kPairGC, "GCCCCC", cccc), 560 + m.params.mismatchH[kPairGC][C][C] + 280);
+  EXPECT_EQ(E.hairpin(1, 6, kPairGC, "GCCCCC", cccc),
+            560 + m.params.mismatchH[kPairGC][C][C] + 280);
   short ccc[7] = {5, A, C, C, C, U, 0};
   EXPECT_EQ(E.hairpin(1, 5, kPairAU, "ACCCU", ccc), 540 + 150 + 50);
   // G-U closing pair after two Gs.

@@ -45,7 +45,8 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
   }
   // A damaged parameter file stops the program before anything is read or folded.
   try {
-    if (!opts.parameters.empty()) opts.model.parameters = stemloop::load_parameters(opts.parameters);
+    if (!opts.parameters.empty())
+      opts.model.parameters = stemloop::load_parameters(opts.parameters);
   } catch (const stemloop::Error& e) {
     std::fprintf(stderr, "%s: %s\n", name, e.what());
     status = kExitUsage;

@@ -557,8 +557,7 @@ std::string usage(Program program, const char* name) {
   text += "      --nsp PAIRS         extra pairs, e.g. GA,AG (default none)\n";
   text += "      --energy-set 0|1|2  alphabet: 0 ACGU, 1 G/C, 2 A/U two-letter (default " +
           std::to_string(model.alphabet.energy_set) + ")\n";
-  text +=
-      "      --parameters SET    turner1999 (default), turner2004, or a parameter file\n";
+  text += "      --parameters SET    turner1999 (default), turner2004, or a parameter file\n";
   if (is_fold)
     text += "      --write-parameters FILE  write the selected parameter set to FILE and stop\n";
   if (!is_fold) {

@@ -35,11 +35,11 @@ struct ToolOptions {
   stemloop::ModelOptions model;
   stemloop::FoldOptions fold;
   stemloop::EvalOptions eval;
-  std::string nsp;          // the --nsp argument as given, "" when absent
-  std::string parameters;   // --parameters NAME|FILE as given, "" for the built-in default
+  std::string nsp;               // the --nsp argument as given, "" when absent
+  std::string parameters;        // --parameters NAME|FILE as given, "" for the built-in default
   std::string write_parameters;  // fold: write the selected set to this file and stop
-  bool constraint = false;  // fold: a constraint line follows each sequence
-  bool subopt = false;      // fold: every structure within band.delta (--subopt)
+  bool constraint = false;       // fold: a constraint line follows each sequence
+  bool subopt = false;           // fold: every structure within band.delta (--subopt)
   stemloop::BandOptions band;
   bool zuker = false;  // fold: Zuker's list of zuker_options.max_structures (--zuker)
   stemloop::ZukerOptions zuker_options;

@@ -264,8 +264,7 @@ std::string Writer::record(const RecordId& id, const std::string& sequence,
       line += ",\"energy\":" + kcal(energy);
       if (verbose_) line += ",\"loops\":" + loops;
       line += extra + ",\"warnings\":" + json_list(warnings);
-      return line + ",\"options\":" + options_json_ +
-             ",\"parameters\":" + parameters_json_ + "}\n";
+      return line + ",\"options\":" + options_json_ + ",\"parameters\":" + parameters_json_ + "}\n";
     }
     case Format::Text:
       break;

@@ -83,7 +83,7 @@ class Writer {
   bool verbose_;
   bool ensemble_;
   bool samples_;
-  std::string options_json_;  // the "options" object of every JSON line
+  std::string options_json_;     // the "options" object of every JSON line
   std::string parameters_json_;  // the name of the parameter set, as a JSON string
 };
 

@@ -154,27 +154,27 @@ void bind_evaluate(py::module_& m, ModelClass& model) {
            "structures"_a, py::kw_only(), "log_ml"_a = false, "threads"_a = py::none(),
            kEvaluateBatchDoc);
 
-  m.def(
-      "evaluate",
-      named("evaluate",
+  m.def("evaluate",
+        named(
+            "evaluate",
             +[](const std::string& sequence, const std::string& structure, bool log_ml,
                 const py::kwargs& options) {
               return evaluate(model_from_options(options), sequence, structure, log_ml);
             }),
-      "sequence"_a, "structure"_a, py::kw_only(), "log_ml"_a = false,
-      "Evaluates a structure with Model(**options); see Model.evaluate and Model for the "
-      "keywords.");
-  m.def(
-      "evaluate_batch",
-      named("evaluate_batch",
+        "sequence"_a, "structure"_a, py::kw_only(), "log_ml"_a = false,
+        "Evaluates a structure with Model(**options); see Model.evaluate and Model for the "
+        "keywords.");
+  m.def("evaluate_batch",
+        named(
+            "evaluate_batch",
             +[](const Strings& sequences, const Strings& structures, bool log_ml,
                 std::optional<int> threads, const py::kwargs& options) {
               return evaluate_batch(model_from_options(options), sequences, structures, log_ml,
                                     threads);
             }),
-      "sequences"_a, "structures"_a, py::kw_only(), "log_ml"_a = false, "threads"_a = py::none(),
-      "Evaluates structures with Model(**options); see Model.evaluate_batch and "
-      "Model for the keywords.");
+        "sequences"_a, "structures"_a, py::kw_only(), "log_ml"_a = false, "threads"_a = py::none(),
+        "Evaluates structures with Model(**options); see Model.evaluate_batch and "
+        "Model for the keywords.");
 }
 
 }  // namespace stemloop_python

@@ -1,8 +1,7 @@
 // read_fasta: the records of a FASTA file, plain or gzip-compressed, one at a time, read
 // by the tools' own reader so that the module and stemloop-fold read a file alike.
-#include <sys/stat.h>
-
 #include <pybind11/stl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <fstream>
@@ -133,8 +132,7 @@ void bind_fasta(py::module_& m) {
 
   py::class_<FastaReader>(m, "FastaReader", "The records of a FASTA file, one at a time.")
       .def(
-          "__iter__", [](py::object self) { return self; },
-          "The iterator itself.")
+          "__iter__", [](py::object self) { return self; }, "The iterator itself.")
       .def("__next__", &next_record, "The next FastaRecord.");
 
   m.def("read_fasta", named("read_fasta", &read_fasta), "path"_a, kReadFastaDoc);

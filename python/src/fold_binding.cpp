@@ -54,7 +54,7 @@ std::vector<FoldResult> fold_batch(const PythonModel& m, const Strings& sequence
                                    const std::optional<Strings>& constraint_list,
                                    std::optional<int> threads) {
   const std::vector<std::string>& sequences = sequence_list.of("sequences");
-  const std::vector<std::string>* constraints = 
+  const std::vector<std::string>* constraints =
       constraint_list ? &constraint_list->of("constraints") : nullptr;
   if (constraints && constraints->size() != sequences.size()) {
     bad_value(std::to_string(constraints->size()) + " constraints for " +
@@ -117,25 +117,25 @@ void bind_fold(py::module_& m, ModelClass& model) {
       .def("fold_batch", named("fold_batch", &fold_batch), "sequences"_a, py::kw_only(),
            "constraints"_a = py::none(), "threads"_a = py::none(), kFoldBatchDoc);
 
-  m.def(
-      "fold",
-      named("fold",
+  m.def("fold",
+        named(
+            "fold",
             +[](const std::string& sequence, const std::optional<std::string>& constraint,
                 int threads, const py::kwargs& options) {
               return fold(model_from_options(options), sequence, constraint, threads);
             }),
-      "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
-      "Folds a sequence with Model(**options); see Model.fold and Model for the keywords.");
-  m.def(
-      "fold_batch",
-      named("fold_batch",
+        "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
+        "Folds a sequence with Model(**options); see Model.fold and Model for the keywords.");
+  m.def("fold_batch",
+        named(
+            "fold_batch",
             +[](const Strings& sequences, const std::optional<Strings>& constraints,
                 std::optional<int> threads, const py::kwargs& options) {
               return fold_batch(model_from_options(options), sequences, constraints, threads);
             }),
-      "sequences"_a, py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
-      "Folds sequences with Model(**options); see Model.fold_batch and Model for the "
-      "keywords.");
+        "sequences"_a, py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
+        "Folds sequences with Model(**options); see Model.fold_batch and Model for the "
+        "keywords.");
 }
 
 }  // namespace stemloop_python

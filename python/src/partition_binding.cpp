@@ -72,7 +72,7 @@ std::vector<std::unique_ptr<PythonEnsemble>> partition_batch(
     const PythonModel& m, const Strings& sequence_list,
     const std::optional<Strings>& constraint_list, std::optional<int> threads) {
   const std::vector<std::string>& sequences = sequence_list.of("sequences");
-  const std::vector<std::string>* constraints = 
+  const std::vector<std::string>* constraints =
       constraint_list ? &constraint_list->of("constraints") : nullptr;
   if (constraints && constraints->size() != sequences.size()) {
     bad_value(std::to_string(constraints->size()) + " constraints for " +
@@ -163,7 +163,8 @@ threads: threads for one long sequence; the result does not depend on it.
 Returns an Ensemble; the GIL is released while it is computed. Raises ValueError, with
 stemloop-fold's message, for input stemloop-fold -p refuses.)doc";
 
-constexpr char kPartitionBatchDoc[] = R"doc(The ensembles of every sequence of an iterable, on several threads.
+constexpr char kPartitionBatchDoc[] =
+    R"doc(The ensembles of every sequence of an iterable, on several threads.
 
 constraints, when given, holds one constraint per sequence. The GIL is released while
 they are computed; threads defaults to the number of cores. Every Ensemble keeps its
@@ -239,29 +240,28 @@ void bind_partition(py::module_& m, ModelClass& model) {
       .def("partition_batch", named("partition_batch", &partition_batch), "sequences"_a,
            py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
            kPartitionBatchDoc);
-  m.def(
-      "partition",
-      named("partition",
+  m.def("partition",
+        named(
+            "partition",
             +[](const std::string& sequence, const std::optional<std::string>& constraint,
                 int threads, py::kwargs options) {
               if (!options.contains("dangles")) options["dangles"] = 2;
               return partition(model_from_options(options), sequence, constraint, threads);
             }),
-      "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
-      "The ensemble of a sequence with Model(**options), in dangle mode 2 unless dangles= "
-      "is given; see Model.partition and Model for the keywords.");
-  m.def(
-      "partition_batch",
-      named("partition_batch",
+        "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
+        "The ensemble of a sequence with Model(**options), in dangle mode 2 unless dangles= "
+        "is given; see Model.partition and Model for the keywords.");
+  m.def("partition_batch",
+        named(
+            "partition_batch",
             +[](const Strings& sequences, const std::optional<Strings>& constraints,
                 std::optional<int> threads, py::kwargs options) {
               if (!options.contains("dangles")) options["dangles"] = 2;
-              return partition_batch(model_from_options(options), sequences, constraints,
-                                     threads);
+              return partition_batch(model_from_options(options), sequences, constraints, threads);
             }),
-      "sequences"_a, py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
-      "The ensembles of sequences with Model(**options), in dangle mode 2 unless dangles= "
-      "is given; see Model.partition_batch and Model for the keywords.");
+        "sequences"_a, py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
+        "The ensembles of sequences with Model(**options), in dangle mode 2 unless dangles= "
+        "is given; see Model.partition_batch and Model for the keywords.");
 }
 
 }  // namespace stemloop_python

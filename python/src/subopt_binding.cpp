@@ -1,5 +1,7 @@
 // subopt and zuker: suboptimal structures of one sequence as lists of (structure, energy),
 // as stemloop-fold --subopt and --zuker list them.
+#include "subopt_binding.hpp"
+
 #include <pybind11/stl.h>
 
 #include <cmath>
@@ -12,7 +14,6 @@
 #include "app.hpp"
 #include "arguments.hpp"
 #include "batch.hpp"
-#include "subopt_binding.hpp"
 #include "records.hpp"
 #include "stemloop/constants.h"
 
@@ -124,37 +125,36 @@ void bind_subopt(py::module_& m, ModelClass& model) {
   using namespace pybind11::literals;
   const stemloop::ZukerOptions defaults;
   model
-      .def("subopt", named("subopt", &subopt), "sequence"_a, "delta"_a, py::kw_only(), "max"_a = py::none(),
-           "sorted"_a = false, "constraint"_a = py::none(), kSuboptDoc)
-      .def("zuker", named("zuker", &zuker), "sequence"_a, "n"_a, py::kw_only(), "window"_a = defaults.window,
-           "percent"_a = defaults.percent, "constraint"_a = py::none(), kZukerDoc);
+      .def("subopt", named("subopt", &subopt), "sequence"_a, "delta"_a, py::kw_only(),
+           "max"_a = py::none(), "sorted"_a = false, "constraint"_a = py::none(), kSuboptDoc)
+      .def("zuker", named("zuker", &zuker), "sequence"_a, "n"_a, py::kw_only(),
+           "window"_a = defaults.window, "percent"_a = defaults.percent,
+           "constraint"_a = py::none(), kZukerDoc);
 
-  m.def(
-      "subopt",
-      named("subopt",
+  m.def("subopt",
+        named(
+            "subopt",
             +[](const std::string& sequence, double delta, std::optional<long long> max,
                 bool sorted, const std::optional<std::string>& constraint, py::kwargs options) {
               if (!options.contains("dangles")) options["dangles"] = 2;
-              return subopt(model_from_options(options), sequence, delta, max, sorted,
-                            constraint);
+              return subopt(model_from_options(options), sequence, delta, max, sorted, constraint);
             }),
-      "sequence"_a, "delta"_a, py::kw_only(), "max"_a = py::none(), "sorted"_a = false,
-      "constraint"_a = py::none(),
-      "The band within delta kcal/mol with Model(**options), in dangle mode 2 unless dangles= "
-      "is given; see Model.subopt and Model for the keywords.");
-  m.def(
-      "zuker",
-      named("zuker",
+        "sequence"_a, "delta"_a, py::kw_only(), "max"_a = py::none(), "sorted"_a = false,
+        "constraint"_a = py::none(),
+        "The band within delta kcal/mol with Model(**options), in dangle mode 2 unless dangles= "
+        "is given; see Model.subopt and Model for the keywords.");
+  m.def("zuker",
+        named(
+            "zuker",
             +[](const std::string& sequence, int n, int window, double percent,
                 const std::optional<std::string>& constraint, py::kwargs options) {
               if (!options.contains("dangles")) options["dangles"] = 2;
-              return zuker(model_from_options(options), sequence, n, window, percent,
-                           constraint);
+              return zuker(model_from_options(options), sequence, n, window, percent, constraint);
             }),
-      "sequence"_a, "n"_a, py::kw_only(), "window"_a = defaults.window,
-      "percent"_a = defaults.percent, "constraint"_a = py::none(),
-      "Zuker's suboptimals with Model(**options), in dangle mode 2 unless dangles= is given; "
-      "see Model.zuker and Model for the keywords.");
+        "sequence"_a, "n"_a, py::kw_only(), "window"_a = defaults.window,
+        "percent"_a = defaults.percent, "constraint"_a = py::none(),
+        "Zuker's suboptimals with Model(**options), in dangle mode 2 unless dangles= is given; "
+        "see Model.zuker and Model for the keywords.");
 }
 
 }  // namespace stemloop_python

@@ -146,27 +146,26 @@ void bind_subopt_iterator(py::module_& m, ModelClass& model) {
   py::class_<BandStream>(m, "SuboptIterator",
                          "The structures of a band, one (structure, energy) at a time.")
       .def(
-          "__iter__", [](py::object self) { return self; },
-          "The iterator itself.")
+          "__iter__", [](py::object self) { return self; }, "The iterator itself.")
       .def("__next__", &next_structure, "The next (structure, energy in kcal/mol).")
       .def("close", &close_stream, "Stops the walk through the band; the iterator ends.");
 
   model.def("iter_subopt", named("iter_subopt", &iter_subopt), "sequence"_a, "delta"_a,
             py::kw_only(), "max"_a = py::none(), "sorted"_a = false, "constraint"_a = py::none(),
             kIterSuboptDoc);
-  m.def(
-      "iter_subopt",
-      named("iter_subopt",
+  m.def("iter_subopt",
+        named(
+            "iter_subopt",
             +[](const std::string& sequence, double delta, std::optional<long long> max,
                 bool sorted, const std::optional<std::string>& constraint, py::kwargs options) {
               if (!options.contains("dangles")) options["dangles"] = 2;
               return iter_subopt(model_from_options(options), sequence, delta, max, sorted,
                                  constraint);
             }),
-      "sequence"_a, "delta"_a, py::kw_only(), "max"_a = py::none(), "sorted"_a = false,
-      "constraint"_a = py::none(),
-      "The band within delta kcal/mol as an iterator, with Model(**options), in dangle mode "
-      "2 unless dangles= is given; see Model.iter_subopt and Model for the keywords.");
+        "sequence"_a, "delta"_a, py::kw_only(), "max"_a = py::none(), "sorted"_a = false,
+        "constraint"_a = py::none(),
+        "The band within delta kcal/mol as an iterator, with Model(**options), in dangle mode "
+        "2 unless dangles= is given; see Model.iter_subopt and Model for the keywords.");
 }
 
 }  // namespace stemloop_python

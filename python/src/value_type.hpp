@@ -44,7 +44,8 @@ void as_value(pybind11::class_<T>& cls, const char* name, std::vector<const char
   cls.def(
          "__eq__",
          [fields](const T& self, const py::object& other) -> py::object {
-           if (!py::isinstance<T>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+           if (!py::isinstance<T>(other))
+             return py::reinterpret_borrow<py::object>(Py_NotImplemented);
            return py::bool_(fields(self).equal(fields(other.cast<const T&>())));
          },
          py::is_operator(), "Equal when every field is.")

@@ -70,7 +70,7 @@ struct ParameterSet {
   ParameterConstant hairpin_gu_closure;  // G-U closing pair after two Gs, four or more bases
   ParameterConstant hairpin_c_slope, hairpin_c_intercept;  // all-C loop of n > 3: slope n + b
   ParameterConstant hairpin_c3;                            // the loop CCC
-  ParameterConstant bulge_special_c;  // bulge of one C next to a paired C
+  ParameterConstant bulge_special_c;                       // bulge of one C next to a paired C
   // Coefficients scaled in proportion to the temperature: the log extrapolation of loop
   // sizes above 30, and RT of the -RT ln(states) term of a bulge of one base.
   double lxc37 = 0.0;

@@ -28,7 +28,8 @@ int EnergyTerms::measured_hairpin_ends(int i, int j, int type, const char* seque
     std::memcpy(key, sequence + i - 1, static_cast<size_t>(size) + 2);
     const char* list = size == 3 ? P_.Triloops : size == 4 ? P_.Tetraloops : P_.Hexaloops;
     const int* values = size == 3 ? P_.Triloop_E : size == 4 ? P_.TETRA_ENERGY : P_.Hexaloop_E;
-    if (const char* hit = std::strstr(list, key)) return values[(hit - list) / (size + 3)] - hairpin_size(size);
+    if (const char* hit = std::strstr(list, key))
+      return values[(hit - list) / (size + 3)] - hairpin_size(size);
   }
   bool all_c = true;
   for (int k = i + 1; k < j && all_c; k++) all_c = S1[k] == 2;

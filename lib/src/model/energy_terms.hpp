@@ -63,7 +63,9 @@ class EnergyTerms {
     if (larger == 0) return stack(type, inner_type);
     if (smaller == 0) {
       // A bulge of one base keeps the stacking of its two pairs.
-      if (larger == 1) return bulge_size(1) + stack(type, inner_type) + bulge_one(left, type, inner_type, after_i, before_j);
+      if (larger == 1)
+        return bulge_size(1) + stack(type, inner_type) +
+               bulge_one(left, type, inner_type, after_i, before_j);
       return bulge_size(larger) + terminal(type) + terminal(inner_type);
     }
     if (smaller == 1) {

@@ -33,9 +33,7 @@ std::string key_name(char axis, int index) {
   return std::to_string(index);
 }
 
-std::string energy_text(int value) {
-  return value == ENERGY_INF ? "inf" : std::to_string(value);
-}
+std::string energy_text(int value) { return value == ENERGY_INF ? "inf" : std::to_string(value); }
 
 // The shortest text that reads back as the same double.
 std::string real_text(double value) {
@@ -295,13 +293,11 @@ void read_parameters(std::istream& in, const std::string& source, ParameterSet& 
 void write_parameters(std::ostream& out, const ParameterSet& set) {
   out << "# A nearest-neighbour parameter set for stemloop (docs/parameters.md): energies in\n"
          "# 0.01 kcal/mol, free energies at 37 C (dG37) beside enthalpies (dH).\n"
-      << kMagic << " " << kFormatVersion << "\nname " << set.name << "\nreference "
-      << set.reference << "\n\n[rules]\n";
-  for_each_rule(
-      [&](const char* name, const char* off, const char* on, bool value) {
-        out << name << " " << (value ? on : off) << "\n";
-      },
-      set);
+      << kMagic << " " << kFormatVersion << "\nname " << set.name << "\nreference " << set.reference
+      << "\n\n[rules]\n";
+  for_each_rule([&](const char* name, const char* off, const char* on,
+                    bool value) { out << name << " " << (value ? on : off) << "\n"; },
+                set);
   out << "\n[constants]\n# name dG37 dH, or dG37 fixed for a value the same at every "
          "temperature\n";
   for_each_constant(
@@ -311,8 +307,8 @@ void write_parameters(std::ostream& out, const ParameterSet& set) {
       },
       set);
   out << "# coefficients scaled in proportion to the absolute temperature\n";
-  for_each_real([&](const char* name, double value) { out << name << " " << real_text(value) << "\n"; },
-                set);
+  for_each_real(
+      [&](const char* name, double value) { out << name << " " << real_text(value) << "\n"; }, set);
   out << "\n[special_hairpins]\n# closing pair and loop 5' to 3', dG37 dH\n";
   for (const SpecialHairpin& loop : set.special_hairpins)
     out << loop.sequence << " " << energy_text(loop.g37) << " " << energy_text(loop.h) << "\n";

@@ -79,8 +79,9 @@ bool ParameterSet::operator==(const ParameterSet& o) const {
       },
       *this, o);
   for_each_real([&](const char*, double a, double b) { equal = equal && a == b; }, *this, o);
-  for_each_rule([&](const char*, const char*, const char*, bool a, bool b) { equal = equal && a == b; },
-                *this, o);
+  for_each_rule(
+      [&](const char*, const char*, const char*, bool a, bool b) { equal = equal && a == b; },
+      *this, o);
   return equal;
 }
 

@@ -57,14 +57,18 @@ std::shared_ptr<const ParameterSet> make_turner2004() {
   fill(set.int21, generated::int21);
   fill(set.int22, generated::int22);
 #define TABLE(name, ...)
-#define CONSTANT(name, g, h)                                         \
-  for_each_constant([&](const char* n, ParameterConstant& c) {       \
-    if (std::strcmp(n, #name) == 0) c = ParameterConstant{g, h, false}; \
-  }, set);
-#define REAL(name, value)                                       \
-  for_each_real([&](const char* n, double& v) {                 \
-    if (std::strcmp(n, #name) == 0) v = value;                  \
-  }, set);
+#define CONSTANT(name, g, h)                                                \
+  for_each_constant(                                                        \
+      [&](const char* n, ParameterConstant& c) {                            \
+        if (std::strcmp(n, #name) == 0) c = ParameterConstant{g, h, false}; \
+      },                                                                    \
+      set);
+#define REAL(name, value)                          \
+  for_each_real(                                   \
+      [&](const char* n, double& v) {              \
+        if (std::strcmp(n, #name) == 0) v = value; \
+      },                                           \
+      set);
 #define SPECIAL_HAIRPIN(sequence, g, h) set.special_hairpins.push_back({sequence, g, h});
 #include "data/turner2004_tables.inc"
 #undef TABLE

@@ -104,7 +104,6 @@ int SuboptTables::exterior(int i, int j) const {
   return E_.exterior_branch(t, i > 1 ? s(i - 1) : -1, j < n_ ? s(j + 1) : -1);
 }
 
-
 // Row i from the rows below it: first the interior loops of the whole row, then pair by
 // pair from the shortest span.
 void SuboptTables::fill() {
