@@ -1,10 +1,9 @@
 // Which pairs the fill may form: pair matrix, minimum hairpin, the lonely-pair rule and
 // the constraint characters.
 #include <algorithm>
-#include <cstring>
 
 #include "mfe/fold_workspace.hpp"
-#include "stemloop/error.hpp"
+#include "model/constraint_marks.hpp"
 
 namespace stemloop {
 namespace {
@@ -46,68 +45,6 @@ void apply_pair_rules(PtypeWriter& w, const short* S, const int (&pair)[21][21],
   }
 }
 
-// What the constraint characters say about each position, and the forced pairs.
-struct ConstraintMarks {
-  explicit ConstraintMarks(int n)
-      : no_left(static_cast<size_t>(n) + 1, 0),
-        no_right(no_left),
-        forced_end(no_left),
-        region(static_cast<size_t>(n) + 1, 0) {}
-  std::vector<char> no_left;     // pairs with a partner to the left forbidden
-  std::vector<char> no_right;    // pairs with a partner to the right forbidden
-  std::vector<char> forced_end;  // one end of a forced pair
-  // The 5' end of the innermost forced pair strictly around the position, 0 for none.
-  std::vector<int> region;
-  std::vector<std::pair<int, int>> forced;  // in the order of their ')'
-  bool any = false;
-};
-
-// Reads the constraint characters from the 5' end: '(' ')' force a pair, '<' and '>'
-// forbid pairs to the left and right, 'x' both, '|' marks a position that must pair.
-// Throws for a ')' without its '(' at once and for a '(' left open at the end.
-ConstraintMarks read_constraint(Workspace& ws, int n, const char* constraint) {
-  ConstraintMarks marks(n);
-  const int length = static_cast<int>(std::strlen(constraint));
-  const int last = length < n ? length : n;
-  std::vector<int> open;
-  for (int i = 1; i <= last; i++) {
-    const size_t k = static_cast<size_t>(i);
-    marks.region[k] = open.empty() ? 0 : open.back();
-    switch (constraint[i - 1]) {
-      case '(':
-        open.push_back(i);
-        marks.forced_end[k] = 1;
-        break;
-      case ')':
-        if (open.empty())
-          throw Error("unbalanced brackets in constraints", i, Error::Kind::UnbalancedBrackets);
-        marks.forced.emplace_back(open.back(), i);
-        open.pop_back();
-        marks.forced_end[k] = 1;
-        break;
-      case '<':
-        marks.no_left[k] = 1;
-        break;
-      case '>':
-        marks.no_right[k] = 1;
-        break;
-      case 'x':
-        marks.no_left[k] = marks.no_right[k] = 1;
-        break;
-      case '|':
-        ws.BP[k] = -1;
-        break;
-      default:
-        continue;
-    }
-    marks.any = true;
-  }
-  if (!open.empty())
-    throw Error("unbalanced brackets in constraint string", open.back(),
-                Error::Kind::UnbalancedBrackets);
-  return marks;
-}
-
 // Applies the constraint in one pass over the pairs. Forcing (p, i) forbids every other
 // pair of p or of i and every pair crossing (p, i), then allows (p, i) itself with the
 // type the pair rules gave it, or type 7 when they gave none. With the forced pairs
@@ -120,20 +57,22 @@ ConstraintMarks read_constraint(Workspace& ws, int n, const char* constraint) {
 // Forbidding is a union and no character forbids a forced pair but its own brackets, so
 // the order of the characters does not matter and each cell is decided once.
 void apply_constraints(Workspace& ws, PtypeWriter& w, int n, const char* constraint) {
-  const ConstraintMarks marks = read_constraint(ws, n, constraint);
+  const ConstraintMarks marks = read_constraint(n, constraint);
   if (!marks.any) return;
+  for (int k = 1; k <= n; k++)
+    if (marks.bar[static_cast<size_t>(k)]) ws.BP[static_cast<size_t>(k)] = -1;
   std::vector<int> forced_type;
   for (const auto& [p, i] : marks.forced) forced_type.push_back(w.get(p, i));
   for (int m = 1; m + 4 <= n; m++) {
     const size_t mk = static_cast<size_t>(m);
-    if (marks.no_right[mk] || marks.forced_end[mk]) {
+    if (marks.no_right[mk] || marks.forced_end(m)) {
       for (int j = m + 4; j <= n; j++) w.set(m, j, 0);
       continue;
     }
     const int region = marks.region[mk];
     for (int j = m + 4; j <= n; j++) {
       const size_t jk = static_cast<size_t>(j);
-      if (marks.no_left[jk] || marks.forced_end[jk] || marks.region[jk] != region) w.set(m, j, 0);
+      if (marks.no_left[jk] || marks.forced_end(j) || marks.region[jk] != region) w.set(m, j, 0);
     }
   }
   for (size_t k = 0; k < marks.forced.size(); k++) {
