@@ -24,7 +24,7 @@ std::vector<EvalRecord> read_eval(const std::string& text, InputFormat format = 
   std::istringstream in(text);
   LineReader lines(in);
   size_t counter = 0;
-  EvalFormatReader reader(lines, format, counter);
+  EvalFormatReader reader(lines, "", format, counter);
   std::vector<EvalRecord> records;
   EvalRecord record;
   while (reader.next(record)) records.push_back(record);

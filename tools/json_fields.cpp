@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace stemloop_tools {
 namespace {
@@ -129,12 +130,13 @@ class Parser {
     if (word("true") || word("false")) return true;
     if (c == '{' || c == '[') {
       const char close = c == '{' ? '}' : ']';
+      value.kind = c == '{' ? JsonValue::Kind::Object : JsonValue::Kind::Array;
       at_++;
       space();
       if (take(close)) return true;
       for (;;) {
+        std::string key;
         if (c == '{') {
-          std::string key;
           space();
           if (!string(key)) return false;
           space();
@@ -142,6 +144,10 @@ class Parser {
         }
         JsonValue inner;
         if (!this->value(inner, depth + 1)) return false;
+        if (c == '{')
+          value.members.emplace_back(std::move(key), std::move(inner));
+        else
+          value.items.push_back(std::move(inner));
         space();
         if (take(close)) return true;
         if (!take(',')) return false;
@@ -161,6 +167,13 @@ class Parser {
 };
 
 }  // namespace
+
+const JsonValue& JsonValue::operator[](const std::string& key) const {
+  static const JsonValue kAbsent;
+  for (const auto& [name, value] : members)
+    if (name == key) return value;
+  return kAbsent;
+}
 
 std::string parse_json_object(const std::string& line, std::map<std::string, JsonValue>& members) {
   return Parser(line).object(members);
