@@ -151,12 +151,7 @@ bool EvalFormatReader::next_tsv(EvalRecord& record) {
   if (!lines_.next(line)) return false;
   const std::vector<std::string> fields = fields_of(line.text, '\t');
   if (line.text.compare(0, sizeof kTsvHeader - 1, kTsvHeader) == 0) {
-    tsv_more_.clear();
-    tsv_samples_ = 0;
-    for (size_t k = 3; k < fields.size(); k++) {
-      if (fields[k] == "mea" || fields[k] == "centroid") tsv_more_.push_back(k);
-      if (fields[k] == "samples") tsv_samples_ = k;
-    }
+    read_tsv_header(fields);
     return next_tsv(record);
   }
   start(record, counter_, fields.empty() ? "" : fields[0]);
@@ -172,6 +167,22 @@ bool EvalFormatReader::next_tsv(EvalRecord& record) {
     record.given_energy = std::strtod(fields[3].c_str(), nullptr);
   record.error = check_sequence(record.sequence, record.length);
   if (record.error.empty()) record.error = check_structure(record.structure, record.length);
+  queue_more(record, tsv_more_structures(fields));
+  return true;
+}
+
+// The columns of -p that hold further structures: mea, centroid and the samples.
+void EvalFormatReader::read_tsv_header(const std::vector<std::string>& fields) {
+  tsv_more_.clear();
+  tsv_samples_ = 0;
+  for (size_t k = 3; k < fields.size(); k++) {
+    if (fields[k] == "mea" || fields[k] == "centroid") tsv_more_.push_back(k);
+    if (fields[k] == "samples") tsv_samples_ = k;
+  }
+}
+
+std::vector<std::string> EvalFormatReader::tsv_more_structures(
+    const std::vector<std::string>& fields) const {
   std::vector<std::string> more;
   for (size_t column : tsv_more_)
     if (column < fields.size()) more.push_back(fields[column]);
@@ -179,8 +190,7 @@ bool EvalFormatReader::next_tsv(EvalRecord& record) {
     std::istringstream samples(fields[tsv_samples_]);
     for (std::string s; std::getline(samples, s, ';');) more.push_back(s);
   }
-  queue_more(record, more);
-  return true;
+  return more;
 }
 
 bool EvalFormatReader::next_json(EvalRecord& record) {

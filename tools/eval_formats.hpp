@@ -29,6 +29,9 @@ class EvalFormatReader {
   bool next(EvalRecord& record);
 
  private:
+  void read_tsv_header(const std::vector<std::string>& fields);
+  // The further structures of a tsv row under the header read last.
+  std::vector<std::string> tsv_more_structures(const std::vector<std::string>& fields) const;
   // Queues a record like `record` for each further structure.
   void queue_more(const EvalRecord& record, const std::vector<std::string>& structures);
   bool next_tsv(EvalRecord& record);

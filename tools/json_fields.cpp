@@ -128,31 +128,7 @@ class Parser {
       return true;
     }
     if (word("true") || word("false")) return true;
-    if (c == '{' || c == '[') {
-      const char close = c == '{' ? '}' : ']';
-      value.kind = c == '{' ? JsonValue::Kind::Object : JsonValue::Kind::Array;
-      at_++;
-      space();
-      if (take(close)) return true;
-      for (;;) {
-        std::string key;
-        if (c == '{') {
-          space();
-          if (!string(key)) return false;
-          space();
-          if (!take(':')) return false;
-        }
-        JsonValue inner;
-        if (!this->value(inner, depth + 1)) return false;
-        if (c == '{')
-          value.members.emplace_back(std::move(key), std::move(inner));
-        else
-          value.items.push_back(std::move(inner));
-        space();
-        if (take(close)) return true;
-        if (!take(',')) return false;
-      }
-    }
+    if (c == '{' || c == '[') return container(value, depth);
     const char* begin = text_.c_str() + at_;
     char* stop = nullptr;
     value.number = std::strtod(begin, &stop);
@@ -160,6 +136,33 @@ class Parser {
     at_ += static_cast<size_t>(stop - begin);
     value.kind = JsonValue::Kind::Number;
     return true;
+  }
+
+  // An object or an array, at its opening bracket.
+  bool container(JsonValue& value, int depth) {
+    const bool object = text_[at_++] == '{';
+    const char close = object ? '}' : ']';
+    value.kind = object ? JsonValue::Kind::Object : JsonValue::Kind::Array;
+    space();
+    if (take(close)) return true;
+    for (;;) {
+      std::string key;
+      if (object) {
+        space();
+        if (!string(key)) return false;
+        space();
+        if (!take(':')) return false;
+      }
+      JsonValue inner;
+      if (!this->value(inner, depth + 1)) return false;
+      if (object)
+        value.members.emplace_back(std::move(key), std::move(inner));
+      else
+        value.items.push_back(std::move(inner));
+      space();
+      if (take(close)) return true;
+      if (!take(',')) return false;
+    }
   }
 
   const std::string& text_;
