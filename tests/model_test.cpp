@@ -177,7 +177,6 @@ TEST_F(Loops, GenericInteriorLoopsAreTheSumOfTheirParts) {
   }
 }
 
-
 // A Model is refused outside -50..150 C with one message, before any table is scaled.
 TEST(ModelTemperature, OutsideTheRangeIsRefused) {
   for (double t : {-50.01, 150.01, 1e9, 1e12, std::nan("")}) {
