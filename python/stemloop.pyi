@@ -135,7 +135,7 @@ class Model:
         self,
         *,
         temperature: float = 37.0,
-        dangles: int = 1,
+        dangles: int = 2,
         no_lonely_pairs: bool = False,
         no_gu: bool = False,
         no_closing_gu: bool = False,
@@ -252,7 +252,7 @@ def fold(
     constraint: Optional[str] = None,
     threads: int = 1,
     temperature: float = 37.0,
-    dangles: int = 1,
+    dangles: int = 2,
     no_lonely_pairs: bool = False,
     no_gu: bool = False,
     no_closing_gu: bool = False,
@@ -269,7 +269,7 @@ def fold_batch(
     constraints: Optional[Iterable[str]] = None,
     threads: Optional[int] = None,
     temperature: float = 37.0,
-    dangles: int = 1,
+    dangles: int = 2,
     no_lonely_pairs: bool = False,
     no_gu: bool = False,
     no_closing_gu: bool = False,
@@ -286,7 +286,7 @@ def evaluate(
     *,
     log_ml: bool = False,
     temperature: float = 37.0,
-    dangles: int = 1,
+    dangles: int = 2,
     no_lonely_pairs: bool = False,
     no_gu: bool = False,
     no_closing_gu: bool = False,
@@ -304,7 +304,7 @@ def evaluate_batch(
     log_ml: bool = False,
     threads: Optional[int] = None,
     temperature: float = 37.0,
-    dangles: int = 1,
+    dangles: int = 2,
     no_lonely_pairs: bool = False,
     no_gu: bool = False,
     no_closing_gu: bool = False,
@@ -315,8 +315,7 @@ def evaluate_batch(
 ) -> List[Evaluation]:
     """Evaluates a list of structures with Model(**options); see Model.evaluate_batch."""
 
-# partition, partition_batch, subopt, iter_subopt and zuker fold in dangle mode 2 unless
-# dangles= is given.
+# partition, partition_batch, subopt, iter_subopt and zuker need dangle mode 0 or 2.
 def partition(
     sequence: str,
     *,

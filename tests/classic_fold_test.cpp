@@ -153,6 +153,15 @@ TEST(ClassicFold, OptionGlobalsDriveTheFoldAndBasePairListsIt) {
   EXPECT_EQ(r.out, engine_line(1, false) + engine_line(1, false, 20.0, true) +
                        engine_line(1, false, 60.0));
   EXPECT_NE(engine_line(1, false), engine_line(1, false, 20.0, true));
+
+  // The engine's Model refuses 200 C; the classic layer scales its own tables, so its
+  // fold still runs there (the pairs melt: the open chain).
+  r = run_in_child([] {
+    temperature = 200.0;
+    update_fold_params(), classic_fold_print(kSeq);
+  });
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, std::string(std::strlen(kSeq), '.') + " 0x0p+0\n");
 }
 
 // energy_of_struct puts the caller's S and S1 back, contents untouched.

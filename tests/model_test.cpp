@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,6 +174,25 @@ TEST_F(Loops, GenericInteriorLoopsAreTheSumOfTheirParts) {
                             E.interior_outer(t, a, b) + E.interior_size(left, right) +
                                 E.interior_inner(u, d, c));
     }
+  }
+}
+
+// A Model is refused outside -50..150 C with one message, before any table is scaled.
+TEST(ModelTemperature, OutsideTheRangeIsRefused) {
+  for (double t : {-50.01, 150.01, 1e9, 1e12, std::nan("")}) {
+    stemloop::ModelOptions mo;
+    mo.temperature = t;
+    try {
+      const stemloop::Model model(mo);
+      ADD_FAILURE() << t << " accepted";
+    } catch (const stemloop::Error& e) {
+      EXPECT_STREQ(e.what(), "temperature must be from -50 to 150 degrees Celsius");
+    }
+  }
+  for (double t : {-50.0, 150.0}) {
+    stemloop::ModelOptions mo;
+    mo.temperature = t;
+    EXPECT_NO_THROW(stemloop::Model{mo});
   }
 }
 

@@ -24,7 +24,7 @@ std::vector<EvalRecord> read_eval(const std::string& text, InputFormat format = 
   std::istringstream in(text);
   LineReader lines(in);
   size_t counter = 0;
-  EvalFormatReader reader(lines, format, counter);
+  EvalFormatReader reader(lines, "", format, counter);
   std::vector<EvalRecord> records;
   EvalRecord record;
   while (reader.next(record)) records.push_back(record);
@@ -227,4 +227,24 @@ TEST(ToolsFormats, FileNamesAndWarnings) {
   EXPECT_EQ(unpairable_letters("XYZ", options), "");
 }
 
+// Further structure lines belong to the record above them; a record whose sequence is
+// refused is reported once however many follow, and a name line starts the next record.
+TEST(ToolsFormats, FurtherStructureLinesAreRecordsOfTheSameName) {
+  const std::vector<EvalRecord> records = read_eval(
+      ">a\nGGGAAACCC\n(((...))) ( -1.00)\nensemble free energy -1.2 kcal/mol\n"
+      "((.....)) MEA (gamma 1, expected accuracy 8.1)\n......... centroid\n"
+      ">b\nGG-AAACCC\n(((...)))\n.........\n<<<...>>>\nGGGAAACCC\n(((...))) sample\n");
+  ASSERT_EQ(records.size(), 5U);
+  for (size_t k = 0; k < 3; k++) {
+    EXPECT_EQ(records[k].id.label(), "a");
+    EXPECT_EQ(records[k].id.number, 1U);
+    EXPECT_EQ(records[k].error, "");
+  }
+  EXPECT_EQ(records[1].structure, "((.....))");
+  EXPECT_EQ(records[2].structure, ".........");
+  EXPECT_EQ(records[3].id.label(), "b");
+  EXPECT_NE(records[3].error, "");
+  EXPECT_EQ(records[4].id.label(), "record 3");
+  EXPECT_EQ(records[4].structure, "(((...)))");
+}
 }  // namespace

@@ -95,20 +95,21 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
 }
 
 int for_each_input(const char* name, const std::vector<std::string>& inputs,
-                   const std::function<void(std::istream&)>& read) {
+                   const std::function<void(std::istream&, const std::string&)>& read) {
   // Every input may be gzip-compressed or start with a byte-order mark.
-  const auto decoded = [&](std::istream& source, const std::string& shown) {
+  const auto decoded = [&](std::istream& source, const std::string& shown,
+                           const std::string& input) {
     DecodedInput decoder(source);
     std::istream in(&decoder);
-    read(in);
+    read(in, input);
     if (decoder.error().empty()) return true;
     std::fprintf(stderr, "%s: cannot read %s: %s\n", name, shown.c_str(), decoder.error().c_str());
     return false;
   };
-  if (inputs.empty()) return decoded(std::cin, "standard input") ? kExitOk : kExitUsage;
+  if (inputs.empty()) return decoded(std::cin, "standard input", "") ? kExitOk : kExitUsage;
   for (const std::string& input : inputs) {
     if (input == "-") {
-      if (!decoded(std::cin, "standard input")) return kExitUsage;
+      if (!decoded(std::cin, "standard input", "")) return kExitUsage;
       continue;
     }
     std::ifstream file(input, std::ios::binary);
@@ -116,7 +117,7 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
       std::fprintf(stderr, "%s: cannot read '%s': %s\n", name, input.c_str(), std::strerror(errno));
       return kExitUsage;
     }
-    if (!decoded(file, "'" + input + "'")) return kExitUsage;
+    if (!decoded(file, "'" + input + "'", input)) return kExitUsage;
   }
   return kExitOk;
 }
@@ -160,7 +161,7 @@ void Reporter::take(Outcome& outcome) {
     output_.flush();  // keeps messages next to their records when both go to a terminal
     std::fputs(outcome.err.c_str(), stderr);
   }
-  output_.append(outcome.out, outcome.pairs);
+  output_.append_record(outcome.out, outcome.pairs);
   refused_ = refused_ || outcome.refused;
   progress_.record_done();
 }

@@ -48,10 +48,11 @@ struct Outcome {
 std::optional<ToolOptions> start(Program program, const char* name, int argc, char** argv,
                                  int& status);
 
-// Calls `read` with each input in turn, standard input for "-" or when there is none.
-// Returns kExitUsage when an input cannot be opened any more, kExitOk otherwise.
+// Calls `read` with each input in turn and its file name, standard input (named "") for
+// "-" or when there is none. Returns kExitUsage when an input cannot be opened any more,
+// kExitOk otherwise.
 int for_each_input(const char* name, const std::vector<std::string>& inputs,
-                   const std::function<void(std::istream&)>& read);
+                   const std::function<void(std::istream&, const std::string&)>& read);
 
 // The message of an engine error, led by the position it names, if any.
 std::string describe(const stemloop::Error& error, const char* what);
@@ -95,8 +96,8 @@ std::string refusal(const char* name, const std::string& label, const std::strin
 // a worker on each of the -j threads, outcomes written in input order, the exit status.
 // make_worker(model, options, writer, output) gives one thread's worker, a callable taking
 // a Record& and returning its Outcome (`output` takes the records that stream, which run
-// one at a time); read(lines, options, counter, submit) reads the records of one input
-// and hands each to submit.
+// one at a time); read(lines, input, options, counter, submit) reads the records of one
+// input (its file name, "" for standard input) and hands each to submit.
 template <class Record, class MakeWorker, class Read>
 int run_program(Program program, const char* name, int argc, char** argv, MakeWorker make_worker,
                 Read read) {
@@ -106,7 +107,7 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
   try {
     const stemloop::Model model(options->model);
     const Writer writer(program, *options);
-    SafeOutput output;  // first: it blocks the signals for every thread started later
+    SafeOutput output(name);  // first: it blocks the signals for every thread started later
     Reporter reporter(name, output, options->svg_dir, options->dotplot_dir);
     if (!options->bpp_file.empty() && !reporter.open_pairs_file(options->bpp_file)) {
       std::fprintf(stderr, "%s: cannot write '%s': %s\n", name, options->bpp_file.c_str(),
@@ -118,10 +119,12 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
         options->jobs, [&] { return make_worker(model, *options, writer, output); },
         [&](Outcome& outcome) { reporter.take(outcome); });
     size_t counter = 0;
-    const int input_status = for_each_input(name, options->inputs, [&](std::istream& in) {
-      LineReader lines(in);
-      read(lines, *options, counter, [&](Record&& record) { runner.submit(std::move(record)); });
-    });
+    const int input_status =
+        for_each_input(name, options->inputs, [&](std::istream& in, const std::string& input) {
+          LineReader lines(in);
+          read(lines, input, *options, counter,
+               [&](Record&& record) { runner.submit(std::move(record)); });
+        });
     runner.finish();
     return reporter.finish(name, input_status);
   } catch (const std::exception& e) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -46,8 +47,7 @@ std::string trimmed(const std::string& text) {
 void start(EvalRecord& record, size_t& counter, const std::string& name) {
   record = EvalRecord{};
   record.id.number = ++counter;
-  record.id.named = !name.empty();
-  record.id.name = name;
+  if (!name.empty()) record.id.set_name(name);
 }
 
 // The sequence and pairs of a CT or BPSEQ record become the record's text.
@@ -73,8 +73,7 @@ void read_title(const std::string& title, EvalRecord& record) {
     }
     break;
   }
-  record.id.named = !rest.empty();
-  record.id.name = rest;
+  if (!rest.empty()) record.id.set_name(rest);
 }
 
 }  // namespace
@@ -91,10 +90,38 @@ InputFormat detect_format(const std::string& first_line) {
   return bpseq_row ? InputFormat::Bpseq : InputFormat::Ct;
 }
 
-EvalFormatReader::EvalFormatReader(LineReader& lines, InputFormat format, size_t& counter)
-    : lines_(lines), format_(format), counter_(counter), text_(lines, counter) {}
+EvalFormatReader::EvalFormatReader(LineReader& lines, const std::string& input, InputFormat format,
+                                   size_t& counter)
+    : lines_(lines),
+      file_name_(input.substr(input.find_last_of('/') + 1)),
+      format_(format),
+      counter_(counter),
+      text_(lines, counter) {}
+
+void EvalFormatReader::name_after_file(EvalRecord& record) {
+  read_here_++;
+  if (!record.id.named && !file_name_.empty())
+    record.id.set_name(file_name_ + ":" + std::to_string(read_here_));
+}
+
+void EvalFormatReader::queue_more(const EvalRecord& record,
+                                  const std::vector<std::string>& structures) {
+  if (!check_sequence(record.sequence, record.length).empty()) return;
+  for (const std::string& structure : structures) {
+    EvalRecord more = record;
+    more.structure = structure;
+    more.given_energy.reset();
+    more.error = check_structure(structure, more.length);
+    queued_.push_back(std::move(more));
+  }
+}
 
 bool EvalFormatReader::next(EvalRecord& record) {
+  if (!queued_.empty()) {
+    record = std::move(queued_.front());
+    queued_.pop_front();
+    return true;
+  }
   if (format_ == InputFormat::Auto) {
     Line first;
     if (!lines_.next(first)) return false;
@@ -107,9 +134,13 @@ bool EvalFormatReader::next(EvalRecord& record) {
     case InputFormat::Json:
       return next_json(record);
     case InputFormat::Ct:
-      return next_ct(record);
+      if (!next_ct(record)) return false;
+      name_after_file(record);
+      return true;
     case InputFormat::Bpseq:
-      return next_bpseq(record);
+      if (!next_bpseq(record)) return false;
+      name_after_file(record);
+      return true;
     default:
       return text_.next(record);
   }
@@ -118,8 +149,11 @@ bool EvalFormatReader::next(EvalRecord& record) {
 bool EvalFormatReader::next_tsv(EvalRecord& record) {
   Line line;
   if (!lines_.next(line)) return false;
-  if (line.text.compare(0, sizeof kTsvHeader - 1, kTsvHeader) == 0) return next_tsv(record);
   const std::vector<std::string> fields = fields_of(line.text, '\t');
+  if (line.text.compare(0, sizeof kTsvHeader - 1, kTsvHeader) == 0) {
+    read_tsv_header(fields);
+    return next_tsv(record);
+  }
   start(record, counter_, fields.empty() ? "" : fields[0]);
   if (line.cut() || fields.size() < 3) {
     record.error = "tsv line " + std::to_string(line.number) +
@@ -133,7 +167,30 @@ bool EvalFormatReader::next_tsv(EvalRecord& record) {
     record.given_energy = std::strtod(fields[3].c_str(), nullptr);
   record.error = check_sequence(record.sequence, record.length);
   if (record.error.empty()) record.error = check_structure(record.structure, record.length);
+  queue_more(record, tsv_more_structures(fields));
   return true;
+}
+
+// The columns of -p that hold further structures: mea, centroid and the samples.
+void EvalFormatReader::read_tsv_header(const std::vector<std::string>& fields) {
+  tsv_more_.clear();
+  tsv_samples_ = 0;
+  for (size_t k = 3; k < fields.size(); k++) {
+    if (fields[k] == "mea" || fields[k] == "centroid") tsv_more_.push_back(k);
+    if (fields[k] == "samples") tsv_samples_ = k;
+  }
+}
+
+std::vector<std::string> EvalFormatReader::tsv_more_structures(
+    const std::vector<std::string>& fields) const {
+  std::vector<std::string> more;
+  for (size_t column : tsv_more_)
+    if (column < fields.size()) more.push_back(fields[column]);
+  if (tsv_samples_ != 0 && tsv_samples_ < fields.size()) {
+    std::istringstream samples(fields[tsv_samples_]);
+    for (std::string s; std::getline(samples, s, ';');) more.push_back(s);
+  }
+  return more;
 }
 
 bool EvalFormatReader::next_json(EvalRecord& record) {
@@ -148,19 +205,32 @@ bool EvalFormatReader::next_json(EvalRecord& record) {
     record.error = why;
     return true;
   }
+  // The structures in the order the fold writes them: the MFE structure, then the MEA
+  // and centroid structures and the samples of -p; or the list of --subopt.
+  std::vector<std::string> structures;
+  std::optional<double> energy;
+  const auto take = [&structures](const JsonValue& value) {
+    if (value.kind == JsonValue::Kind::String) structures.push_back(value.text);
+  };
+  take(members["structure"]);
+  if (members["energy"].kind == JsonValue::Kind::Number) energy = members["energy"].number;
+  take(members["mea"]["structure"]);
+  take(members["centroid"]["structure"]);
+  for (const JsonValue& sample : members["samples"].items) take(sample);
+  for (const JsonValue& entry : members["subopt"].items) take(entry["structure"]);
   const JsonValue& sequence = members["sequence"];
-  const JsonValue& structure = members["structure"];
-  if (sequence.kind != JsonValue::Kind::String || structure.kind != JsonValue::Kind::String) {
+  if (sequence.kind != JsonValue::Kind::String || structures.empty()) {
     record.error = "JSON record without \"sequence\" and \"structure\" strings";
     return true;
   }
   record.sequence = sequence.text;
   record.length = record.sequence.size();
-  record.structure = structure.text;
-  if (members["energy"].kind == JsonValue::Kind::Number)
-    record.given_energy = members["energy"].number;
+  record.structure = structures.front();
+  record.given_energy = energy;
   record.error = check_sequence(record.sequence, record.length);
   if (record.error.empty()) record.error = check_structure(record.structure, record.length);
+  structures.erase(structures.begin());
+  queue_more(record, structures);
   return true;
 }
 

@@ -88,8 +88,9 @@ int main(int argc, char** argv) {
          SafeOutput&) {
         return [&](EvalRecord& record) { return evaluate(model, options, writer, record); };
       },
-      [](LineReader& lines, const ToolOptions& options, size_t& counter, const auto& submit) {
-        EvalFormatReader reader(lines, options.input_format, counter);
+      [](LineReader& lines, const std::string& input, const ToolOptions& options, size_t& counter,
+         const auto& submit) {
+        EvalFormatReader reader(lines, input, options.input_format, counter);
         EvalRecord record;
         while (reader.next(record)) submit(std::move(record));
       });

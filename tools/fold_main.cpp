@@ -167,7 +167,8 @@ int main(int argc, char** argv) {
       Program::Fold, kName, argc, argv,
       [](const stemloop::Model& model, const ToolOptions& options, const Writer& writer,
          SafeOutput& output) { return FoldWorker(model, options, writer, output); },
-      [](LineReader& lines, const ToolOptions& options, size_t& counter, const auto& submit) {
+      [](LineReader& lines, const std::string&, const ToolOptions& options, size_t& counter,
+         const auto& submit) {
         FoldRecordReader reader(lines, options.constraint, counter);
         FoldRecord record;
         while (reader.next(record)) submit(std::move(record));

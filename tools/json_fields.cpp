@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace stemloop_tools {
 namespace {
@@ -127,26 +128,7 @@ class Parser {
       return true;
     }
     if (word("true") || word("false")) return true;
-    if (c == '{' || c == '[') {
-      const char close = c == '{' ? '}' : ']';
-      at_++;
-      space();
-      if (take(close)) return true;
-      for (;;) {
-        if (c == '{') {
-          std::string key;
-          space();
-          if (!string(key)) return false;
-          space();
-          if (!take(':')) return false;
-        }
-        JsonValue inner;
-        if (!this->value(inner, depth + 1)) return false;
-        space();
-        if (take(close)) return true;
-        if (!take(',')) return false;
-      }
-    }
+    if (c == '{' || c == '[') return container(value, depth);
     const char* begin = text_.c_str() + at_;
     char* stop = nullptr;
     value.number = std::strtod(begin, &stop);
@@ -156,11 +138,45 @@ class Parser {
     return true;
   }
 
+  // An object or an array, at its opening bracket.
+  bool container(JsonValue& value, int depth) {
+    const bool object = text_[at_++] == '{';
+    const char close = object ? '}' : ']';
+    value.kind = object ? JsonValue::Kind::Object : JsonValue::Kind::Array;
+    space();
+    if (take(close)) return true;
+    for (;;) {
+      std::string key;
+      if (object) {
+        space();
+        if (!string(key)) return false;
+        space();
+        if (!take(':')) return false;
+      }
+      JsonValue inner;
+      if (!this->value(inner, depth + 1)) return false;
+      if (object)
+        value.members.emplace_back(std::move(key), std::move(inner));
+      else
+        value.items.push_back(std::move(inner));
+      space();
+      if (take(close)) return true;
+      if (!take(',')) return false;
+    }
+  }
+
   const std::string& text_;
   size_t at_ = 0;
 };
 
 }  // namespace
+
+const JsonValue& JsonValue::operator[](const std::string& key) const {
+  static const JsonValue kAbsent;
+  for (const auto& [name, value] : members)
+    if (name == key) return value;
+  return kAbsent;
+}
 
 std::string parse_json_object(const std::string& line, std::map<std::string, JsonValue>& members) {
   return Parser(line).object(members);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "records.hpp"
+#include "stemloop/temperature.hpp"
 
 namespace stemloop_tools {
 namespace {
@@ -109,8 +110,9 @@ double parse_temperature(const char* text) {
   errno = 0;
   char* end = nullptr;
   const double value = std::strtod(text, &end);
-  if (end == text || *end != '\0' || errno != 0 || !std::isfinite(value) || value < -273.15)
-    bad_value('T', text, "degrees Celsius, at least -273.15");
+  if (end == text || *end != '\0' || errno != 0 || !stemloop::temperature_in_range(value))
+    throw UsageError("invalid value '" + std::string(text) +
+                     "' for -T/--temperature: " + stemloop::temperature_range_message());
   return value;
 }
 
@@ -167,13 +169,12 @@ double parse_amount(int code, const char* text, const std::string& expected) {
 
 // Which options the command line gave, beyond their values.
 struct Given {
-  bool dangles = false;
   bool band_detail = false;   // --max or --sorted
   bool zuker_detail = false;  // --window or --percent
 };
 
-// Structures are listed in dangle mode 2 unless -d 0 is given; in modes 1 and 3 a
-// structure's energy depends on how its dangles are shared out.
+// Structures are listed in dangle mode 0 or 2; in modes 1 and 3 a structure's energy
+// depends on how its dangles are shared out.
 void check_suboptimal(ToolOptions& opts, const Given& given) {
   if (opts.subopt && opts.zuker) throw UsageError("--subopt and --zuker cannot be combined");
   if (!opts.subopt && given.band_detail) throw UsageError("--max and --sorted need --subopt");
@@ -182,11 +183,10 @@ void check_suboptimal(ToolOptions& opts, const Given& given) {
   if (opts.ensemble)
     throw UsageError(std::string(opts.subopt ? "--subopt" : "--zuker") +
                      " and -p cannot be combined");
-  if (given.dangles && opts.fold.dangles % 2 == 1) {
+  if (opts.fold.dangles % 2 == 1) {
     throw UsageError(std::string(opts.subopt ? "--subopt" : "--zuker") +
                      " needs -d 0 or -d 2: in modes 1 and 3 one structure has several energies");
   }
-  if (!given.dangles) opts.fold.dangles = opts.eval.dangles = 2;
   // The band streams straight to the output as it is found, one record at a time.
   if (opts.subopt) opts.jobs = 1;
 }
@@ -337,9 +337,9 @@ const char* input_format_name(InputFormat format) {
 ToolOptions parse_options(Program program, int argc, char** argv) {
   ToolOptions opts;
   opts.jobs = default_jobs();
+  opts.fold.dangles = opts.eval.dangles = kDefaultDangles;
   const std::vector<option> list = long_options(program);
   const char* short_options = program == Program::Fold ? ":T:d:j:hCp" : ":T:d:j:hvp";
-  bool dangles_given = false;
   // An option given that only means something with -p.
   const char* needs_p = nullptr;
   optind = 0;  // full reset, so parsing may run more than once in a process
@@ -354,8 +354,6 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
         break;
       case 'd':
         opts.fold.dangles = opts.eval.dangles = parse_int(code, optarg, 0, 3, "0, 1, 2 or 3");
-        dangles_given = true;
-        given.dangles = true;
         break;
       case 'p':
         opts.ensemble = true;
@@ -486,15 +484,14 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
   }
   for (int k = optind; k < argc; k++) opts.inputs.emplace_back(argv[k]);
   if (needs_p && !opts.ensemble) throw UsageError(std::string(needs_p) + " needs -p");
-  // The ensemble and the strict constraints are sums over loops: modes 0 and 2 only,
-  // mode 2 unless another is asked for. With -p the MFE line holds constraints strictly
+  // The ensemble and the strict constraints are sums over loops: modes 0 and 2 only.
+  // With -p the MFE line holds constraints strictly
   // too, so that its structure is always one of the ensemble's.
   if (opts.ensemble && opts.constraint) opts.fold.enforce_constraints = true;
   if (opts.ensemble && opts.eval.logML)
     throw UsageError("-p needs the linear multiloop penalty of the fold (drop --logML)");
   if (opts.ensemble || opts.fold.enforce_constraints) {
     const char* what = opts.ensemble ? "-p" : "--enforce-constraints";
-    if (!dangles_given) opts.fold.dangles = opts.eval.dangles = 2;
     if (opts.fold.dangles != 0 && opts.fold.dangles != 2)
       throw UsageError(
           std::string(what) +
@@ -530,7 +527,9 @@ std::string usage(Program program, const char* name) {
         "Prints the free energy of each structure.\n"
         "Records: optional '>name' line, sequence line, structure line (dot-bracket, may\n"
         "end in an energy in parentheses as the folding program prints it), or the\n"
-        "folding program's tsv and json output, or CT or BPSEQ files.\n"
+        "folding program's tsv and json output, or CT or BPSEQ files. Each structure of a\n"
+        "record of several (-p: MFE, MEA, centroid, samples; --subopt) is evaluated as a\n"
+        "record of its own. Nameless CT and BPSEQ records are named FILE:N.\n"
         "  -v, --verbose           add the energy of every loop\n"
         "      --input-format F    auto, text, tsv, json, ct or bpseq (default auto: told\n"
         "                          from the first line of each input)\n"
@@ -542,10 +541,11 @@ std::string usage(Program program, const char* name) {
       "gzip-compressed input is read as it is. Letters other than A C G U T pair only\n"
       "as --nsp allows (one warning per record names those that never pair).\n";
   text += "Energy model:\n";
-  text += "  -T, --temperature C     temperature in degrees Celsius (default " +
-          number(model.temperature) + ")\n";
+  text += "  -T, --temperature C     temperature in degrees Celsius, from " +
+          number(stemloop::kMinTemperature) + " to " + number(stemloop::kMaxTemperature) +
+          " (default " + number(model.temperature) + ")\n";
   text += "  -d, --dangles 0|1|2|3   dangling-end mode (default " +
-          std::to_string(is_fold ? fold.dangles : eval.dangles) + ")\n";
+          std::to_string(kDefaultDangles) + ")\n";
   text += "      --noLP              no isolated base pairs (default " +
           std::string(on_off(fold.noLonelyPairs)) + ")" + folding_only + "\n";
   text += "      --noGU              no G-U pairs (default " +
@@ -564,7 +564,7 @@ std::string usage(Program program, const char* name) {
     text += "      --logML             logarithmic multiloop penalty (default " +
             std::string(on_off(eval.logML)) + ")\n";
   }
-  text += "Ensemble (dangle mode 2 unless -d 0 is given):\n";
+  text += "Ensemble (dangle mode 0 or 2):\n";
   if (is_fold) {
     text +=
         "  -p, --partition         also the ensemble free energy, the MEA structure, the\n"
@@ -586,7 +586,7 @@ std::string usage(Program program, const char* name) {
   if (is_fold) {
     const stemloop::ZukerOptions zuker;
     text +=
-        "Suboptimal structures (dangle mode 2 unless -d 0 is given; -d 1 and -d 3 are refused;\n"
+        "Suboptimal structures (dangle mode 0 or 2; -d 1 and -d 3 are refused;\n"
         "constraints are strict: x unpaired, | paired, < > paired downstream or upstream,\n"
         "( ) paired with each other):\n"
         "      --subopt DELTA      every structure within DELTA kcal/mol of the minimum, each\n"

@@ -28,6 +28,10 @@ enum class InputFormat { Auto, Text, Tsv, Json, Ct, Bpseq };
 
 enum class Program { Fold, Eval };
 
+// Dangle mode 2 everywhere: the ensemble and the suboptimal structures need a mode in
+// which an energy is a sum over loops, and the MFE line should not change with -p.
+constexpr int kDefaultDangles = 2;
+
 // The MEA weight with the best mean F1 on the known structures (see the README).
 constexpr double kDefaultMeaGamma = 1.0;
 
@@ -44,7 +48,7 @@ struct ToolOptions {
   bool zuker = false;  // fold: Zuker's list of zuker_options.max_structures (--zuker)
   stemloop::ZukerOptions zuker_options;
   bool verbose = false;  // eval: loop-by-loop breakdown
-  // -p: the Boltzmann ensemble of each record, in dangle mode 2 unless -d 0 is given.
+  // -p: the Boltzmann ensemble of each record (dangle mode 0 or 2).
   bool ensemble = false;
   double mea_gamma = kDefaultMeaGamma;  // fold: weight of paired bases in the MEA structure
   int samples = 0;                      // fold: structures sampled per record

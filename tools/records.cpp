@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
+
+#include "utf8.hpp"
 
 namespace stemloop_tools {
 namespace {
@@ -85,6 +88,11 @@ void start_record(RecordId& id, size_t& counter) {
 
 std::string RecordId::label() const { return named ? name : "record " + std::to_string(number); }
 
+void RecordId::set_name(const std::string& raw) {
+  named = true;
+  name = valid_utf8(raw);
+}
+
 std::string check_sequence(const std::string& sequence, size_t length) {
   if (length == 0) return "no sequence";
   if (length > kMaxBases) {
@@ -114,6 +122,9 @@ bool split_structure_line(const std::string& line, std::string& structure,
   size_t k = end;
   while (k < line.size() && is_blank(line[k])) k++;
   if (k == line.size()) return true;
+  const std::string rest = line.substr(k);
+  if (rest == "centroid" || rest == "sample" || (rest.rfind("MEA (", 0) == 0 && rest.back() == ')'))
+    return true;
   if (line[k] != '(' || line.back() != ')') return false;
   const std::string inside = line.substr(k + 1, line.size() - k - 2);
   const char* begin = inside.c_str();
@@ -137,8 +148,7 @@ bool FoldRecordReader::next(FoldRecord& record) {
     if (record.length <= kMaxBases) record.sequence += part.text;
   };
   if (is_name_line(line)) {
-    record.id.named = true;
-    record.id.name = name_of(line);
+    record.id.set_name(name_of(line));
     Line part;
     while (lines_.next(part)) {
       if (is_name_line(part) || (with_constraint_ && looks_like_constraint(part.text))) {
@@ -168,14 +178,47 @@ bool FoldRecordReader::next(FoldRecord& record) {
   return true;
 }
 
+namespace {
+
+// The numbers line of -p, between the MFE structure and the MEA structure.
+bool is_ensemble_line(const std::string& text) {
+  return text.rfind("ensemble free energy ", 0) == 0;
+}
+
+// A further structure line of the record read last starts with a structure character
+// (but '>', which starts a name line); any other line starts the next record.
+bool is_more_structure(const Line& line) {
+  return !line.text.empty() && std::strchr("().[]{}<", line.text[0]) != nullptr;
+}
+
+}  // namespace
+
+void EvalRecordReader::take_structure(const Line& line, EvalRecord& record) {
+  if (!split_structure_line(line.text, record.structure, record.given_energy)) {
+    record.error = "text after the structure is not an energy in parentheses";
+    return;
+  }
+  record.error = check_structure(record.structure, record.length);
+}
+
 bool EvalRecordReader::next(EvalRecord& record) {
   Line line;
   if (!lines_.next(line)) return false;
+  // A record whose sequence was refused is reported once, not once per structure.
+  while (last_ &&
+         (is_ensemble_line(line.text) || (!last_->error.empty() && is_more_structure(line)))) {
+    if (!lines_.next(line)) return false;
+  }
+  if (last_ && is_more_structure(line)) {
+    record = *last_;
+    take_structure(line, record);
+    return true;
+  }
+  last_.reset();
   record = EvalRecord{};
   start_record(record.id, counter_);
   if (is_name_line(line)) {
-    record.id.named = true;
-    record.id.name = name_of(line);
+    record.id.set_name(name_of(line));
     Line sequence;
     const bool found = lines_.next(sequence);
     if (!found || is_name_line(sequence)) {
@@ -197,12 +240,9 @@ bool EvalRecordReader::next(EvalRecord& record) {
     if (record.error.empty()) record.error = "missing structure line";
     return true;
   }
+  last_ = record;
   if (!record.error.empty()) return true;
-  if (!split_structure_line(structure.text, record.structure, record.given_energy)) {
-    record.error = "text after the structure is not an energy in parentheses";
-    return true;
-  }
-  record.error = check_structure(record.structure, record.length);
+  take_structure(structure, record);
   return true;
 }
 

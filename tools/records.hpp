@@ -20,6 +20,9 @@ struct RecordId {
   bool named = false;
   // The name, or "record N" for an unnamed record.
   std::string label() const;
+  // Names the record with text read from the input. Bytes that are not UTF-8 become
+  // U+FFFD here, so every format, message and file name shows the same name.
+  void set_name(const std::string& raw);
 };
 
 struct FoldRecord {
@@ -54,15 +57,22 @@ class FoldRecordReader {
 };
 
 // Reads records of an optional '>name' line, a sequence line and a structure line that
-// may end in an energy in parentheses, as the folding program prints it.
+// may end in an energy in parentheses, as the folding program prints it. Further
+// structure lines after it (the MEA, centroid and sample lines of -p, the list of
+// --subopt) are records of their own with the same name, number and sequence; the
+// ensemble line of -p between them is skipped.
 class EvalRecordReader {
  public:
   EvalRecordReader(LineReader& lines, size_t& counter) : lines_(lines), counter_(counter) {}
   bool next(EvalRecord& record);
 
  private:
+  // Reads `line` as a structure line of `record`.
+  static void take_structure(const Line& line, EvalRecord& record);
+
   LineReader& lines_;
   size_t& counter_;
+  std::optional<EvalRecord> last_;  // the record read last, when it had a structure line
 };
 
 // Checks of the record text; each returns an empty string or what is wrong. Structures
@@ -72,7 +82,8 @@ std::string check_constraint(const std::string& constraint, size_t bases);
 std::string check_structure(const std::string& structure, size_t bases);
 
 // Splits "STRUCTURE ( -1.20)" into structure and energy; false when text follows the
-// structure that is not one energy in parentheses.
+// structure that is neither one energy in parentheses nor the label of an ensemble line
+// of -p ("MEA (...)", "centroid", "sample"), which gives no energy.
 bool split_structure_line(const std::string& line, std::string& structure,
                           std::optional<double>& energy);
 

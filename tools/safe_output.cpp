@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <utility>
 
@@ -33,7 +35,7 @@ sigset_t watched_signals() {
 
 }  // namespace
 
-SafeOutput::SafeOutput() : last_write_(Clock::now()) {
+SafeOutput::SafeOutput(const char* program) : program_(program), last_write_(Clock::now()) {
   output_.fd = STDOUT_FILENO;
   const sigset_t set = watched_signals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
@@ -69,10 +71,27 @@ void SafeOutput::watch() {
     if (s == SIGINT || s == SIGTERM) {
       output_.buffer += closing_;
       flush_locked();
+      report_interruption(s);
       _exit(128 + s);
     }
     if (stopping_) return;
     if (!output_.buffer.empty() || !pairs_.buffer.empty()) flush_locked();
+  }
+}
+
+// Written with write(2) from the watcher, which ends the process right after it; a
+// progress line on a terminal is cleared first.
+void SafeOutput::report_interruption(int signal_number) const {
+  char line[256];
+  const int length = std::snprintf(
+      line, sizeof line, "%s%s: stopped by %s: %zu record%s finished and written%s\n",
+      isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "", program_,
+      signal_number == SIGINT ? "SIGINT" : "SIGTERM", records_, records_ == 1 ? "" : "s",
+      record_open_ ? ", the one under way cut short after a whole structure" : "");
+  if (length > 0) {
+    const ssize_t ignored =
+        ::write(STDERR_FILENO, line, std::min(sizeof line - 1, static_cast<size_t>(length)));
+    (void)ignored;
   }
 }
 
@@ -81,9 +100,16 @@ bool SafeOutput::append(const std::string& record, const std::string& pairs) {
   return add_locked(record, pairs);
 }
 
+bool SafeOutput::append_record(const std::string& record, const std::string& pairs) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_++;
+  return add_locked(record, pairs);
+}
+
 bool SafeOutput::open_record(const std::string& opening, std::string closing) {
   std::lock_guard<std::mutex> lock(mutex_);
   closing_ = std::move(closing);
+  record_open_ = true;
   return add_locked(opening, {});
 }
 
@@ -91,6 +117,7 @@ void SafeOutput::close_record() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::string closing;
   closing.swap(closing_);
+  record_open_ = false;
   add_locked(closing, {});
 }
 

@@ -15,6 +15,7 @@
 
 #include "arguments.hpp"
 #include "options.hpp"
+#include "pseudoknots.hpp"
 #include "records.hpp"
 
 namespace stemloop_python {
@@ -22,6 +23,15 @@ namespace stemloop_python {
 // A record the tools refuse raises ValueError with their message, `why`.
 inline void refuse_if(const std::string& why) {
   if (!why.empty()) throw pybind11::value_error(why);
+}
+
+// A given structure as stemloop-eval takes it: one character of ( ) . per base, pairs
+// written with [] {} <> refused with their position.
+inline void refuse_bad_structure(const std::string& structure, size_t bases) {
+  refuse_if(stemloop_tools::check_structure(structure, bases));
+  std::string nested = structure;
+  int dropped = 0;
+  refuse_if(stemloop_tools::resolve_pseudoknots(nested, false, dropped));
 }
 
 // Threads for a batch: the number of cores when none is given, as the tools' -j.

@@ -10,7 +10,6 @@
 #include "app.hpp"
 #include "arguments.hpp"
 #include "batch.hpp"
-#include "pseudoknots.hpp"
 #include "python_model.hpp"
 #include "records.hpp"
 #include "value_type.hpp"
@@ -45,10 +44,7 @@ Pair pair_of(int i, int j) {
 Evaluation evaluate_record(const PythonModel& m, const std::string& sequence,
                            const std::string& structure, bool log_ml) {
   refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
-  refuse_if(stemloop_tools::check_structure(structure, sequence.size()));
-  std::string nested = structure;  // pseudoknot brackets are refused as stemloop-eval does
-  int dropped = 0;
-  refuse_if(stemloop_tools::resolve_pseudoknots(nested, false, dropped));
+  refuse_bad_structure(structure, sequence.size());
   stemloop::EvalOptions options = m.eval;
   options.logML = log_ml;
   stemloop::Evaluation ev;

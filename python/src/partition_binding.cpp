@@ -144,7 +144,7 @@ std::vector<std::string> sample(const PythonEnsemble& self, int count, uint64_t 
 // A structure as stemloop-eval -p takes it, then `measure` of it.
 template <double (stemloop::Ensemble::*measure)(const std::string&) const>
 double of_structure(const PythonEnsemble& self, const std::string& structure) {
-  refuse_if(stemloop_tools::check_structure(structure, self.ensemble.length()));
+  refuse_bad_structure(structure, self.ensemble.length());
   return translated("structure", [&] { return (self.ensemble.*measure)(structure); });
 }
 
@@ -245,23 +245,21 @@ void bind_partition(py::module_& m, ModelClass& model) {
             "partition",
             +[](const std::string& sequence, const std::optional<std::string>& constraint,
                 int threads, py::kwargs options) {
-              if (!options.contains("dangles")) options["dangles"] = 2;
               return partition(model_from_options(options), sequence, constraint, threads);
             }),
         "sequence"_a, py::kw_only(), "constraint"_a = py::none(), "threads"_a = 1,
-        "The ensemble of a sequence with Model(**options), in dangle mode 2 unless dangles= "
-        "is given; see Model.partition and Model for the keywords.");
+        "The ensemble of a sequence with Model(**options); see Model.partition and Model for "
+        "the keywords.");
   m.def("partition_batch",
         named(
             "partition_batch",
             +[](const Strings& sequences, const std::optional<Strings>& constraints,
                 std::optional<int> threads, py::kwargs options) {
-              if (!options.contains("dangles")) options["dangles"] = 2;
               return partition_batch(model_from_options(options), sequences, constraints, threads);
             }),
         "sequences"_a, py::kw_only(), "constraints"_a = py::none(), "threads"_a = py::none(),
-        "The ensembles of sequences with Model(**options), in dangle mode 2 unless dangles= "
-        "is given; see Model.partition_batch and Model for the keywords.");
+        "The ensembles of sequences with Model(**options); see Model.partition_batch and "
+        "Model for the keywords.");
 }
 
 }  // namespace stemloop_python

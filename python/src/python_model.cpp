@@ -10,6 +10,7 @@
 
 #include "arguments.hpp"
 #include "stemloop/error.hpp"
+#include "stemloop/temperature.hpp"
 #include "value_type.hpp"
 
 namespace py = pybind11;
@@ -61,8 +62,8 @@ bool boolean(const py::handle& value, const std::string& key) {
 }
 
 void check(ModelSettings& s) {
-  if (!std::isfinite(s.temperature) || s.temperature < -273.15)
-    bad_value("temperature must be at least -273.15 degrees Celsius");
+  if (!stemloop::temperature_in_range(s.temperature))
+    bad_value(stemloop::temperature_range_message());
   if (s.dangles < 0 || s.dangles > 3) bad_value("dangles must be 0, 1, 2 or 3");
   if (s.energy_set < 0 || s.energy_set > 2) bad_value("energy_set must be 0, 1 or 2");
   for (std::string& pair : s.nonstandard_pairs) pair = checked_pair(pair);
@@ -74,8 +75,9 @@ A Model holds the energy tables for one temperature and alphabet. Build it once 
 reuse it: it is read-only, so any number of threads may fold with it at once.
 
 Keywords (defaults are those of the command-line tools):
-  temperature: degrees Celsius.
-  dangles: dangling-end mode 0, 1, 2 or 3 (3 adds coaxial stacking).
+  temperature: degrees Celsius, from -50 to 150.
+  dangles: dangling-end mode 0, 1, 2 (the default) or 3 (3 adds coaxial stacking);
+    partition, subopt and zuker need 0 or 2.
   no_lonely_pairs: no isolated base pairs (folding only).
   no_gu: G-U and U-G may not pair.
   no_closing_gu: no G-U or U-G pair closes a loop (folding only).
@@ -92,15 +94,10 @@ Raises ValueError for a value out of range.)doc";
 ModelSettings default_settings() {
   const stemloop::ModelOptions model;
   const stemloop::FoldOptions fold;
-  return {model.temperature,
-          fold.dangles,
-          fold.noLonelyPairs,
-          model.alphabet.noGU,
-          fold.no_closingGU,
-          fold.tetra_loop,
-          {},
-          model.alphabet.energy_set,
-          "turner1999"};
+  // Dangle mode 2, the tools' default: the one mode in which the fold, the ensemble
+  // and the suboptimal structures all score a structure alike.
+  return {model.temperature, 2,  fold.noLonelyPairs,        model.alphabet.noGU, fold.no_closingGU,
+          fold.tetra_loop,   {}, model.alphabet.energy_set, "turner1999"};
 }
 
 ModelSettings settings_from(const py::dict& options) {

@@ -26,7 +26,7 @@ struct ModelSettings {
   std::string parameters;  // the set's name or file, as given
 };
 
-// The engine's defaults, which are the tools' defaults.
+// The tools' defaults (those of the engine, but for dangle mode 2).
 ModelSettings default_settings();
 
 // The settings of keyword arguments: defaults for those not given; ArgumentError for an

@@ -136,25 +136,23 @@ void bind_subopt(py::module_& m, ModelClass& model) {
             "subopt",
             +[](const std::string& sequence, double delta, std::optional<long long> max,
                 bool sorted, const std::optional<std::string>& constraint, py::kwargs options) {
-              if (!options.contains("dangles")) options["dangles"] = 2;
               return subopt(model_from_options(options), sequence, delta, max, sorted, constraint);
             }),
         "sequence"_a, "delta"_a, py::kw_only(), "max"_a = py::none(), "sorted"_a = false,
         "constraint"_a = py::none(),
-        "The band within delta kcal/mol with Model(**options), in dangle mode 2 unless dangles= "
-        "is given; see Model.subopt and Model for the keywords.");
+        "The band within delta kcal/mol with Model(**options); see Model.subopt and Model for "
+        "the keywords.");
   m.def("zuker",
         named(
             "zuker",
             +[](const std::string& sequence, int n, int window, double percent,
                 const std::optional<std::string>& constraint, py::kwargs options) {
-              if (!options.contains("dangles")) options["dangles"] = 2;
               return zuker(model_from_options(options), sequence, n, window, percent, constraint);
             }),
         "sequence"_a, "n"_a, py::kw_only(), "window"_a = defaults.window,
         "percent"_a = defaults.percent, "constraint"_a = py::none(),
-        "Zuker's suboptimals with Model(**options), in dangle mode 2 unless dangles= is given; "
-        "see Model.zuker and Model for the keywords.");
+        "Zuker's suboptimals with Model(**options); see Model.zuker and Model for the "
+        "keywords.");
 }
 
 }  // namespace stemloop_python

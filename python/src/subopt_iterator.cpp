@@ -158,14 +158,13 @@ void bind_subopt_iterator(py::module_& m, ModelClass& model) {
             "iter_subopt",
             +[](const std::string& sequence, double delta, std::optional<long long> max,
                 bool sorted, const std::optional<std::string>& constraint, py::kwargs options) {
-              if (!options.contains("dangles")) options["dangles"] = 2;
               return iter_subopt(model_from_options(options), sequence, delta, max, sorted,
                                  constraint);
             }),
         "sequence"_a, "delta"_a, py::kw_only(), "max"_a = py::none(), "sorted"_a = false,
         "constraint"_a = py::none(),
-        "The band within delta kcal/mol as an iterator, with Model(**options), in dangle mode "
-        "2 unless dangles= is given; see Model.iter_subopt and Model for the keywords.");
+        "The band within delta kcal/mol as an iterator, with Model(**options); see "
+        "Model.iter_subopt and Model for the keywords.");
 }
 
 }  // namespace stemloop_python

@@ -61,6 +61,27 @@ def test_ensemble_and_suboptimal_refusals_carry_the_tools_message(flags, call):
         assert stderr == [f"stemloop-fold: record 1: {refused.value}"]
 
 
+@pytest.mark.parametrize("temperature", [-50.01, 150.5, 1e9, float("nan")])
+def test_temperatures_out_of_range_raise_the_tools_message(temperature):
+    _, stderr = run_tool("stemloop-fold", ["-T", str(temperature)], "GGGAAACCC\n")
+    with pytest.raises(ValueError) as refused:
+        stemloop.fold("GGGAAACCC", temperature=temperature)
+    message = str(refused.value)
+    assert message == "fold(): temperature must be from -50 to 150 degrees Celsius"
+    assert f"for -T/--temperature: {message[len('fold(): '):]} (see" in stderr[0]
+    stemloop.Model(temperature=-50), stemloop.Model(temperature=150)  # the ends are in
+
+
+def test_ensemble_refuses_pseudoknot_brackets_as_the_evaluation_does():
+    ensemble = stemloop.partition("GGGGAAAACCCC")  # the defaults suit the ensemble
+    _, stderr = run_tool("stemloop-eval", ["-p"], "GGGGAAAACCCC\n[[[[....]]]]\n")
+    for measure in (ensemble.probability, ensemble.ensemble_defect):
+        with pytest.raises(ValueError) as refused:
+            measure("[[[[....]]]]")
+        assert stderr == [f"stemloop-eval: record 1: {refused.value}"]
+    assert stemloop.Model().partition("GGGGAAAACCCC") == ensemble
+
+
 @pytest.mark.parametrize("call,error", [
     (lambda: stemloop.Model(dangles=4), ValueError),
     (lambda: stemloop.Model(temperature=-274), ValueError),

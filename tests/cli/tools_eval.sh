@@ -17,6 +17,20 @@ done
 cmp -s <("$EVAL" -j 1 --format json "$WORK/folded") <("$EVAL" -j 4 --format json "$WORK/folded") ||
   fail "-j 1 and -j 4 differ"
 
+# --- Every structure the fold writes is evaluated: -p gives the MFE, MEA and centroid
+# structures and the samples of each record, --subopt its list, in every format -------
+head -6 "$WORK/many.fa" >"$WORK/three.fa"
+"$FOLD" -p --sample 2 "$WORK/three.fa" | grep '^[(.]' | cut -d' ' -f1 >"$WORK/p.structures"
+[ "$(wc -l <"$WORK/p.structures")" -eq 15 ] || fail "-p: 5 structures per record expected"
+SEQ=GGGGAAAACCCCAUAUAGGGAAACCC
+"$FOLD" --subopt 3 <<<"$SEQ" | tail -n +2 >"$WORK/band"
+for format in text tsv json; do
+  "$FOLD" -p --sample 2 --format $format "$WORK/three.fa" | "$EVAL" --format tsv | tail -n +2 |
+    cut -f3 | cmp -s - "$WORK/p.structures" || fail "-p --format $format: not every structure"
+  "$FOLD" --subopt 3 --format $format <<<"$SEQ" | "$EVAL" | grep -v '^[ACGU]' |
+    cmp -s - "$WORK/band" || fail "--subopt --format $format read back"
+done
+
 # --- Verbose: the loops sum to the total, one breakdown per record, in every format ---
 "$EVAL" -d 2 -v "$WORK/folded" >"$WORK/v.text"
 "$EVAL" -d 0 --logML -T 42.5 --verbose --format json "$WORK/folded" >"$WORK/v.json"
@@ -112,10 +126,11 @@ unknown option --bogus|--bogus
 unknown option -C|-C
 invalid value '7' for -d/--dangles|-d 7
 invalid value 'abc' for -T/--temperature|-T abc
+temperature must be from -50 to 150 degrees Celsius|-T 151
 invalid value '0' for -j/--jobs|-j 0
 invalid value 'csv' for --format|--format csv
 cannot read '$WORK/nope'|$WORK/nope
 TABLE
-help_and_version "$EVAL" --logML 'default 37'
+help_and_version "$EVAL" --logML 'default 37' 'dangling-end mode (default 2)'
 
 exit $FAILED

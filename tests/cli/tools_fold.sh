@@ -52,13 +52,14 @@ for nsp in "--nsp ga,ag" "--nsp GA --nsp=AG"; do
 done
 
 random_fasta 7 50 20 160 50 >"$WORK/many.fa"
-for opts in "-d 0" "-d 2" "-d3" "" "--noLP"; do
+for opts in "-d 0" "-d 1" "-d 2" "-d3" "" "--noLP"; do
   "$FOLD" $opts "$WORK/many.fa" >"$WORK/o${opts// /}"
   [ "$(wc -l <"$WORK/o${opts// /}")" -eq 150 ] || fail "'$opts': 150 lines expected"
 done
-for pair in o-d0:o-d2 o:o-d2 o:o-d3 o:o--noLP; do
+for pair in o-d0:o o-d1:o o:o-d3 o:o--noLP; do
   cmp -s "$WORK/${pair%:*}" "$WORK/${pair#*:}" && fail "$pair: the options agree on every record"
 done
+cmp -s "$WORK/o" "$WORK/o-d2" || fail "the default dangle mode is not 2"
 
 # Constraints: forced pairs appear, 'x' positions stay unpaired, FASTA sequences may span
 # lines before their constraint.
@@ -82,7 +83,8 @@ assert rows[0] == ['name', 'sequence', 'structure', 'energy'] and len(rows) == 5
 text = open(w + '/o-d2').read().split('\n')
 for k, (name, seq, st, energy) in enumerate(rows[1:]):  # the text output, field by field
     assert text[3 * k:3 * k + 3] == ['>' + name, seq, '%s (%6.2f)' % (st, float(energy))], k
-assert len(open(w + '/tsv.name', 'rb').readlines()[1].split(b'\t')) == 4
+row = open(w + '/tsv.name', 'rb').readlines()[1]
+assert row.startswith(b'tab here "q" \\ \xc3\xa9\xef\xbf\xbd\t') and len(row.split(b'\t')) == 4
 rs = [json.loads(l) for l in open(w + '/json', encoding='utf-8')]
 assert len(rs) == 3 and rs[0]['name'] == 'tab\there "q" \\ \u00e9\ufffd', rs
 assert rs[0]['sequence'] == 'GGGGAAAACCCCGGGAAAUCCC' and len(rs[0]['structure']) == 22
@@ -141,6 +143,9 @@ invalid value '7' for -d/--dangles|-d 7
 invalid value 'abc' for -T/--temperature|-T abc
 invalid value '5x'|-T 5x
 invalid value 'inf'|-T inf
+'1e9' for -T/--temperature: temperature must be from -50 to 150 degrees Celsius|-T 1e9
+temperature must be from -50|-T 1e12
+temperature must be from -50|-T -50.01
 invalid value '0' for -j/--jobs|-j 0
 invalid value '-1' for -j/--jobs|-j -1
 invalid value 'x' for -j/--jobs|--jobs x
@@ -156,6 +161,10 @@ cannot read '$WORK/none.fa'|"$WORK/bare.txt" "$WORK/none.fa"
 cannot read '$WORK'|"$WORK"
 TABLE
 
-help_and_version "$FOLD" 'default 37' 'dangling-end mode (default 1)' 32767
+for t in -50 150; do
+  echo GGGGAAAACCCC | "$FOLD" -T $t >/dev/null || fail "-T $t refused"
+done
+
+help_and_version "$FOLD" 'default 37' 'dangling-end mode (default 2)' 'from -50 to 150' 32767
 
 exit $FAILED

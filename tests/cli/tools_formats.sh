@@ -110,7 +110,7 @@ for sig in INT TERM; do
 import signal, subprocess, sys, time
 fold, path, out, name = sys.argv[1:]
 with open(out, 'w') as sink:
-    p = subprocess.Popen([fold, '-j', '2', path], stdout=sink, stderr=subprocess.DEVNULL)
+    p = subprocess.Popen([fold, '-j', '2', path], stdout=sink, stderr=subprocess.PIPE)
 start = time.time()
 while open(out).read().count('\n') < 9 and time.time() - start < 30:
     time.sleep(0.05)
@@ -119,6 +119,8 @@ status = p.wait(timeout=30)
 lines = open(out).read().split('\n')
 assert status == {'INT': 130, 'TERM': 143}[name], status
 assert len(lines) == 10 and lines[6] == '>done2' and lines[9] == '', lines
+err = p.stderr.read().decode()
+assert err == 'stemloop-fold: stopped by SIG%s: 3 records finished and written\n' % name, err
 PY
 done
 
@@ -161,6 +163,12 @@ names = [l.split()[1] for l in open(work + '/ens.bpp') if l.startswith('#')]
 assert names == ['done0', 'done1', 'done2'], names
 assert open(work + '/ens.out').read().count('>') == 3
 PY
+# CT and BPSEQ records without a name are named after their file and number in it.
+"$FOLD" --format ct <<<"$SEQ" >"$WORK/a.ct"
+cat "$WORK/a.ct" "$WORK/a.ct" >"$WORK/two.ct"
+"$FOLD" --format bpseq <<<"$SEQ" >"$WORK/b.bpseq"
+"$EVAL" --format tsv "$WORK/two.ct" "$WORK/b.bpseq" - <"$WORK/a.ct" | cut -f1 | tr '\n' ' ' |
+  grep -qx 'name two.ct:1 two.ct:2 b.bpseq:1  ' || fail "CT and BPSEQ records named after the file"
 
 check_run "help" 0 "$FOLD" --help
 grep -q 'Mode 3' "$WORK/out" && grep -q -- '--svg DIR' "$WORK/out" || fail "--help: mode 3, --svg"
