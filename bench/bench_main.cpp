@@ -88,14 +88,6 @@ auto in_child(Body body) {
   return value;
 }
 
-// The fastest of `runs` calls of measure(); a failed run (NAN) never counts.
-template <class Measure>
-double best_of(int runs, Measure measure) {
-  double best = INFINITY;
-  for (int r = 0; r < runs; r++) best = std::min(best, measure());
-  return best;
-}
-
 // A constraint that brackets every position: nested pairs of the outermost bases in
 // turn, the middle left unpaired.
 std::string full_brackets(int n) {
@@ -107,13 +99,16 @@ std::string full_brackets(int n) {
   return c;
 }
 
-// Folds one sequence of length n in a child, `runs` times, in dangle mode `dangles`,
-// optionally under a fully bracketed constraint; prints the fastest run's wall and CPU
-// seconds, its peak MB and cells per (wall) second, and returns the fastest CPU seconds.
-double bench_length(int n, int threads, int dangles, bool bracketed, int runs) {
-  double best = INFINITY, best_cpu = INFINITY, peak = 0;
+// One row of the single-sequence table: the fastest of the runs of one configuration.
+struct FoldRow {
+  int n, threads, dangles;
+  bool bracketed;
+  double wall = INFINITY, cpu = INFINITY, peak = 0;
   int energy = 0;
-  for (int run = 0; run < runs; run++) {
+
+  // Folds the sequence of length n once in a child, in dangle mode `dangles`, optionally
+  // under a fully bracketed constraint.
+  void run() {
     const std::array<double, 4> r = in_child([&] {
       std::mt19937 rng(static_cast<unsigned>(n));
       const std::string seq = random_rna(rng, n);
@@ -124,23 +119,26 @@ double bench_length(int n, int threads, int dangles, bool bracketed, int runs) {
       options.threads = threads;
       options.dangles = dangles;
       const auto start = std::chrono::steady_clock::now();
-      const double cpu = cpu_seconds();
+      const double started = cpu_seconds();
       const stemloop::FoldResult folded =
           folder.fold(model, options, seq, bracketed ? constraint.c_str() : nullptr);
-      return std::array<double, 4>{seconds_since(start), cpu_seconds() - cpu, peak_mb(),
+      return std::array<double, 4>{seconds_since(start), cpu_seconds() - started, peak_mb(),
                                    static_cast<double>(folded.energy)};
     });
-    best = std::min(best, r[0]);
-    best_cpu = std::min(best_cpu, r[1]);
+    wall = std::min(wall, r[0]);
+    cpu = std::min(cpu, r[1]);
     peak = std::max(peak, r[2]);
     energy = static_cast<int>(r[3]);
   }
-  const double cells = 0.5 * n * (n + 1.0);
-  std::printf("%8d %8d %8s %10.3f %10.3f %10.1f %14.3g %10.2f\n", n, threads,
-              bracketed ? "-C" : ("-d" + std::to_string(dangles)).c_str(), best, best_cpu, peak,
-              cells / best, energy / 100.0);
-  return best_cpu;
-}
+
+  // Wall and CPU seconds, peak MB, cells per (wall) second and the energy.
+  void print() const {
+    const double cells = 0.5 * n * (n + 1.0);
+    std::printf("%8d %8d %8s %10.3f %10.3f %10.1f %14.3g %10.2f\n", n, threads,
+                bracketed ? "-C" : ("-d" + std::to_string(dangles)).c_str(), wall, cpu, peak,
+                cells / wall, energy / 100.0);
+  }
+};
 
 // The partition function and every pair probability of one sequence of length n, in a
 // child; prints wall and CPU seconds and peak MB, and returns both.
@@ -187,9 +185,10 @@ double bench_batch(int count, int length, int threads) {
   }
   for (auto& th : pool) th.join();
   const double secs = seconds_since(start), cpu_secs = cpu_seconds() - cpu;
-  std::printf("batch, library: %d sequences of %d bases on %d thread(s): %.2f s (%.2f CPU s), "
-              "%.0f sequences/s per CPU second\n",
-              count, length, threads, secs, cpu_secs, count / cpu_secs);
+  std::printf(
+      "batch, library: %d sequences of %d bases on %d thread(s): %.2f s (%.2f CPU s), "
+      "%.0f sequences/s per CPU second\n",
+      count, length, threads, secs, cpu_secs, count / cpu_secs);
   return count / cpu_secs;
 }
 
@@ -243,9 +242,10 @@ double bench_tool_batch(const std::string& tool, int count, int length, int thre
     }
   }
   unlink(path);
-  std::printf("batch, stemloop-fold -j %d%s: %d records of %d bases: %.2f s (%.2f CPU s), %.0f "
-              "records per CPU second\n",
-              threads, ensemble ? " -p" : "", count, length, wall, cpu, count / cpu);
+  std::printf(
+      "batch, stemloop-fold -j %d%s: %d records of %d bases: %.2f s (%.2f CPU s), %.0f "
+      "records per CPU second\n",
+      threads, ensemble ? " -p" : "", count, length, wall, cpu, count / cpu);
   return count / cpu;
 }
 
@@ -273,7 +273,7 @@ void bench_band(int delta, size_t count) {
 double bench_zuker(int n, int runs) {
   std::mt19937 rng(static_cast<unsigned>(n));
   const std::string seq = random_rna(rng, n);
-  const double fold = best_of(runs, [&] {
+  auto fold_seconds = [&] {
     return in_child([&] {
       const stemloop::Model model;
       stemloop::FoldOptions fo;
@@ -282,8 +282,8 @@ double bench_zuker(int n, int runs) {
       stemloop::Folder().fold(model, fo, seq);
       return cpu_seconds() - start;
     });
-  });
-  const double zuker = best_of(runs, [&] {
+  };
+  auto zuker_seconds = [&] {
     return in_child([&] {
       const stemloop::Model model;
       const double start = cpu_seconds();
@@ -294,7 +294,13 @@ double bench_zuker(int n, int runs) {
                   r.structures.size(), secs, peak_mb());
       return secs;
     });
-  });
+  };
+  // Taking turns, so that the ratio compares runs made under the same load.
+  double fold = INFINITY, zuker = INFINITY;
+  for (int run = 0; run < runs; run++) {
+    fold = std::min(fold, fold_seconds());
+    zuker = std::min(zuker, zuker_seconds());
+  }
   std::printf("zuker: fastest %.3f CPU s against the MFE fold's %.3f (mode 2): ratio %.2f\n", zuker,
               fold, zuker / fold);
   return zuker / fold;
@@ -325,8 +331,7 @@ void print_targets(const std::vector<Target>& targets) {
     char bound[32] = "-";
     if (!std::isnan(t.bound))
       std::snprintf(bound, sizeof bound, "%s %.4g%s", t.at_most ? "<=" : ">=", t.bound, t.unit);
-    std::printf("  %-52s %16s %11.4g%s  %s\n", t.what.c_str(), bound, t.measured, t.unit,
-                verdict);
+    std::printf("  %-52s %16s %11.4g%s  %s\n", t.what.c_str(), bound, t.measured, t.unit, verdict);
   }
 }
 
@@ -353,23 +358,30 @@ int main(int argc, char** argv) {
       "bracketed constraint (-C); one thread's rows at 2000 to 10000 bases are the fastest\n"
       "of %d runs\n",
       kRuns);
-  std::printf("%8s %8s %8s %10s %10s %10s %14s %10s\n", "n", "threads", "mode", "seconds",
-              "CPU s", "peak MB", "cells/s", "kcal/mol");
+  std::printf("%8s %8s %8s %10s %10s %10s %14s %10s\n", "n", "threads", "mode", "seconds", "CPU s",
+              "peak MB", "cells/s", "kcal/mol");
   for (int n : lengths) {
     const int runs = n >= 2000 && n <= 10000 ? kRuns : 1;
-    const double fold = bench_length(n, 1, 1, false, runs);
-    if (cores > 1) bench_length(n, 2, 1, false, 1);
-    double coaxial = NAN;
-    if (n < 10000 || (long_runs && n == 10000)) coaxial = bench_length(n, 1, 3, false, runs);
-    if (n >= 1000 && n <= 5000) bench_length(n, 1, 1, true, 1);
+    FoldRow fold{n, 1, 1, false}, two{n, 2, 1, false}, coaxial{n, 1, 3, false},
+        bracketed{n, 1, 1, true};
+    const bool with_coaxial = n < 10000 || (long_runs && n == 10000);
+    // The default and the coaxial fold take turns, so that their ratio compares runs
+    // made under the same load.
+    for (int run = 0; run < runs; run++) {
+      fold.run();
+      if (with_coaxial) coaxial.run();
+    }
+    fold.print();
+    if (cores > 1) two.run(), two.print();
+    if (with_coaxial) coaxial.print();
+    if (n >= 1000 && n <= 5000) bracketed.run(), bracketed.print();
     if (n == 2000 || n == 5000 || n == 10000) {
       const double bound = n == 2000 ? 0.15 : n == 5000 ? 0.85 : 4.5;
-      targets.push_back({"fold, " + std::to_string(n) + " bases", bound, true, fold, " s"});
+      targets.push_back({"fold, " + std::to_string(n) + " bases", bound, true, fold.cpu, " s"});
     }
     if (n == 2000 || n == 5000)
-      targets.push_back(
-          {"-d 3 against the default fold, " + std::to_string(n) + " bases", 2.0, true,
-           coaxial / fold, "x"});
+      targets.push_back({"-d 3 against the default fold, " + std::to_string(n) + " bases", 2.0,
+                         true, coaxial.cpu / fold.cpu, "x"});
   }
 
   std::printf("ensemble: partition function and pair probabilities, dangle mode 2\n");
@@ -386,8 +398,8 @@ int main(int argc, char** argv) {
 
   bench_band(5, 100000);
   bench_band(10, 3000000);
-  targets.push_back({"--zuker against the MFE fold, 1000 bases", 3.0, true, bench_zuker(1000, kRuns),
-                     "x"});
+  targets.push_back(
+      {"--zuker against the MFE fold, 1000 bases", 3.0, true, bench_zuker(1000, kRuns), "x"});
 
   bench_batch(2000, 200, 1);
   if (cores > 1) bench_batch(2000, 200, static_cast<int>(cores));

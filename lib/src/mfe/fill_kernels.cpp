@@ -272,7 +272,7 @@ STEMLOOP_KERNEL(void, min_into,
 
 #define STEMLOOP_KERNEL_SET(variant, name)                                                  \
   KernelSet {                                                                               \
-    name, min_split_rows##variant, min_gather_sum##variant, min_coaxial##variant,                 \
+    name, min_split_rows##variant, min_gather_sum##variant, min_coaxial##variant,           \
         min_coaxial_listed##variant, min_coaxial_pairs##variant, min_generic_loop##variant, \
         min_bulge_loop##variant, min_sum##variant, min_into##variant                        \
   }
