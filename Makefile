@@ -86,7 +86,7 @@ test: test-deps build
 
 bench: build
 	$(BUILD)/bench/stemloop_bench
-	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/python_batch.py $(BUILD)
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/python_batch.py $(BUILD) 2000
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -211,6 +212,23 @@ TEST(FastFill, MatchesReferenceOnLongLoopsAndSequences) {
   expect_same(model, opt, random_sequence(rng, 400));
   opt.noLonelyPairs = opt.no_closingGU = true;
   expect_same(perturbed(Model(), 8), opt, random_sequence(rng, 300));
+}
+
+// The kernel tests run once per compiled variant (tests/CMakeLists.txt sets
+// STEMLOOP_KERNELS): the variant asked for must be the one that runs, or the other runs
+// would test the widest one again.
+TEST(FastFill, RunsTheKernelVariantAskedFor) {
+  const char* asked = std::getenv("STEMLOOP_KERNELS");
+  if (asked == nullptr) GTEST_SKIP() << "STEMLOOP_KERNELS not set";
+  const std::string wanted = asked;
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+  if ((wanted == "avx512" && !__builtin_cpu_supports("avx512f")) ||
+      (wanted == "avx2" && !__builtin_cpu_supports("avx2")))
+    GTEST_SKIP() << "the CPU lacks " << wanted;
+#else
+  if (wanted != "portable") GTEST_SKIP() << "only the portable kernels are compiled";
+#endif
+  EXPECT_EQ(wanted, stemloop::kernels::kernel_set().name);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include "mfe/fill_kernels.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <type_traits>
 
 namespace stemloop::kernels {
@@ -268,21 +270,26 @@ STEMLOOP_KERNEL(void, min_into,
                 (int* dst, const int* src, int add, const int* reach, int need, int count),
                 (dst, src, add, reach, need, count))
 
-#define STEMLOOP_KERNEL_SET(variant)                                                        \
+#define STEMLOOP_KERNEL_SET(variant, name)                                                  \
   KernelSet {                                                                               \
-    min_split_rows##variant, min_gather_sum##variant, min_coaxial##variant,                 \
+    name, min_split_rows##variant, min_gather_sum##variant, min_coaxial##variant,           \
         min_coaxial_listed##variant, min_coaxial_pairs##variant, min_generic_loop##variant, \
         min_bulge_loop##variant, min_sum##variant, min_into##variant                        \
   }
 
 const KernelSet& kernel_set() {
   static const KernelSet chosen = [] {
+    const char* asked = std::getenv("STEMLOOP_KERNELS");
+    const std::string wanted = asked != nullptr ? asked : "";
+    if (wanted == "portable") return STEMLOOP_KERNEL_SET(_body, "portable");
 #if STEMLOOP_HAS_VARIANTS
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return STEMLOOP_KERNEL_SET(_avx512);
-    if (__builtin_cpu_supports("avx2")) return STEMLOOP_KERNEL_SET(_avx2);
+    const bool avx512 = __builtin_cpu_supports("avx512f"), avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && wanted == "avx2") return STEMLOOP_KERNEL_SET(_avx2, "avx2");
+    if (avx512) return STEMLOOP_KERNEL_SET(_avx512, "avx512");
+    if (avx2) return STEMLOOP_KERNEL_SET(_avx2, "avx2");
 #endif
-    return STEMLOOP_KERNEL_SET(_body);
+    return STEMLOOP_KERNEL_SET(_body, "portable");
   }();
   return chosen;
 }

@@ -56,6 +56,8 @@ struct BranchBits {
 
 // The kernels, compiled for one instruction set.
 struct KernelSet {
+  const char* name;  // "avx512", "avx2" or "portable"
+
   // best[r] = min(best[r], columns[column_start(index[c]) + r] + b[c]) for every
   // r < kSplitRows and c < count: splits at the candidates index[c] for kSplitRows rows at
   // once, from column-major pieces.
@@ -99,7 +101,10 @@ struct KernelSet {
   void (*min_into)(int* dst, const int* src, int add, const int* reach, int need, int count);
 };
 
-// The widest versions the CPU runs, chosen on the first call.
+// The widest versions the CPU runs, chosen on the first call. The environment variable
+// STEMLOOP_KERNELS=avx512|avx2|portable asks for one variant instead, so that the tests
+// run each one the CPU can; a variant the CPU lacks, or any other value, is ignored.
+// Every variant gives the same results.
 const KernelSet& kernel_set();
 
 }  // namespace stemloop::kernels
