@@ -47,6 +47,7 @@ enum LongOnly {
   kSvgStyle,
   kParameters,
   kWriteParameters,
+  kWorkspaceBytes,
 };
 
 constexpr int kMaxJobs = 1024;
@@ -87,6 +88,8 @@ std::string option_label(int code) {
       return "--input-format";
     case kSvgStyle:
       return "--svg-style";
+    case kWorkspaceBytes:
+      return "--workspace-bytes";
     default:
       return "option";
   }
@@ -252,6 +255,7 @@ std::vector<option> long_options(Program program) {
     list.push_back({"window", required_argument, nullptr, kWindow});
     list.push_back({"percent", required_argument, nullptr, kPercent});
     list.push_back({"write-parameters", required_argument, nullptr, kWriteParameters});
+    list.push_back({"workspace-bytes", required_argument, nullptr, kWorkspaceBytes});
   } else {
     list.push_back({"logML", no_argument, nullptr, kLogML});
     list.push_back({"verbose", no_argument, nullptr, 'v'});
@@ -412,6 +416,10 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
       case kWriteParameters:
         if (*optarg == '\0') throw UsageError("--write-parameters needs a file name");
         opts.write_parameters = optarg;
+        break;
+      case kWorkspaceBytes:
+        opts.workspace_length = parse_int(code, optarg, 1, static_cast<int>(kMaxBases),
+                                          "1 to " + std::to_string(kMaxBases));
         break;
       case 'j':
         opts.jobs = parse_int(code, optarg, 1, kMaxJobs, "1 to " + std::to_string(kMaxJobs));
@@ -612,6 +620,11 @@ std::string usage(Program program, const char* name) {
       "      --svg DIR           write a drawing of each record to DIR/NAME.svg\n"
       "      --svg-style STYLE   radial (loops as circles) or arcs, for very long records\n"
       "                          (default radial)\n";
+  if (is_fold) {
+    text +=
+        "      --workspace-bytes N  print the bytes of memory one fold of N bases needs\n"
+        "                          with the other options given, and stop\n";
+  }
   text += "  -h, --help              this text\n";
   text += "      --version           the version\n";
   text += "Sequences may have up to " + std::to_string(kMaxBases) + " bases";
