@@ -266,9 +266,11 @@ std::vector<option> long_options(Program program) {
   return list;
 }
 
-// The option a failed getopt_long call was looking at, for the message.
+// The option a failed getopt_long call was looking at, for the message: a long option
+// without a short form (its code is above any character) is named as it was written.
 std::string offending(char** argv, int short_code) {
-  if (short_code != 0) return std::string("-") + static_cast<char>(short_code);
+  if (short_code != 0 && short_code < kNoLP)
+    return std::string("-") + static_cast<char>(short_code);
   return argv[optind - 1];
 }
 

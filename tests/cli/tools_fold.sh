@@ -175,6 +175,7 @@ invalid value '0' for --workspace-bytes (expected 1 to 32767)|--workspace-bytes 
 invalid value '32768' for --workspace-bytes|--workspace-bytes 32768
 needs a value|-d
 needs a value|--dangles
+option --svg needs a value|--svg
 cannot read '$WORK/none.fa'|"$WORK/bare.txt" "$WORK/none.fa"
 cannot read '$WORK'|"$WORK"
 TABLE
