@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "fold_memory.hpp"
 #include "input_decoder.hpp"
 #include "stemloop/drawing.hpp"
 #include "stemloop/parameter_set.hpp"
@@ -57,6 +58,11 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
   if (opts.version) {
     std::printf("%s %s\nparameters: %s (%s)\n", name, STEMLOOP_VERSION, set.name.c_str(),
                 set.reference.c_str());
+    status = kExitOk;
+    return std::nullopt;
+  }
+  if (opts.workspace_length > 0) {
+    std::printf("%zu\n", fold_workspace_bytes(opts.workspace_length, opts));
     status = kExitOk;
     return std::nullopt;
   }

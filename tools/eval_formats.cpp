@@ -76,6 +76,28 @@ void read_title(const std::string& title, EvalRecord& record) {
   if (!rest.empty()) record.id.set_name(rest);
 }
 
+// Reads the header lines of a BPSEQ record up to its first base line: sets `name` to
+// the first non-empty name they give ('# name' or 'Filename: name'); false when none does.
+bool read_bpseq_name(LineReader& lines, std::string& name) {
+  Line line;
+  bool named = false;
+  while (lines.next(line)) {
+    const std::vector<std::string> f = fields_of(line.text, ' ');
+    if (whole_number(f[0]) >= 0) {
+      lines.unread(std::move(line));
+      break;
+    }
+    if (line.text[0] == '#' && !named) {
+      name = trimmed(line.text.substr(1));
+      named = !name.empty();
+    } else if (line.text.compare(0, 9, "Filename:") == 0 && !named) {
+      name = trimmed(line.text.substr(9));
+      named = !name.empty();
+    }
+  }
+  return named;
+}
+
 }  // namespace
 
 InputFormat detect_format(const std::string& first_line) {
@@ -280,23 +302,8 @@ bool EvalFormatReader::next_ct(EvalRecord& record) {
 // BPSEQ: optional header lines ('# name', 'Filename: name', others ignored), then lines
 // "index base partner"; a record ends before a header line or an index 1.
 bool EvalFormatReader::next_bpseq(EvalRecord& record) {
-  Line line;
   std::string name;
-  bool named = false;
-  while (lines_.next(line)) {
-    const std::vector<std::string> f = fields_of(line.text, ' ');
-    if (whole_number(f[0]) >= 0) {
-      lines_.unread(std::move(line));
-      break;
-    }
-    if (line.text[0] == '#' && !named) {
-      name = trimmed(line.text.substr(1));
-      named = !name.empty();
-    } else if (line.text.compare(0, 9, "Filename:") == 0 && !named) {
-      name = trimmed(line.text.substr(9));
-      named = !name.empty();
-    }
-  }
+  const bool named = read_bpseq_name(lines_, name);
   Line row;
   if (!lines_.next(row)) {
     if (!named) return false;

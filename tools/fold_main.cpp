@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app.hpp"
+#include "fold_memory.hpp"
 #include "line_reader.hpp"
 #include "output.hpp"
 #include "parallel.hpp"
@@ -68,10 +69,7 @@ class FoldWorker {
   std::string fold(const FoldRecord& record, Outcome& outcome) {
     const int n = static_cast<int>(record.length);
     const bool suboptimal = options_.subopt || options_.zuker;
-    const size_t workspace =
-        suboptimal ? stemloop::SuboptFolder::table_bytes(n, options_.zuker)
-                   : stemloop::Folder::workspace_bytes(n, options_.fold) +
-                         (options_.ensemble ? stemloop::Ensemble::workspace_bytes(n) : 0);
+    const size_t workspace = stemloop_tools::fold_workspace_bytes(n, options_);
     const size_t memory = physical_memory();
     if (memory != 0 && workspace > memory) {
       return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +

@@ -85,6 +85,26 @@ class Parser {
     }
     return true;
   }
+  // After a backslash: appends the character the escape stands for.
+  bool escape(std::string& out) {
+    if (at_ >= text_.size()) return false;
+    const char e = text_[at_++];
+    const char* plain = std::strchr("\"\\/bfnrt", e);
+    if (e != '\0' && plain != nullptr) {
+      out += "\"\\/\b\f\n\r\t"[plain - "\"\\/bfnrt"];
+      return true;
+    }
+    if (e != 'u') return false;
+    unsigned code = 0;
+    if (!hex4(code)) return false;
+    if (code >= 0xD800 && code < 0xDC00 && word("\\u")) {
+      unsigned low = 0;
+      if (!hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
+      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+    }
+    utf8(code, out);
+    return true;
+  }
   bool string(std::string& out) {
     if (!take('"')) return false;
     while (at_ < text_.size()) {
@@ -93,23 +113,7 @@ class Parser {
       if (static_cast<unsigned char>(c) < 0x20) return false;
       if (c != '\\') {
         out += c;
-        continue;
-      }
-      if (at_ >= text_.size()) return false;
-      const char e = text_[at_++];
-      const char* plain = std::strchr("\"\\/bfnrt", e);
-      if (e != '\0' && plain != nullptr) {
-        out += "\"\\/\b\f\n\r\t"[plain - "\"\\/bfnrt"];
-      } else if (e == 'u') {
-        unsigned code = 0;
-        if (!hex4(code)) return false;
-        if (code >= 0xD800 && code < 0xDC00 && word("\\u")) {
-          unsigned low = 0;
-          if (!hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
-          code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        }
-        utf8(code, out);
-      } else {
+      } else if (!escape(out)) {
         return false;
       }
     }

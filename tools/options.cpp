@@ -47,6 +47,7 @@ enum LongOnly {
   kSvgStyle,
   kParameters,
   kWriteParameters,
+  kWorkspaceBytes,
 };
 
 constexpr int kMaxJobs = 1024;
@@ -87,6 +88,8 @@ std::string option_label(int code) {
       return "--input-format";
     case kSvgStyle:
       return "--svg-style";
+    case kWorkspaceBytes:
+      return "--workspace-bytes";
     default:
       return "option";
   }
@@ -169,8 +172,9 @@ double parse_amount(int code, const char* text, const std::string& expected) {
 
 // Which options the command line gave, beyond their values.
 struct Given {
-  bool band_detail = false;   // --max or --sorted
-  bool zuker_detail = false;  // --window or --percent
+  bool band_detail = false;       // --max or --sorted
+  bool zuker_detail = false;      // --window or --percent
+  const char* needs_p = nullptr;  // an option given that only means something with -p
 };
 
 // Structures are listed in dangle mode 0 or 2; in modes 1 and 3 a structure's energy
@@ -252,6 +256,7 @@ std::vector<option> long_options(Program program) {
     list.push_back({"window", required_argument, nullptr, kWindow});
     list.push_back({"percent", required_argument, nullptr, kPercent});
     list.push_back({"write-parameters", required_argument, nullptr, kWriteParameters});
+    list.push_back({"workspace-bytes", required_argument, nullptr, kWorkspaceBytes});
   } else {
     list.push_back({"logML", no_argument, nullptr, kLogML});
     list.push_back({"verbose", no_argument, nullptr, 'v'});
@@ -262,9 +267,11 @@ std::vector<option> long_options(Program program) {
   return list;
 }
 
-// The option a failed getopt_long call was looking at, for the message.
+// The option a failed getopt_long call was looking at, for the message: a long option
+// without a short form (its code is above any character) is named as it was written.
 std::string offending(char** argv, int short_code) {
-  if (short_code != 0) return std::string("-") + static_cast<char>(short_code);
+  if (short_code != 0 && short_code < kNoLP)
+    return std::string("-") + static_cast<char>(short_code);
   return argv[optind - 1];
 }
 
@@ -284,6 +291,195 @@ std::string memory(size_t bytes) {
     std::snprintf(text, sizeof text, "%.0f MiB", static_cast<double>(bytes) / (1 << 20));
   }
   return text;
+}
+
+// The options of the energy model and the fold's rules: sets the one `code` names in
+// `opts`; false when `code` is none of them.
+bool take_model_option(int code, ToolOptions& opts) {
+  switch (code) {
+    case 'T':
+      opts.model.temperature = parse_temperature(optarg);
+      return true;
+    case 'd':
+      opts.fold.dangles = opts.eval.dangles = parse_int(code, optarg, 0, 3, "0, 1, 2 or 3");
+      return true;
+    case kNoLP:
+      opts.fold.noLonelyPairs = true;
+      return true;
+    case kNoGU:
+      opts.model.alphabet.noGU = true;
+      return true;
+    case kNoClosingGU:
+      opts.fold.no_closingGU = true;
+      return true;
+    case kNoTetra:
+      opts.fold.tetra_loop = opts.eval.tetra_loop = false;
+      return true;
+    case kNsp:
+      opts.model.alphabet.nonstandards += parse_nsp(optarg);
+      opts.model.alphabet.has_nonstandards = true;
+      opts.nsp += (opts.nsp.empty() ? "" : ",") + std::string(optarg);
+      return true;
+    case kEnergySet:
+      opts.model.alphabet.energy_set = parse_int(code, optarg, 0, 2, "0, 1 or 2");
+      return true;
+    case kLogML:
+      opts.eval.logML = true;
+      return true;
+    case kParameters:
+      if (*optarg == '\0') throw UsageError("--parameters needs a set name or a file");
+      opts.parameters = optarg;
+      return true;
+    case kWriteParameters:
+      if (*optarg == '\0') throw UsageError("--write-parameters needs a file name");
+      opts.write_parameters = optarg;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// -p and the options that go with it, as take_model_option; `given` records those that
+// need -p.
+bool take_ensemble_option(int code, ToolOptions& opts, Given& given) {
+  switch (code) {
+    case 'p':
+      opts.ensemble = true;
+      return true;
+    case kEnforce:
+      opts.fold.enforce_constraints = true;
+      return true;
+    case kMeaGamma:
+      opts.mea_gamma = parse_double(code, optarg, 0.0, "a number of at least 0");
+      given.needs_p = "--mea-gamma";
+      return true;
+    case kSample:
+      opts.samples = parse_int(code, optarg, 0, 1000000, "0 to 1000000");
+      given.needs_p = "--sample";
+      return true;
+    case kSeed:
+      opts.seed = parse_seed(optarg);
+      given.needs_p = "--seed";
+      return true;
+    case kBpp:
+      opts.bpp_file = optarg;
+      given.needs_p = "--bpp";
+      return true;
+    case kBppCutoff:
+      opts.bpp_cutoff = parse_double(code, optarg, 0.0, "a probability from 0 to 1");
+      if (opts.bpp_cutoff > 1.0) bad_value(code, optarg, "a probability from 0 to 1");
+      given.needs_p = "--bpp-cutoff";
+      return true;
+    case kDotplot:
+      if (*optarg == '\0') throw UsageError("--dotplot needs a folder name");
+      opts.dotplot_dir = optarg;
+      given.needs_p = "--dotplot";
+      return true;
+    default:
+      return false;
+  }
+}
+
+// --subopt, --zuker and their details, as take_ensemble_option.
+bool take_suboptimal_option(int code, ToolOptions& opts, Given& given) {
+  switch (code) {
+    case kSubopt:
+      opts.subopt = true;
+      // to the nearest 0.01 kcal/mol, so that "0.29" means 29
+      opts.band.delta = static_cast<int>(
+          std::lround(100 * parse_amount(code, optarg, "kcal/mol from 0 to 1000000")));
+      return true;
+    case kMax:
+      given.band_detail = true;
+      opts.band.max_structures = static_cast<size_t>(
+          parse_int(code, optarg, 1, std::numeric_limits<int>::max(), "a count of at least 1"));
+      return true;
+    case kSorted:
+      given.band_detail = true;
+      opts.band.sorted = true;
+      return true;
+    case kZuker:
+      opts.zuker = true;
+      opts.zuker_options.max_structures = parse_int(code, optarg, 1, 100000, "1 to 100000");
+      return true;
+    case kWindow:
+      given.zuker_detail = true;
+      opts.zuker_options.window = parse_int(code, optarg, 0, 32767, "0 to 32767");
+      return true;
+    case kPercent:
+      given.zuker_detail = true;
+      opts.zuker_options.percent = parse_amount(code, optarg, "a percentage of at least 0");
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Input, output, threads and what the program does, as take_model_option.
+bool take_run_option(Program program, int code, ToolOptions& opts) {
+  switch (code) {
+    case 'j':
+      opts.jobs = parse_int(code, optarg, 1, kMaxJobs, "1 to " + std::to_string(kMaxJobs));
+      return true;
+    case kFormat:
+      opts.format = parse_format(program, optarg);
+      return true;
+    case kInputFormat:
+      opts.input_format = parse_input_format(optarg);
+      return true;
+    case kStripPseudoknots:
+      opts.strip_pseudoknots = true;
+      return true;
+    case kSvg:
+      if (*optarg == '\0') throw UsageError("--svg needs a folder name");
+      opts.svg_dir = optarg;
+      return true;
+    case kSvgStyle:
+      opts.svg_style = parse_svg_style(optarg);
+      return true;
+    case kWorkspaceBytes:
+      opts.workspace_length = parse_int(code, optarg, 1, static_cast<int>(kMaxBases),
+                                        "1 to " + std::to_string(kMaxBases));
+      return true;
+    case 'C':
+      opts.constraint = true;
+      return true;
+    case 'v':
+      opts.verbose = true;
+      return true;
+    case 'h':
+      opts.help = true;
+      return true;
+    case kVersion:
+      opts.version = true;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Refuses options that do not go together; -p with -C holds the constraints strictly.
+void check_combinations(ToolOptions& opts, const Given& given) {
+  if (given.needs_p && !opts.ensemble) throw UsageError(std::string(given.needs_p) + " needs -p");
+  // The ensemble and the strict constraints are sums over loops: modes 0 and 2 only.
+  // With -p the MFE line holds constraints strictly
+  // too, so that its structure is always one of the ensemble's.
+  if (opts.ensemble && opts.constraint) opts.fold.enforce_constraints = true;
+  if (opts.ensemble && opts.eval.logML)
+    throw UsageError("-p needs the linear multiloop penalty of the fold (drop --logML)");
+  if (opts.ensemble || opts.fold.enforce_constraints) {
+    const char* what = opts.ensemble ? "-p" : "--enforce-constraints";
+    if (opts.fold.dangles != 0 && opts.fold.dangles != 2)
+      throw UsageError(
+          std::string(what) +
+          " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");
+  }
+  check_suboptimal(opts, given);
+  const bool pairs_only = opts.format == Format::Ct || opts.format == Format::Bpseq;
+  if (opts.ensemble && pairs_only)
+    throw UsageError("-p needs --format text, tsv or json: CT and BPSEQ hold structures only");
+  if (!opts.svg_dir.empty() && (opts.subopt || opts.zuker))
+    throw UsageError("--svg draws one structure per record: not with --subopt or --zuker");
 }
 
 }  // namespace
@@ -340,169 +536,19 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
   opts.fold.dangles = opts.eval.dangles = kDefaultDangles;
   const std::vector<option> list = long_options(program);
   const char* short_options = program == Program::Fold ? ":T:d:j:hCp" : ":T:d:j:hvp";
-  // An option given that only means something with -p.
-  const char* needs_p = nullptr;
   optind = 0;  // full reset, so parsing may run more than once in a process
   opterr = 0;
   Given given;
   for (;;) {
     const int code = getopt_long(argc, argv, short_options, list.data(), nullptr);
     if (code == -1) break;
-    switch (code) {
-      case 'T':
-        opts.model.temperature = parse_temperature(optarg);
-        break;
-      case 'd':
-        opts.fold.dangles = opts.eval.dangles = parse_int(code, optarg, 0, 3, "0, 1, 2 or 3");
-        break;
-      case 'p':
-        opts.ensemble = true;
-        break;
-      case kEnforce:
-        opts.fold.enforce_constraints = true;
-        break;
-      case kMeaGamma:
-        opts.mea_gamma = parse_double(code, optarg, 0.0, "a number of at least 0");
-        needs_p = "--mea-gamma";
-        break;
-      case kSample:
-        opts.samples = parse_int(code, optarg, 0, 1000000, "0 to 1000000");
-        needs_p = "--sample";
-        break;
-      case kSeed:
-        opts.seed = parse_seed(optarg);
-        needs_p = "--seed";
-        break;
-      case kBpp:
-        opts.bpp_file = optarg;
-        needs_p = "--bpp";
-        break;
-      case kBppCutoff:
-        opts.bpp_cutoff = parse_double(code, optarg, 0.0, "a probability from 0 to 1");
-        if (opts.bpp_cutoff > 1.0) bad_value(code, optarg, "a probability from 0 to 1");
-        needs_p = "--bpp-cutoff";
-        break;
-      case kNoLP:
-        opts.fold.noLonelyPairs = true;
-        break;
-      case kNoGU:
-        opts.model.alphabet.noGU = true;
-        break;
-      case kNoClosingGU:
-        opts.fold.no_closingGU = true;
-        break;
-      case kNoTetra:
-        opts.fold.tetra_loop = opts.eval.tetra_loop = false;
-        break;
-      case kNsp:
-        opts.model.alphabet.nonstandards += parse_nsp(optarg);
-        opts.model.alphabet.has_nonstandards = true;
-        opts.nsp += (opts.nsp.empty() ? "" : ",") + std::string(optarg);
-        break;
-      case kEnergySet:
-        opts.model.alphabet.energy_set = parse_int(code, optarg, 0, 2, "0, 1 or 2");
-        break;
-      case kLogML:
-        opts.eval.logML = true;
-        break;
-      case kParameters:
-        if (*optarg == '\0') throw UsageError("--parameters needs a set name or a file");
-        opts.parameters = optarg;
-        break;
-      case kWriteParameters:
-        if (*optarg == '\0') throw UsageError("--write-parameters needs a file name");
-        opts.write_parameters = optarg;
-        break;
-      case 'j':
-        opts.jobs = parse_int(code, optarg, 1, kMaxJobs, "1 to " + std::to_string(kMaxJobs));
-        break;
-      case kFormat:
-        opts.format = parse_format(program, optarg);
-        break;
-      case kInputFormat:
-        opts.input_format = parse_input_format(optarg);
-        break;
-      case kStripPseudoknots:
-        opts.strip_pseudoknots = true;
-        break;
-      case kSvg:
-        if (*optarg == '\0') throw UsageError("--svg needs a folder name");
-        opts.svg_dir = optarg;
-        break;
-      case kDotplot:
-        if (*optarg == '\0') throw UsageError("--dotplot needs a folder name");
-        opts.dotplot_dir = optarg;
-        needs_p = "--dotplot";
-        break;
-      case kSvgStyle:
-        opts.svg_style = parse_svg_style(optarg);
-        break;
-      case 'C':
-        opts.constraint = true;
-        break;
-      case kSubopt:
-        opts.subopt = true;
-        // to the nearest 0.01 kcal/mol, so that "0.29" means 29
-        opts.band.delta = static_cast<int>(
-            std::lround(100 * parse_amount(code, optarg, "kcal/mol from 0 to 1000000")));
-        break;
-      case kMax:
-        given.band_detail = true;
-        opts.band.max_structures = static_cast<size_t>(
-            parse_int(code, optarg, 1, std::numeric_limits<int>::max(), "a count of at least 1"));
-        break;
-      case kSorted:
-        given.band_detail = true;
-        opts.band.sorted = true;
-        break;
-      case kZuker:
-        opts.zuker = true;
-        opts.zuker_options.max_structures = parse_int(code, optarg, 1, 100000, "1 to 100000");
-        break;
-      case kWindow:
-        given.zuker_detail = true;
-        opts.zuker_options.window = parse_int(code, optarg, 0, 32767, "0 to 32767");
-        break;
-      case kPercent:
-        given.zuker_detail = true;
-        opts.zuker_options.percent = parse_amount(code, optarg, "a percentage of at least 0");
-        break;
-      case 'v':
-        opts.verbose = true;
-        break;
-      case 'h':
-        opts.help = true;
-        break;
-      case kVersion:
-        opts.version = true;
-        break;
-      case ':':
-        throw UsageError("option " + offending(argv, optopt) + " needs a value");
-      default:
-        throw UsageError("unknown option " + offending(argv, optopt));
-    }
+    if (code == ':') throw UsageError("option " + offending(argv, optopt) + " needs a value");
+    if (!take_model_option(code, opts) && !take_ensemble_option(code, opts, given) &&
+        !take_suboptimal_option(code, opts, given) && !take_run_option(program, code, opts))
+      throw UsageError("unknown option " + offending(argv, optopt));
   }
   for (int k = optind; k < argc; k++) opts.inputs.emplace_back(argv[k]);
-  if (needs_p && !opts.ensemble) throw UsageError(std::string(needs_p) + " needs -p");
-  // The ensemble and the strict constraints are sums over loops: modes 0 and 2 only.
-  // With -p the MFE line holds constraints strictly
-  // too, so that its structure is always one of the ensemble's.
-  if (opts.ensemble && opts.constraint) opts.fold.enforce_constraints = true;
-  if (opts.ensemble && opts.eval.logML)
-    throw UsageError("-p needs the linear multiloop penalty of the fold (drop --logML)");
-  if (opts.ensemble || opts.fold.enforce_constraints) {
-    const char* what = opts.ensemble ? "-p" : "--enforce-constraints";
-    if (opts.fold.dangles != 0 && opts.fold.dangles != 2)
-      throw UsageError(
-          std::string(what) +
-          " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");
-  }
-  check_suboptimal(opts, given);
-  const bool pairs_only = opts.format == Format::Ct || opts.format == Format::Bpseq;
-  if (opts.ensemble && pairs_only)
-    throw UsageError("-p needs --format text, tsv or json: CT and BPSEQ hold structures only");
-  if (!opts.svg_dir.empty() && (opts.subopt || opts.zuker))
-    throw UsageError("--svg draws one structure per record: not with --subopt or --zuker");
+  check_combinations(opts, given);
   // A long sequence's fill shares its rows between the same number of threads.
   opts.fold.threads = opts.jobs;
   return opts;
@@ -612,6 +658,11 @@ std::string usage(Program program, const char* name) {
       "      --svg DIR           write a drawing of each record to DIR/NAME.svg\n"
       "      --svg-style STYLE   radial (loops as circles) or arcs, for very long records\n"
       "                          (default radial)\n";
+  if (is_fold) {
+    text +=
+        "      --workspace-bytes N  print the bytes of memory one fold of N bases needs\n"
+        "                          with the other options given, and stop\n";
+  }
   text += "  -h, --help              this text\n";
   text += "      --version           the version\n";
   text += "Sequences may have up to " + std::to_string(kMaxBases) + " bases";

@@ -42,6 +42,7 @@ struct ToolOptions {
   std::string nsp;               // the --nsp argument as given, "" when absent
   std::string parameters;        // --parameters NAME|FILE as given, "" for the built-in default
   std::string write_parameters;  // fold: write the selected set to this file and stop
+  int workspace_length = 0;      // fold: print the bytes a fold of this many bases needs, stop
   bool constraint = false;       // fold: a constraint line follows each sequence
   bool subopt = false;           // fold: every structure within band.delta (--subopt)
   stemloop::BandOptions band;

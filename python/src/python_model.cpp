@@ -69,6 +69,36 @@ void check(ModelSettings& s) {
   for (std::string& pair : s.nonstandard_pairs) pair = checked_pair(pair);
 }
 
+// The field of `s` a bool keyword names, or nullptr when `key` is none of them.
+bool* flag_of(ModelSettings& s, const std::string& key) {
+  if (key == "no_lonely_pairs") return &s.no_lonely_pairs;
+  if (key == "no_gu") return &s.no_gu;
+  if (key == "no_closing_gu") return &s.no_closing_gu;
+  if (key == "tetraloops") return &s.tetraloops;
+  return nullptr;
+}
+
+// Sets the keyword `key` of `s` to `value`, refusing a value of the wrong type and an
+// unknown keyword.
+void set_keyword(ModelSettings& s, const std::string& key, const py::handle& value) {
+  if (key == "temperature") {
+    s.temperature = number(value, key);
+  } else if (key == "dangles") {
+    s.dangles = integer(value, key);
+  } else if (key == "energy_set") {
+    s.energy_set = integer(value, key);
+  } else if (key == "parameters") {
+    if (!py::isinstance<py::str>(value)) bad_type(key + " must be str, not " + type_name(value));
+    s.parameters = py::str(value);
+  } else if (key == "nonstandard_pairs") {
+    s.nonstandard_pairs = strings_of(value, "nonstandard_pairs");
+  } else {
+    bool* flag = flag_of(s, key);
+    if (flag == nullptr) bad_type("unexpected keyword argument '" + key + "'");
+    *flag = boolean(value, key);
+  }
+}
+
 constexpr char kModelDoc[] = R"doc(The energy model and folding rules that fold and evaluate use.
 
 A Model holds the energy tables for one temperature and alphabet. Build it once and
@@ -104,26 +134,7 @@ ModelSettings settings_from(const py::dict& options) {
   ModelSettings s = default_settings();
   for (const auto& [key_object, value] : options) {
     const std::string key = py::str(key_object);
-    if (key == "temperature") {
-      s.temperature = number(value, key);
-    } else if (key == "dangles") {
-      s.dangles = integer(value, key);
-    } else if (key == "energy_set") {
-      s.energy_set = integer(value, key);
-    } else if (key == "parameters") {
-      if (!py::isinstance<py::str>(value)) bad_type(key + " must be str, not " + type_name(value));
-      s.parameters = py::str(value);
-    } else if (key == "nonstandard_pairs") {
-      s.nonstandard_pairs = strings_of(value, "nonstandard_pairs");
-    } else {
-      bool* flag = key == "no_lonely_pairs" ? &s.no_lonely_pairs
-                   : key == "no_gu"         ? &s.no_gu
-                   : key == "no_closing_gu" ? &s.no_closing_gu
-                   : key == "tetraloops"    ? &s.tetraloops
-                                            : nullptr;
-      if (flag == nullptr) bad_type("unexpected keyword argument '" + key + "'");
-      *flag = boolean(value, key);
-    }
+    set_keyword(s, key, value);
   }
   check(s);
   return s;

@@ -133,6 +133,22 @@ stemloop-fold: record 7: missing constraint line
 MSG
 [ "$(sed -n 1p "$WORK/out")" = AAAACCCC ] || fail "bad constraints: the good record printed"
 
+# --- --workspace-bytes: the figure a record is checked against before its fold ---------
+plain=$("$FOLD" --workspace-bytes 5000)
+ensemble=$("$FOLD" -p --workspace-bytes 5000)
+[[ $plain =~ ^[0-9]+$ && $plain -gt 5000*5000*5 && $ensemble -gt 6*$plain ]] ||
+  fail "--workspace-bytes 5000: $plain, with -p $ensemble"
+need=$("$FOLD" -p -j1 --workspace-bytes 32767)
+memory=$(($(getconf _PHYS_PAGES) * $(getconf PAGE_SIZE)))
+if [ "$need" -gt "$memory" ]; then  # refused before any table is made
+  random_fasta 5 1 32767 32767 32767 >"$WORK/max.fa"
+  check_run "-p of 32767 bases" 1 "$FOLD" -p -j1 "$WORK/max.fa"
+  expect_err "-p of 32767 bases" <<MSG
+stemloop-fold: r0: folding 32767 bases needs $((need >> 20)) MiB of workspace, more than the \
+$((memory >> 20)) MiB of memory
+MSG
+fi
+
 # --- Bad options and files: one line, status 2, nothing on stdout ---------------------
 usage_errors "$FOLD" <<TABLE
 unknown option --frobnicate|--frobnicate
@@ -155,8 +171,11 @@ invalid value '-1' for --energy-set|--energy-set -1
 invalid value 'GAA' for --nsp|--nsp GAA
 invalid value 'GA,' for --nsp|--nsp GA,
 invalid value 'G1' for --nsp|--nsp G1
+invalid value '0' for --workspace-bytes (expected 1 to 32767)|--workspace-bytes 0
+invalid value '32768' for --workspace-bytes|--workspace-bytes 32768
 needs a value|-d
 needs a value|--dangles
+option --svg needs a value|--svg
 cannot read '$WORK/none.fa'|"$WORK/bare.txt" "$WORK/none.fa"
 cannot read '$WORK'|"$WORK"
 TABLE
@@ -165,6 +184,7 @@ for t in -50 150; do
   echo GGGGAAAACCCC | "$FOLD" -T $t >/dev/null || fail "-T $t refused"
 done
 
-help_and_version "$FOLD" 'default 37' 'dangling-end mode (default 2)' 'from -50 to 150' 32767
+help_and_version "$FOLD" 'default 37' 'dangling-end mode (default 2)' 'from -50 to 150' 32767 \
+  --workspace-bytes
 
 exit $FAILED

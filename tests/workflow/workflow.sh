@@ -106,9 +106,12 @@ seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 echo "workflow: $(seconds "$start" "$end") s; direct stemloop-fold -j2: $(seconds "$dstart" "$dend") s"
 
 cmp -s "$WORK/direct.tsv" "$OUT/folded.tsv" || fail "folded.tsv differs from the direct run"
-python3 - "$WORK" "$OUT" "$RECORDS" "$GOOD" "$BASES" <<'EOF' || FAILED=1
+# The long record's job declares the tool's own figure for its fold on 2 threads.
+LONG_BYTES=$("$FOLD" -j2 --workspace-bytes 2100)
+python3 - "$WORK" "$OUT" "$RECORDS" "$GOOD" "$BASES" "$LONG_BYTES" <<'EOF' || FAILED=1
 import glob, json, os, sys, xml.etree.ElementTree as ET
-work, out, records, good_count, bases = sys.argv[1], sys.argv[2], *map(int, sys.argv[3:])
+work, out = sys.argv[1:3]
+records, good_count, bases, long_bytes = map(int, sys.argv[3:])
 problems = []
 good = open(work + "/good.txt").read().split("\n")[:-1]
 bad = open(work + "/bad.txt").read().split()
@@ -148,6 +151,9 @@ for s in stats:
 long = [s for s in stats if s["bases"] == 2100]
 if len(long) != 1 or long[0]["records"] != 1 or long[0]["threads"] != 2:
     problems.append("the 2100-base record is not alone with 2 threads: %r" % long)
+elif long[0]["mem_mb"] != 256 + -(-long_bytes // (1 << 20)):
+    problems.append("the 2100-base record declared %d MB for a %d-byte fold" % (
+        long[0]["mem_mb"], long_bytes))
 for p in problems:
     print("FAIL:", p, file=sys.stderr)
 sys.exit(1 if problems else 0)

@@ -5,9 +5,11 @@ Only the standard library is used, so the rules run with the Python that runs
 Snakemake, locally or on a cluster node.
 """
 
+import functools
 import gzip
 import json
 import os
+import subprocess
 
 # --- Records as stemloop-fold reads them (tools/line_reader.cpp, tools/records.cpp) ---
 
@@ -84,13 +86,49 @@ def decode(raw):
     return raw.decode("utf-8", errors="surrogateescape")
 
 
-# --- The fold's cost (lib/src/mfe/folder.cpp, README) ----------------------------
+# --- The fold's cost -------------------------------------------------------------------
 
 
-def workspace_bytes(n):
-    """Bytes a fold of n bases needs: stemloop::Folder::workspace_bytes, about 5 n^2."""
-    cells = n * (n + 1) // 2 + 2
-    return cells * (2 * 4 + 1 + 1) + n * 2048
+def run_here(cmd):
+    """Runs a command on this machine: its completed process, or None when it cannot run
+    here (not found, not executable, built for other machines, or hanging), as happens
+    where the folding program is built for a cluster's nodes only."""
+    try:
+        run = subprocess.run(cmd, capture_output=True, text=True, timeout=60)
+    except (OSError, subprocess.SubprocessError):
+        return None
+    # 126 and 127: the shell or the loader found the program but could not start it.
+    return None if run.returncode in (126, 127) else run
+
+
+@functools.lru_cache(maxsize=None)
+def workspace_bytes(program, options, n, threads):
+    """Bytes one fold of n bases needs on `threads` threads with stemloop-fold's `options`
+    (a tuple), as the program says (--workspace-bytes); None when it cannot run here.
+    Raises ValueError with the program's message when it refuses."""
+    n = max(1, min(n, MAX_BASES))  # longer records are refused without a fold
+    cmd = [program, *options, "-j", str(threads), "--workspace-bytes", str(n)]
+    run = run_here(cmd)
+    if run is None:
+        return None
+    answer = run.stdout.strip()
+    if run.returncode != 0 or not answer.isdigit():
+        message = run.stderr.strip() or "no byte count printed"
+        raise ValueError("%s: %s" % (" ".join(cmd), message.splitlines()[-1]))
+    return int(answer)
+
+
+# A bound on the bytes one fold of n bases on `threads` threads needs with any options,
+# declared where stemloop-fold cannot run: above the costliest, -p (38 n^2 and the fill's
+# rows per thread) and --zuker (33 n^2), by a margin.
+BOUND_BYTES_PER_SQUARE = 40
+BOUND_BYTES_PER_THREAD_BASE = 1024
+BOUND_FIXED_BYTES = 64 << 20
+
+
+def workspace_bound(n, threads):
+    return (BOUND_BYTES_PER_SQUARE * n * n + BOUND_BYTES_PER_THREAD_BASE * threads * n +
+            BOUND_FIXED_BYTES)
 
 
 def fold_cost(n):
@@ -182,12 +220,12 @@ def shard_threads(info, long_threads, threads):
     return max(1, min(threads, info["records"]))
 
 
-def shard_memory_mb(info, threads, overhead_mb):
-    """Memory for a shard's fold: one workspace for its longest record per thread that
-    folds records at once (one for a long record alone, whose threads share a fill), and
-    a fixed allowance for the program, its model and the Python wrapper."""
+def shard_memory_mb(info, threads, fold_bytes, overhead_mb):
+    """Memory for a shard's fold: `fold_bytes` (the workspace of its longest record) per
+    thread that folds records at once (one for a long record alone, whose threads share
+    a fill), and a fixed allowance for the program, its model and the Python wrapper."""
     busy = 1 if info["records"] == 1 else min(threads, info["records"])
-    return int(overhead_mb + (busy * workspace_bytes(info["longest"]) + (1 << 20) - 1) // (1 << 20))
+    return int(overhead_mb + (busy * fold_bytes + (1 << 20) - 1) // (1 << 20))
 
 
 def shard_runtime_minutes(info, threads, dangles, minimum, factor):
