@@ -51,9 +51,10 @@ namespace {
 
 // Thirty-two running sums, added up in a fixed order: the compiler turns the body into
 // vector code for the widest instructions it is compiled for, with enough independent
-// sums to keep the adder busy.
+// sums to keep the adder busy. Inlined into each variant, so that each is compiled for
+// its own instructions (called, the wider variants would run the portable code).
 constexpr int kLanes = 32;
-inline double dot_body(const double* a, const double* b, int count) {
+__attribute__((always_inline)) inline double dot_body(const double* a, const double* b, int count) {
   if (count < kLanes / 2) {
     double sum = 0.0;
     for (int k = 0; k < count; k++) sum += a[k] * b[k];
