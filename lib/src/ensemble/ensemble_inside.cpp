@@ -188,10 +188,11 @@ ColumnWeights::ColumnWeights(const LoopWeights& w, const BoltzmannRing& R, int j
   for (int l = 1; l <= MAX_INTERIOR; l++)
     for (int r = 1; l + r <= MAX_INTERIOR; r++) {
       if (w.generic[l][r] == 0.0) continue;
-      if (inside)
-        by_r[l][MAX_INTERIOR - r] = w.generic[l][r] * R.unit(j - r, j);
-      else if (j + 1 + r <= n)
+      if (inside) {
+        if (j - r >= 1) by_r[l][MAX_INTERIOR - r] = w.generic[l][r] * R.unit(j - r, j);
+      } else if (j + 1 + r <= n) {
         by_r[l][r] = w.generic[l][r] * R.unit(j + 1, j + 1 + r);
+      }
     }
 }
 
