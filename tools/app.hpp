@@ -97,9 +97,12 @@ std::string refusal(const char* name, const std::string& label, const std::strin
 // a Record& and returning its Outcome (`output` takes the records that stream, which run
 // one at a time); read(lines, options, counter, submit) reads the records of one input
 // and hands each to submit.
+// cost(options, record), when given, is the memory a record needs while it is folded; records
+// run at once only while they fit in the memory the process may take.
 template <class Record, class MakeWorker, class Read>
 int run_program(Program program, const char* name, int argc, char** argv, MakeWorker make_worker,
-                Read read) {
+                Read read,
+                std::function<size_t(const ToolOptions&, const Record&)> cost = nullptr) {
   int status = kExitOk;
   const std::optional<ToolOptions> options = start(program, name, argc, argv, status);
   if (!options) return status;
@@ -116,7 +119,10 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
     reporter.write(writer.header());
     OrderedRunner<Record, Outcome> runner(
         options->jobs, [&] { return make_worker(model, *options, writer, output); },
-        [&](Outcome& outcome) { reporter.take(outcome); });
+        [&](Outcome& outcome) { reporter.take(outcome); },
+        cost ? [&](const Record& record) { return cost(*options, record); }
+             : typename OrderedRunner<Record, Outcome>::Cost(),
+        memory_budget());
     size_t counter = 0;
     const int input_status = for_each_input(name, options->inputs, [&](std::istream& in) {
       LineReader lines(in);

@@ -1,6 +1,4 @@
 // stemloop-fold: folds each record to its minimum-free-energy structure.
-#include <unistd.h>
-
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -30,13 +28,17 @@ using stemloop_tools::Outcome;
 
 constexpr char kName[] = "stemloop-fold";
 
-// Bytes of memory the machine has, or 0 when unknown.
-size_t physical_memory() {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || page_size <= 0) return 0;
-  return static_cast<size_t>(pages) * static_cast<size_t>(page_size);
+// Bytes a record's fold needs while it runs, its tables and the ensemble's with -p.
+size_t workspace_of(const stemloop_tools::ToolOptions& options, const FoldRecord& record) {
+  const int n = static_cast<int>(record.length);
+  if (options.subopt || options.zuker) return stemloop::SuboptFolder::table_bytes(n, options.zuker);
+  return stemloop::Folder::workspace_bytes(n, options.fold) +
+         (options.ensemble ? stemloop::Ensemble::workspace_bytes(n) : 0);
 }
+
+// Records whose workspace is at least this large give it back once done, so that an idle
+// worker holds no memory the records after it could use.
+constexpr size_t kKeptWorkspace = size_t{256} << 20;
 
 std::string mib(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
@@ -56,6 +58,10 @@ class FoldWorker {
     Outcome outcome;
     std::string why = record.error;
     if (why.empty()) why = fold(record, outcome);
+    if (workspace_of(options_, record) >= kKeptWorkspace) {
+      folder_ = std::make_shared<stemloop::Folder>();
+      ensemble_ = std::make_shared<stemloop::Ensemble>();
+    }
     if (!why.empty()) {
       outcome.refused = true;
       outcome.err = stemloop_tools::refusal(kName, record.id.label(), why);
@@ -68,11 +74,8 @@ class FoldWorker {
   std::string fold(const FoldRecord& record, Outcome& outcome) {
     const int n = static_cast<int>(record.length);
     const bool suboptimal = options_.subopt || options_.zuker;
-    const size_t workspace =
-        suboptimal ? stemloop::SuboptFolder::table_bytes(n, options_.zuker)
-                   : stemloop::Folder::workspace_bytes(n, options_.fold) +
-                         (options_.ensemble ? stemloop::Ensemble::workspace_bytes(n) : 0);
-    const size_t memory = physical_memory();
+    const size_t workspace = workspace_of(options_, record);
+    const size_t memory = stemloop_tools::memory_budget();
     if (memory != 0 && workspace > memory) {
       return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +
              " of workspace, more than the " + mib(memory) + " of memory";
@@ -171,5 +174,6 @@ int main(int argc, char** argv) {
         FoldRecordReader reader(lines, options.constraint, counter);
         FoldRecord record;
         while (reader.next(record)) submit(std::move(record));
-      });
+      },
+      workspace_of);
 }

@@ -29,6 +29,7 @@
 #include "mfe/fill_kernels.hpp"
 #include "mfe/fold_workspace.hpp"
 #include "mfe/table_buffer.hpp"
+#include "threads/run_workers.hpp"
 
 namespace stemloop {
 namespace {
@@ -496,14 +497,11 @@ void fill_tables(const FoldContext& x, int threads) {
       : x.E.dangles() == 2 ? fill_block<2>
       : x.E.dangles() == 3 ? fill_block<3>
                            : fill_block<1>;
-  auto work = [&](int w) {
-    for (int top = n - 4 - w * kBlockRows; top >= 1; top -= workers * kBlockRows)
+  // Fewer workers than prepared for, when threads are short, just share more blocks each.
+  run_workers(workers, [&](int w, int started) {
+    for (int top = n - 4 - w * kBlockRows; top >= 1; top -= started * kBlockRows)
       block(x, st, top, std::max(1, top - kBlockRows + 1));
-  };
-  std::vector<std::thread> pool;
-  for (int w = 1; w < workers; w++) pool.emplace_back(work, w);
-  work(0);
-  for (auto& th : pool) th.join();
+  });
   fill_exterior(x, st.best_exterior);
 }
 
