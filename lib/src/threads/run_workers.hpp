@@ -24,6 +24,10 @@ void run_workers(int wanted, const Work& work) {
   int workers = 0;  // 0 while threads are still being started
   std::vector<std::exception_ptr> failures(static_cast<size_t>(wanted > 1 ? wanted : 1));
   const auto run = [&](int w) {
+    // The thread's exception state is thread-local memory allocated on first use; claimed
+    // now, a bad_alloc thrown later when memory has run out does not end the process.
+    volatile int in_flight = std::uncaught_exceptions();  // volatile: the call is pure
+    (void)in_flight;
     int count;
     {
       std::unique_lock<std::mutex> lock(mutex);
