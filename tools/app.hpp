@@ -39,7 +39,8 @@ struct Outcome {
   bool refused = false;
   std::string drawing;
   std::string drawing_name;
-  std::string dot_plot;  // with --dotplot, named like the drawing
+  std::string dot_plot;        // with --dotplot, named like the drawing
+  bool out_of_memory = false;  // refused for memory: worth a second run alone
 };
 
 // Parses the options and checks that every input file can be read. Returns the options,
@@ -122,7 +123,7 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
         [&](Outcome& outcome) { reporter.take(outcome); },
         cost ? [&](const Record& record) { return cost(*options, record); }
              : typename OrderedRunner<Record, Outcome>::Cost(),
-        memory_budget());
+        memory_budget(), [](const Outcome& outcome) { return outcome.out_of_memory; });
     size_t counter = 0;
     const int input_status = for_each_input(name, options->inputs, [&](std::istream& in) {
       LineReader lines(in);

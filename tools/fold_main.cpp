@@ -59,11 +59,12 @@ class FoldWorker {
     std::string why = record.error;
     if (why.empty()) why = fold(record, outcome);
     if (workspace_of(options_, record) >= kKeptWorkspace) {
-      folder_ = std::make_shared<stemloop::Folder>();
-      ensemble_ = std::make_shared<stemloop::Ensemble>();
+      folder_.reset();
+      ensemble_.reset();
     }
     if (!why.empty()) {
       outcome.refused = true;
+      outcome.out_of_memory = why.rfind("not enough memory", 0) == 0;
       outcome.err = stemloop_tools::refusal(kName, record.id.label(), why);
     }
     return outcome;
@@ -81,6 +82,8 @@ class FoldWorker {
              " of workspace, more than the " + mib(memory) + " of memory";
     }
     try {
+      if (!folder_) folder_ = std::make_shared<stemloop::Folder>();
+      if (!ensemble_) ensemble_ = std::make_shared<stemloop::Ensemble>();
       std::vector<std::string> warnings;
       const std::string letters = stemloop_tools::unpairable_letters(record.sequence, options_);
       if (!letters.empty()) warnings.push_back(letters);
@@ -128,8 +131,8 @@ class FoldWorker {
     } catch (const stemloop::Error& e) {
       return stemloop_tools::describe(e, "constraint");
     } catch (const std::bad_alloc&) {
-      folder_ = std::make_shared<stemloop::Folder>();  // drop half-grown tables
-      ensemble_ = std::make_shared<stemloop::Ensemble>();
+      folder_.reset();  // drop half-grown tables
+      ensemble_.reset();
       return "not enough memory for the " + mib(workspace) + " workspace of " + std::to_string(n) +
              " bases";
     } catch (const std::exception& e) {

@@ -15,7 +15,6 @@
 #include <deque>
 #include <exception>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -47,6 +46,14 @@ inline size_t measure_memory_budget() {
   return budget;
 }
 
+// The stack a new thread maps: the stack limit, as glibc takes it, or 8 MiB.
+inline size_t thread_stack_bytes() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    return static_cast<size_t>(limit.rlim_cur);
+  return size_t{8} << 20;
+}
+
 // The budget as measured on the first call, before records hold any memory.
 inline size_t memory_budget() {
   static const size_t budget = measure_memory_budget();
@@ -63,11 +70,16 @@ class OrderedRunner {
   using Worker = std::function<Result(Task&)>;
   using Sink = std::function<void(Result&)>;
   using Cost = std::function<size_t(const Task&)>;
+  using Retry = std::function<bool(const Result&)>;
 
+  // retry(result), when given, tells a result that ran short of memory: a task that gave
+  // one while others ran is run again, alone.
   OrderedRunner(int threads, std::function<Worker()> make_worker, Sink sink, Cost cost = nullptr,
-                size_t budget = 0)
+                size_t budget = 0, Retry retry = nullptr)
       : sink_(std::move(sink)),
+        retry_(std::move(retry)),
         window_(static_cast<size_t>(threads) * 4),
+        done_(window_),
         cost_(std::move(cost)),
         budget_(budget) {
     if (threads > 1) {
@@ -80,6 +92,9 @@ class OrderedRunner {
       }
     }
     if (threads_.empty()) inline_worker_ = make_worker();
+    // Under an address-space limit each thread's stack and malloc arena count too.
+    const size_t per_thread = (size_t{64} << 20) + thread_stack_bytes();
+    budget_ -= std::min(budget_ - std::min<size_t>(budget_, 1), threads_.size() * per_thread);
   }
 
   ~OrderedRunner() {
@@ -104,7 +119,7 @@ class OrderedRunner {
     std::unique_lock<std::mutex> lock(mutex_);
     deliver(lock, false);
     while (submitted_ - delivered_ >= window_) deliver(lock, true);
-    queue_.emplace_back(submitted_++, std::move(task));
+    queue_.push_back(Queued{submitted_++, std::move(task), false});
     lock.unlock();
     work_ready_.notify_one();
   }
@@ -119,11 +134,11 @@ class OrderedRunner {
  private:
   // Sinks the results that are next in order; with `wait`, first waits for at least one.
   void deliver(std::unique_lock<std::mutex>& lock, bool wait) {
-    if (wait) result_ready_.wait(lock, [this] { return done_.count(delivered_) != 0; });
+    if (wait) result_ready_.wait(lock, [this] { return slot(delivered_).has_value(); });
     if (failure_) std::rethrow_exception(failure_);
-    for (auto it = done_.find(delivered_); it != done_.end(); it = done_.find(delivered_)) {
-      Result result = std::move(it->second);
-      done_.erase(it);
+    while (slot(delivered_)) {
+      Result result = std::move(*slot(delivered_));
+      slot(delivered_).reset();
       delivered_++;
       lock.unlock();
       sink_(result);
@@ -131,10 +146,14 @@ class OrderedRunner {
     }
   }
 
+  std::optional<Result>& slot(size_t index) { return done_[index % window_]; }
+
   // Whether the next task may start: nothing else runs, or it fits beside what does.
   bool fits() const {
-    if (!cost_ || budget_ == 0 || running_ == 0) return true;
-    const size_t cost = cost_(queue_.front().second);
+    if (running_ == 0) return true;
+    if (queue_.front().alone) return false;
+    if (!cost_ || budget_ == 0) return true;
+    const size_t cost = cost_(queue_.front().task);
     return running_cost_ + cost <= budget_;
   }
 
@@ -143,11 +162,14 @@ class OrderedRunner {
     for (;;) {
       work_ready_.wait(lock, [this] { return queue_.empty() ? stopping_ : fits(); });
       if (queue_.empty()) return;
-      auto [index, task] = std::move(queue_.front());
+      Queued next = std::move(queue_.front());
       queue_.pop_front();
+      const size_t index = next.index;
+      Task& task = next.task;
       const size_t cost = cost_ ? cost_(task) : 0;
       running_++;
       running_cost_ += cost;
+      bool shared = running_ > 1;
       lock.unlock();
       std::exception_ptr failure;
       std::optional<Result> result;
@@ -157,27 +179,41 @@ class OrderedRunner {
         failure = std::current_exception();
       }
       lock.lock();
+      shared = shared || running_ > 1;
       running_--;
       running_cost_ -= cost;
+      if (!failure && shared && retry_ && retry_(*result)) {
+        queue_.push_front(Queued{index, std::move(task), true});
+        work_ready_.notify_all();
+        continue;
+      }
       if (failure) {
         if (!failure_) failure_ = failure;
         result.emplace();
       }
-      done_.emplace(index, std::move(*result));
+      slot(index) = std::move(result);
       if (index == delivered_) result_ready_.notify_one();
       work_ready_.notify_all();  // the room this task leaves may let the next one start
     }
   }
 
   Sink sink_;
+  Retry retry_;
   size_t window_;
   Worker inline_worker_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable result_ready_;
-  std::deque<std::pair<size_t, Task>> queue_;
-  std::map<size_t, Result> done_;
+  struct Queued {
+    size_t index;
+    Task task;
+    bool alone;  // runs only when nothing else does
+  };
+  std::deque<Queued> queue_;
+  // Finished results by index modulo the window, allocated up front: storing one needs no
+  // memory, which may have run out.
+  std::vector<std::optional<Result>> done_;
   size_t submitted_ = 0;
   size_t delivered_ = 0;
   bool stopping_ = false;
