@@ -39,7 +39,8 @@ struct Outcome {
   bool refused = false;
   std::string drawing;
   std::string drawing_name;
-  std::string dot_plot;  // with --dotplot, named like the drawing
+  std::string dot_plot;        // with --dotplot, named like the drawing
+  bool out_of_memory = false;  // refused for memory: worth a second run alone
 };
 
 // Parses the options and checks that every input file can be read. Returns the options,
@@ -98,9 +99,12 @@ std::string refusal(const char* name, const std::string& label, const std::strin
 // a Record& and returning its Outcome (`output` takes the records that stream, which run
 // one at a time); read(lines, input, options, counter, submit) reads the records of one
 // input (its file name, "" for standard input) and hands each to submit.
+// cost(options, record), when given, is the memory a record needs while it is folded; records
+// run at once only while they fit in the memory the process may take.
 template <class Record, class MakeWorker, class Read>
 int run_program(Program program, const char* name, int argc, char** argv, MakeWorker make_worker,
-                Read read) {
+                Read read,
+                std::function<size_t(const ToolOptions&, const Record&)> cost = nullptr) {
   int status = kExitOk;
   const std::optional<ToolOptions> options = start(program, name, argc, argv, status);
   if (!options) return status;
@@ -117,7 +121,10 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
     reporter.write(writer.header());
     OrderedRunner<Record, Outcome> runner(
         options->jobs, [&] { return make_worker(model, *options, writer, output); },
-        [&](Outcome& outcome) { reporter.take(outcome); });
+        [&](Outcome& outcome) { reporter.take(outcome); },
+        cost ? [&](const Record& record) { return cost(*options, record); }
+             : typename OrderedRunner<Record, Outcome>::Cost(),
+        memory_budget(), [](const Outcome& outcome) { return outcome.out_of_memory; });
     size_t counter = 0;
     const int input_status =
         for_each_input(name, options->inputs, [&](std::istream& in, const std::string& input) {

@@ -1,6 +1,4 @@
 // stemloop-fold: folds each record to its minimum-free-energy structure.
-#include <unistd.h>
-
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -31,13 +29,14 @@ using stemloop_tools::Outcome;
 
 constexpr char kName[] = "stemloop-fold";
 
-// Bytes of memory the machine has, or 0 when unknown.
-size_t physical_memory() {
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || page_size <= 0) return 0;
-  return static_cast<size_t>(pages) * static_cast<size_t>(page_size);
+// Bytes a record's fold needs while it runs, its tables and the ensemble's with -p.
+size_t workspace_of(const stemloop_tools::ToolOptions& options, const FoldRecord& record) {
+  return stemloop_tools::fold_workspace_bytes(static_cast<int>(record.length), options);
 }
+
+// Records whose workspace is at least this large give it back once done, so that an idle
+// worker holds no memory the records after it could use.
+constexpr size_t kKeptWorkspace = size_t{256} << 20;
 
 std::string mib(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
@@ -57,8 +56,13 @@ class FoldWorker {
     Outcome outcome;
     std::string why = record.error;
     if (why.empty()) why = fold(record, outcome);
+    if (workspace_of(options_, record) >= kKeptWorkspace) {
+      folder_.reset();
+      ensemble_.reset();
+    }
     if (!why.empty()) {
       outcome.refused = true;
+      outcome.out_of_memory = why.rfind("not enough memory", 0) == 0;
       outcome.err = stemloop_tools::refusal(kName, record.id.label(), why);
     }
     return outcome;
@@ -69,13 +73,15 @@ class FoldWorker {
   std::string fold(const FoldRecord& record, Outcome& outcome) {
     const int n = static_cast<int>(record.length);
     const bool suboptimal = options_.subopt || options_.zuker;
-    const size_t workspace = stemloop_tools::fold_workspace_bytes(n, options_);
-    const size_t memory = physical_memory();
+    const size_t workspace = workspace_of(options_, record);
+    const size_t memory = stemloop_tools::memory_budget();
     if (memory != 0 && workspace > memory) {
       return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +
              " of workspace, more than the " + mib(memory) + " of memory";
     }
     try {
+      if (!folder_) folder_ = std::make_shared<stemloop::Folder>();
+      if (!ensemble_) ensemble_ = std::make_shared<stemloop::Ensemble>();
       std::vector<std::string> warnings;
       const std::string letters = stemloop_tools::unpairable_letters(record.sequence, options_);
       if (!letters.empty()) warnings.push_back(letters);
@@ -123,8 +129,8 @@ class FoldWorker {
     } catch (const stemloop::Error& e) {
       return stemloop_tools::describe(e, "constraint");
     } catch (const std::bad_alloc&) {
-      folder_ = std::make_shared<stemloop::Folder>();  // drop half-grown tables
-      ensemble_ = std::make_shared<stemloop::Ensemble>();
+      folder_.reset();  // drop half-grown tables
+      ensemble_.reset();
       return "not enough memory for the " + mib(workspace) + " workspace of " + std::to_string(n) +
              " bases";
     } catch (const std::exception& e) {
@@ -170,5 +176,6 @@ int main(int argc, char** argv) {
         FoldRecordReader reader(lines, options.constraint, counter);
         FoldRecord record;
         while (reader.next(record)) submit(std::move(record));
-      });
+      },
+      workspace_of);
 }

@@ -1,37 +1,100 @@
 // Runs tasks on a fixed number of threads and hands the results back in submission order,
 // so what a program prints does not depend on the number of threads. At most `window`
-// tasks are held at once, which bounds memory on long inputs.
+// tasks are held at once, which bounds memory on long inputs. Tasks that say how much
+// memory they need run only while the others running leave room for them: a large task
+// waits for the ones before it to finish rather than run short, and runs alone if it must.
 #pragma once
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdio>
 #include <deque>
+#include <exception>
 #include <functional>
-#include <map>
 #include <mutex>
+#include <new>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
 namespace stemloop_tools {
 
+// Bytes the process may still take: the machine's memory, or less when an address-space
+// limit (ulimit -v) leaves less room beside what the process already maps; 0 when unknown.
+inline size_t measure_memory_budget() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || page_size <= 0) return 0;
+  size_t budget = static_cast<size_t>(pages) * static_cast<size_t>(page_size);
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+    size_t mapped = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      unsigned long size = 0;
+      if (std::fscanf(statm, "%lu", &size) == 1) mapped = size * static_cast<size_t>(page_size);
+      std::fclose(statm);
+    }
+    const size_t room = limit.rlim_cur > mapped ? limit.rlim_cur - mapped : 0;
+    budget = std::min(budget, room);
+  }
+  return budget;
+}
+
+// The stack a new thread maps: the stack limit, as glibc takes it, or 8 MiB.
+inline size_t thread_stack_bytes() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    return static_cast<size_t>(limit.rlim_cur);
+  return size_t{8} << 20;
+}
+
+// The budget as measured on the first call, before records hold any memory.
+inline size_t memory_budget() {
+  static const size_t budget = measure_memory_budget();
+  return budget;
+}
+
 template <typename Task, typename Result>
 class OrderedRunner {
  public:
   // Each thread gets its own worker from make_worker (for example one holding its own
-  // Folder). A worker must not throw. Results go to `sink` on the submitting thread.
+  // Folder). A worker should not throw; if one does, the exception ends the run on the
+  // submitting thread. Results go to `sink` on the submitting thread. cost(task), when
+  // given, is the memory a task needs while it runs, out of `budget` bytes.
   using Worker = std::function<Result(Task&)>;
   using Sink = std::function<void(Result&)>;
+  using Cost = std::function<size_t(const Task&)>;
+  using Retry = std::function<bool(const Result&)>;
 
-  OrderedRunner(int threads, std::function<Worker()> make_worker, Sink sink)
-      : sink_(std::move(sink)), window_(static_cast<size_t>(threads) * 4) {
-    if (threads <= 1) {
-      inline_worker_ = make_worker();
-      return;
+  // retry(result), when given, tells a result that ran short of memory: a task that gave
+  // one while others ran is run again, alone.
+  OrderedRunner(int threads, std::function<Worker()> make_worker, Sink sink, Cost cost = nullptr,
+                size_t budget = 0, Retry retry = nullptr)
+      : sink_(std::move(sink)),
+        retry_(std::move(retry)),
+        window_(static_cast<size_t>(threads) * 4),
+        done_(window_),
+        cost_(std::move(cost)),
+        budget_(budget) {
+    if (threads > 1) {
+      try {
+        for (int t = 0; t < threads; t++)
+          threads_.emplace_back([this, worker = make_worker()]() mutable { work(worker); });
+      } catch (const std::system_error&) {
+        // no more threads to be had: those started share the tasks
+      } catch (const std::bad_alloc&) {
+      }
     }
-    for (int t = 0; t < threads; t++) {
-      threads_.emplace_back([this, worker = make_worker()]() mutable { work(worker); });
-    }
+    if (threads_.empty()) inline_worker_ = make_worker();
+    // Under an address-space limit each thread's stack and malloc arena count too.
+    const size_t per_thread = (size_t{64} << 20) + thread_stack_bytes();
+    budget_ -= std::min(budget_ - std::min<size_t>(budget_, 1), threads_.size() * per_thread);
   }
 
   ~OrderedRunner() {
@@ -56,7 +119,7 @@ class OrderedRunner {
     std::unique_lock<std::mutex> lock(mutex_);
     deliver(lock, false);
     while (submitted_ - delivered_ >= window_) deliver(lock, true);
-    queue_.emplace_back(submitted_++, std::move(task));
+    queue_.push_back(Queued{submitted_++, std::move(task), false});
     lock.unlock();
     work_ready_.notify_one();
   }
@@ -71,10 +134,11 @@ class OrderedRunner {
  private:
   // Sinks the results that are next in order; with `wait`, first waits for at least one.
   void deliver(std::unique_lock<std::mutex>& lock, bool wait) {
-    if (wait) result_ready_.wait(lock, [this] { return done_.count(delivered_) != 0; });
-    for (auto it = done_.find(delivered_); it != done_.end(); it = done_.find(delivered_)) {
-      Result result = std::move(it->second);
-      done_.erase(it);
+    if (wait) result_ready_.wait(lock, [this] { return slot(delivered_).has_value(); });
+    if (failure_) std::rethrow_exception(failure_);
+    while (slot(delivered_)) {
+      Result result = std::move(*slot(delivered_));
+      slot(delivered_).reset();
       delivered_++;
       lock.unlock();
       sink_(result);
@@ -82,33 +146,82 @@ class OrderedRunner {
     }
   }
 
+  std::optional<Result>& slot(size_t index) { return done_[index % window_]; }
+
+  // Whether the next task may start: nothing else runs, or it fits beside what does.
+  bool fits() const {
+    if (running_ == 0) return true;
+    if (queue_.front().alone) return false;
+    if (!cost_ || budget_ == 0) return true;
+    const size_t cost = cost_(queue_.front().task);
+    return running_cost_ + cost <= budget_;
+  }
+
   void work(Worker& worker) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      work_ready_.wait(lock, [this] { return queue_.empty() ? stopping_ : fits(); });
       if (queue_.empty()) return;
-      auto [index, task] = std::move(queue_.front());
+      Queued next = std::move(queue_.front());
       queue_.pop_front();
+      const size_t index = next.index;
+      Task& task = next.task;
+      const size_t cost = cost_ ? cost_(task) : 0;
+      running_++;
+      running_cost_ += cost;
+      bool shared = running_ > 1;
       lock.unlock();
-      Result result = worker(task);
+      std::exception_ptr failure;
+      std::optional<Result> result;
+      try {
+        result.emplace(worker(task));
+      } catch (...) {
+        failure = std::current_exception();
+      }
       lock.lock();
-      done_.emplace(index, std::move(result));
+      shared = shared || running_ > 1;
+      running_--;
+      running_cost_ -= cost;
+      if (!failure && shared && retry_ && retry_(*result)) {
+        queue_.push_front(Queued{index, std::move(task), true});
+        work_ready_.notify_all();
+        continue;
+      }
+      if (failure) {
+        if (!failure_) failure_ = failure;
+        result.emplace();
+      }
+      slot(index) = std::move(result);
       if (index == delivered_) result_ready_.notify_one();
+      work_ready_.notify_all();  // the room this task leaves may let the next one start
     }
   }
 
   Sink sink_;
+  Retry retry_;
   size_t window_;
   Worker inline_worker_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable work_ready_;
   std::condition_variable result_ready_;
-  std::deque<std::pair<size_t, Task>> queue_;
-  std::map<size_t, Result> done_;
+  struct Queued {
+    size_t index;
+    Task task;
+    bool alone;  // runs only when nothing else does
+  };
+  std::deque<Queued> queue_;
+  // Finished results by index modulo the window, allocated up front: storing one needs no
+  // memory, which may have run out.
+  std::vector<std::optional<Result>> done_;
   size_t submitted_ = 0;
   size_t delivered_ = 0;
   bool stopping_ = false;
+  Cost cost_;
+  size_t budget_;
+  int running_ = 0;
+  size_t running_cost_ = 0;
+  std::exception_ptr failure_;  // the first a worker threw
 };
 
 }  // namespace stemloop_tools

@@ -20,6 +20,15 @@
 
 namespace stemloop_python {
 
+// The C++ runtime keeps a thread's exception state in thread-local memory of this module,
+// allocated the first time the thread uses it; when that allocation fails because memory
+// has run out, glibc ends the process rather than let bad_alloc become MemoryError. Each
+// thread running module code calls this first, while memory is still to be had.
+inline void claim_exception_state() {
+  volatile int in_flight = std::uncaught_exceptions();  // volatile: the call is pure
+  (void)in_flight;
+}
+
 // A record the tools refuse raises ValueError with their message, `why`.
 inline void refuse_if(const std::string& why) {
   if (!why.empty()) throw pybind11::value_error(why);
@@ -49,6 +58,7 @@ void run_batch(size_t count, int threads, const MakeWork& make_work) {
   std::vector<std::exception_ptr> failures(count);
   std::atomic<size_t> next{0};
   const auto drain = [&] {
+    claim_exception_state();
     auto work = make_work();
     for (size_t k = next++; k < count; k = next++) {
       try {

@@ -3,12 +3,14 @@
 // and FASTA files.
 #include <pybind11/pybind11.h>
 
+#include "batch.hpp"
 #include "python_model.hpp"
 #include "stemloop/version.h"
 
 namespace py = pybind11;
 
 PYBIND11_MODULE(stemloop, m) {
+  stemloop_python::claim_exception_state();  // for the importing thread
   m.doc() = R"doc(RNA secondary structure: folding, structure energies, the ensemble, suboptimals.
 
   >>> import stemloop

@@ -17,6 +17,7 @@
 
 #include "app.hpp"
 #include "arguments.hpp"
+#include "batch.hpp"
 #include "subopt_binding.hpp"
 
 namespace py = pybind11;
@@ -71,6 +72,7 @@ class BandStream {
 
  private:
   void walk() {
+    claim_exception_state();
     std::exception_ptr failure;
     try {
       folder_->band(band_, [this](const std::string& structure, int energy) {

@@ -99,3 +99,26 @@ def test_ensemble_refuses_pseudoknot_brackets_as_the_evaluation_does():
 def test_bad_options_raise(call, error):
     with pytest.raises(error):
         call()
+
+
+FIVE_S = ("UGCCUGGCGGCCGUAGCGCGGUGGUCCCACCUGACCCCAUGCCGAACUCAGAAGUGAAACGCCGUAGCGCCGAUGGUAGUG"
+          "UGGGGUCUCCCCAUGCGAGAGUAGGGAACUGCCAGGCAU")
+
+
+@pytest.mark.parametrize("limit_mib", [1400, 1500])
+def test_memory_running_out_raises_memory_error(limit_mib):
+    # Under an address-space limit the band outgrows memory: MemoryError, never an abort.
+    import os
+    import subprocess
+    import sys
+    script = (
+        "import resource, stemloop\n"
+        f"resource.setrlimit(resource.RLIMIT_AS, ({limit_mib} << 20, {limit_mib} << 20))\n"
+        "try:\n"
+        f"    stemloop.subopt('{FIVE_S}', 12.0)\n"
+        "except MemoryError:\n"
+        "    print('MemoryError')\n")
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    done = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True,
+                          text=True, timeout=300)
+    assert (done.returncode, done.stdout) == (0, "MemoryError\n"), done.stderr

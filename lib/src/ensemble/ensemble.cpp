@@ -11,13 +11,6 @@
 namespace stemloop {
 namespace {
 
-// Passes that find the scale factor out of range start again; each start learns the
-// factor from longer stretches, so a few suffice.
-constexpr int kMaxStarts = 12;
-
-// A first guess of the ensemble free energy per base, kcal/mol, for the scale factor.
-constexpr double kGuessPerBase = -0.3;
-
 const EnsembleTables& tables_of(const std::unique_ptr<EnsembleTables>& tables) {
   if (!tables) throw Error("ensemble: no sequence computed yet");
   return *tables;
@@ -30,7 +23,7 @@ EnsembleTables::EnsembleTables(const Model& m, const EnsembleOptions& options,
     : model(m),
       x(model, options, sequence, constraint),
       index(x.n),
-      ring(x.rt, kGuessPerBase / x.rt, x.n),
+      ring(x.rt, uniform_scale(x.n, x.rt)),
       threads(options.threads),
       qb(index.cells, 0.0),
       qs(x.no_lonely_pairs ? index.cells : 0, 0.0),
@@ -39,7 +32,7 @@ EnsembleTables::EnsembleTables(const Model& m, const EnsembleOptions& options,
       qm(index.cells, 0.0),
       qm_col(index.cells, 0.0) {}
 
-double EnsembleTables::log_z() const { return std::log(z()) - x.n * ring.log_unit(); }
+double EnsembleTables::log_z() const { return std::log(z()) - ring.log_scale(); }
 
 EnsembleOptions ensemble_options(const FoldOptions& fold) {
   EnsembleOptions options;
@@ -67,10 +60,8 @@ void Ensemble::compute(const Model& model, const EnsembleOptions& options,
                        const std::string& sequence, const char* constraint) {
   tables_.reset();
   auto tables = std::make_unique<EnsembleTables>(model, options, sequence, constraint);
-  int starts = 1;
-  while (!inside_pass(*tables)) {
-    if (++starts > kMaxStarts) throw Error("ensemble: partition function out of range");
-  }
+  tables->ring = BoltzmannRing(tables->x.rt, scale_profile(*tables));
+  fill_inside(*tables);
   const double z = tables->z();
   if (!(z > 0.0)) throw Error("no structure meets the constraints");
   if (!std::isfinite(z)) throw Error("ensemble: partition function out of range");

@@ -1,6 +1,8 @@
 // The sequence, options and pair rules one ensemble computation reads.
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "ensemble/ensemble_recursions.hpp"
 #include "stemloop/error.hpp"
@@ -28,15 +30,26 @@ EnsembleContext::EnsembleContext(const Model& model, const EnsembleOptions& opts
   if (opts.dangles != 0 && opts.dangles != 2) throw Error("the ensemble needs dangle mode 0 or 2");
 }
 
-BoltzmannRing::BoltzmannRing(double rt, double log_unit, int n)
-    : per_unit_(1.0 / (100.0 * rt)),
-      log_unit_(log_unit),
+BoltzmannRing::BoltzmannRing(double rt, std::vector<double> log_scale)
+    : rt_(rt),
+      per_unit_(1.0 / (100.0 * rt)),
+      log_scale_(std::move(log_scale)),
+      prefix_(log_scale_.size(), 0.0L),
       cache_(2 * kCached),
-      // Loop tables are built for every size up to MAX_INTERIOR + 2 bases, whatever n.
-      unit_(static_cast<size_t>(std::max(n, MAX_INTERIOR + 2)) + 2) {
+      near_(log_scale_.size() * kNear, 1.0) {
   for (int k = 0; k < 2 * kCached; k++)
     cache_[static_cast<size_t>(k)] = std::exp(-(k - kCached) * per_unit_);
-  for (size_t k = 0; k < unit_.size(); k++) unit_[k] = std::exp(log_unit * static_cast<double>(k));
+  const size_t n = log_scale_.size() - 1;
+  for (size_t k = 1; k <= n; k++) prefix_[k] = prefix_[k - 1] + log_scale_[k];
+  for (size_t a = 1; a <= n; a++)
+    for (size_t k = 0; k < kNear && a + k <= n; k++)
+      near_[a * kNear + k] = std::exp(static_cast<double>(prefix_[a + k] - prefix_[a - 1]));
+}
+
+BoltzmannRing BoltzmannRing::shifted(double shift) const {
+  std::vector<double> log_scale = log_scale_;
+  for (size_t k = 1; k < log_scale.size(); k++) log_scale[k] += shift;
+  return BoltzmannRing(rt_, std::move(log_scale));
 }
 
 }  // namespace stemloop

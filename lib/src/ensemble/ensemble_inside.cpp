@@ -44,7 +44,7 @@ struct InsidePass {
   double* au_row(int p) { return &inner_au[static_cast<size_t>(p & (ring - 1)) * width]; }
 
   // (i (p ... q) j) for every p, q but the stack.
-  double loops(int i, int j, int t) {
+  double loops(int i, int j, int t, const ColumnWeights& c) {
     const int span = j - i;
     const int left_max = std::min<int>(w.free_from[static_cast<size_t>(i) + 1], MAX_INTERIOR);
     const int right_max = std::min<int>(w.free_to[static_cast<size_t>(j - 1)], MAX_INTERIOR);
@@ -57,29 +57,29 @@ struct InsidePass {
       const int t2 = x.type(p, q);
       if (t2 == 0 || x.barred(t2)) continue;
       const int u = E.rtype(t2);
-      v += R.weight(E.two_pair_loop(l, r, t, u, a, b, x.s(p - 1), x.s(q + 1))) * R.unit(l + r + 2) *
-           T.get(Ref{x.enclosed_pair(), p, q});
+      v += R.weight(E.two_pair_loop(l, r, t, u, a, b, x.s(p - 1), x.s(q + 1))) *
+           (R.unit(i, p - 1) * R.unit(q + 1, j)) * T.get(Ref{x.enclosed_pair(), p, q});
     }
     // (i (i+1 ... q) .. j) and (i .. (p ... j-1) j): bulges of two or more bases
-    double bulges = 0.0;
+    double right = 0.0, left = 0.0;
     const int bulge_max = span - MIN_HAIRPIN - 3;
     for (int k = 2; k <= std::min(right_max, bulge_max); k++)
-      bulges += w.bulge[k] * au_row(i + 1)[j - 1 - k];
+      right += w.bulge[k] * R.unit(j - k, j) * au_row(i + 1)[j - 1 - k];
     for (int k = 2; k <= std::min(left_max, bulge_max); k++)
-      bulges += w.bulge[k] * au_row(i + 1 + k)[j - 1];
-    v += w.terminal[t] * bulges;
+      left += w.bulge[k] * R.unit(i, i + k) * au_row(i + 1 + k)[j - 1];
+    v += w.terminal[t] * (R.base(i) * right + R.base(j) * left);
     // (i ... (p ... q) ... j): generic interior loops
     double generic = 0.0;
     for (int l = 1; l <= left_max; l++) {
       const int r_max = std::min<int>({right_max, MAX_INTERIOR - l, span - l - 6});
       if (r_max < 1) break;
-      generic +=
-          dot(mm_row(i + 1 + l) + (j - 1 - r_max), &w.by_right_end[l][MAX_INTERIOR - r_max], r_max);
+      generic += R.unit(i, i + l) *
+                 dot(mm_row(i + 1 + l) + (j - 1 - r_max), &c.by_r[l][MAX_INTERIOR - r_max], r_max);
     }
     return v + R.weight(E.interior_outer(t, a, b)) * generic;
   }
 
-  void cell(int i, int j) {
+  void cell(int i, int j, const ColumnWeights& c) {
     const size_t at = T.index.row(i, j);
     const int t = x.type(i, j);
     const int span = j - i;
@@ -88,19 +88,21 @@ struct InsidePass {
       const bool barred = x.barred(t);
       // (i ... j): hairpin
       if (!barred && x.free(i + 1, j - 1))
-        qb += R.weight(E.hairpin(i, j, t, x.sequence.c_str(), x.seq.S1.data())) * R.unit(span + 1);
+        qb += R.weight(E.hairpin(i, j, t, x.sequence.c_str(), x.seq.S1.data())) * R.unit(i, j);
       // (i (i+1 ... j-1) j): stack, allowed to barred pairs too
       if (span - 2 >= MIN_HAIRPIN + 1) {
         if (const int t2 = x.type(i + 1, j - 1)) {
-          qs = R.weight(E.stack(t, E.rtype(t2))) * R.unit(2) * T.qb[T.index.row(i + 1, j - 1)];
+          qs = R.weight(E.stack(t, E.rtype(t2))) * (R.base(i) * R.base(j)) *
+               T.qb[T.index.row(i + 1, j - 1)];
           qb += qs;
         }
       }
       if (!barred) {
-        qb += loops(i, j, t);
+        qb += loops(i, j, t, c);
         // (i [i+1 .. l][l+1 .. j-1] j): multiloop, l = i+5 .. j-6
         if (span >= 2 * MIN_HAIRPIN + 6) {
-          const double closing = R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * R.unit(2);
+          const double closing =
+              R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * (R.base(i) * R.base(j));
           qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)],
                               &T.qm_col[Triangle::col(i + 6, j - 1)], span - 10);
         }
@@ -119,12 +121,13 @@ struct InsidePass {
     // . [i+1 .. j] and (i .. j): Branch
     double branch = t != 0 ? enclosed * R.weight(E.ml_branch(t, x.five(i), x.three(j))) : 0.0;
     if (x.free(i, i) && holds_branch(i + 1, j))
-      branch += T.qm1[T.index.row(i + 1, j)] * w.ml_unpaired;
+      branch += T.qm1[T.index.row(i + 1, j)] * (w.ml_unpaired * R.base(i));
     T.qm1[at] = T.qm1_col[Triangle::col(i, j)] = branch;
 
     // [i .. l] . . j: the last branch followed by unpaired bases only, along the row
     double& last = tail[static_cast<size_t>(i & (ring - 1))];
-    last = (span > MIN_HAIRPIN + 1 && x.free(j, j) ? last * w.ml_unpaired : 0.0) + branch;
+    last = (span > MIN_HAIRPIN + 1 && x.free(j, j) ? last * (w.ml_unpaired * R.base(j)) : 0.0) +
+           branch;
     // [i .. l][l+1 .. j], l = i+4 .. j-5
     const double multi =
         last + dot(&T.qm1[T.index.row(i, i + 4)], &T.qm_col[Triangle::col(i + 5, j)], span - 8);
@@ -180,21 +183,32 @@ void exterior(EnsembleTables& T) {
 
 }  // namespace
 
+ColumnWeights::ColumnWeights(const LoopWeights& w, const BoltzmannRing& R, int j, bool inside) {
+  const int n = static_cast<int>(w.free_from.size()) - 2;
+  for (int l = 1; l <= MAX_INTERIOR; l++)
+    for (int r = 1; l + r <= MAX_INTERIOR; r++) {
+      if (w.generic[l][r] == 0.0) continue;
+      if (inside) {
+        if (j - r >= 1) by_r[l][MAX_INTERIOR - r] = w.generic[l][r] * R.unit(j - r, j);
+      } else if (j + 1 + r <= n) {
+        by_r[l][r] = w.generic[l][r] * R.unit(j + 1, j + 1 + r);
+      }
+    }
+}
+
 LoopWeights::LoopWeights(const EnsembleContext& x, const BoltzmannRing& R)
-    : ml_unpaired(R.weight(x.E.ml_unpaired()) * R.unit(1)),
+    : ml_unpaired(R.weight(x.E.ml_unpaired())),
       free_from(static_cast<size_t>(x.n) + 2, 0),
       free_to(static_cast<size_t>(x.n) + 2, 0) {
   const EnergyTerms& E = x.E;
   for (int l = 1; l <= MAX_INTERIOR; l++)
     for (int r = 1; l + r <= MAX_INTERIOR; r++)
-      if (E.in_windows(l, r))
-        generic[l][r] = by_right_end[l][MAX_INTERIOR - r] =
-            R.weight(E.interior_size(l, r)) * R.unit(l + r + 2);
+      if (E.in_windows(l, r)) generic[l][r] = R.weight(E.interior_size(l, r));
   small_loops = {{0, 1}, {1, 0}, {1, 1}, {1, 2}, {2, 1}, {2, 2}};
   for (int l = 1; l <= MAX_INTERIOR; l++)
     for (int r = 1; l + r <= MAX_INTERIOR; r++)
       if (E.own_candidate(l, r)) small_loops.push_back({l, r});
-  for (int b = 2; b <= MAX_INTERIOR; b++) bulge[b] = R.weight(E.bulge_size(b)) * R.unit(b + 2);
+  for (int b = 2; b <= MAX_INTERIOR; b++) bulge[b] = R.weight(E.bulge_size(b));
   for (int t = 0; t < kPairTypes; t++) terminal[t] = R.weight(E.terminal(t));
   for (int k = x.n; k >= 1; k--)
     free_from[static_cast<size_t>(k)] =
@@ -209,9 +223,11 @@ bool inside_pass(EnsembleTables& T) {
   // Row r is i = n - r; step c is column j = c + 1.
   const bool whole = run_wavefront(n, n, T.threads, [&](int first, int last, int c) {
     const int j = c + 1;
+    if (j - (n - last) < MIN_HAIRPIN + 1) return true;  // no cell of the block's rows yet
+    const ColumnWeights weights(pass.w, T.ring, j, true);
     for (int r = first; r <= last; r++) {
       const int i = n - r;
-      if (j - i >= MIN_HAIRPIN + 1) pass.cell(i, j);
+      if (j - i >= MIN_HAIRPIN + 1) pass.cell(i, j, weights);
     }
     return j < n || pass.in_range(n - last, n - first);
   });
@@ -224,7 +240,7 @@ bool inside_pass(EnsembleTables& T) {
     if (z > 0.0 ? std::fabs(std::log(z)) <= kSafe : !open_chain) return true;
     pass.drift = z > 0.0 ? -std::log(z) / n : kSafe / n;
   }
-  T.ring = BoltzmannRing(T.x.rt, T.ring.log_unit() + pass.drift, n);
+  T.ring = T.ring.shifted(pass.drift);
   return false;
 }
 

@@ -42,7 +42,7 @@ struct OutsidePass {
 
   // Around the pair (i, j) of type t read as u from inside: the loops (a (i ... j) b)
   // other than the stack.
-  double loops_around(int i, int j, int u) {
+  double loops_around(int i, int j, int u, const ColumnWeights& c) {
     const int left_max = std::min<int>(w.free_to[static_cast<size_t>(i - 1)], MAX_INTERIOR);
     const int right_max = std::min<int>(w.free_from[static_cast<size_t>(j) + 1], MAX_INTERIOR);
     double v = 0.0;
@@ -51,26 +51,28 @@ struct OutsidePass {
       if (l > left_max || r > right_max || a < 1 || b > n) continue;
       const int ta = x.type(a, b);
       if (ta == 0 || x.barred(ta)) continue;
-      v += row(kPair, a)[b] * R.unit(l + r + 2) *
+      v += row(kPair, a)[b] * (R.unit(a, i - 1) * R.unit(j + 1, b)) *
            R.weight(E.two_pair_loop(l, r, ta, u, x.s(a + 1), x.s(b - 1), x.s(i - 1), x.s(j + 1)));
     }
     // (a .. (i ... j) b) and (a (i ... j) .. b): bulges of two or more bases
-    double bulges = 0.0;
+    double right = 0.0, left = 0.0;
     for (int k = 2; k <= std::min(right_max, n - j - 1); k++)
-      bulges += w.bulge[k] * row(kTerminal, i - 1)[j + 1 + k];
+      right += w.bulge[k] * R.unit(j + 1, j + 1 + k) * row(kTerminal, i - 1)[j + 1 + k];
     for (int k = 2; k <= std::min(left_max, i - 2); k++)
-      bulges += w.bulge[k] * row(kTerminal, i - 1 - k)[j + 1];
-    v += w.terminal[u] * bulges;
+      left += w.bulge[k] * R.unit(i - 1 - k, i - 1) * row(kTerminal, i - 1 - k)[j + 1];
+    v += w.terminal[u] * (R.base(i - 1) * right + R.base(j + 1) * left);
     // (a ... (i ... j) ... b): generic interior loops
     double generic = 0.0;
     for (int l = 1; l <= std::min(left_max, i - 2); l++) {
       const int r_max = std::min({right_max, MAX_INTERIOR - l, n - j - 1});
-      if (r_max >= 1) generic += dot(row(kMismatch, i - 1 - l) + j + 2, &w.generic[l][1], r_max);
+      if (r_max >= 1)
+        generic +=
+            R.unit(i - 1 - l, i - 1) * dot(row(kMismatch, i - 1 - l) + j + 2, &c.by_r[l][1], r_max);
     }
     return v + R.weight(E.interior_inner(u, x.s(j + 1), x.s(i - 1))) * generic;
   }
 
-  void cell(int i, int j) {
+  void cell(int i, int j, const ColumnWeights& c) {
     const int span = j - i;
     // [i .. j] as the rest after a first branch Branch(k, i-1), k = 1 .. i-5
     const double multi =
@@ -80,9 +82,12 @@ struct OutsidePass {
     // (also as the rest of the multiloop closed by (i-1, J+1), through y); or after base
     // i-1 unpaired
     double& unpaired_after = tail[static_cast<size_t>(i & (ring - 1))];
-    unpaired_after = multi + (j < n && x.free(j + 1, j + 1) ? w.ml_unpaired * unpaired_after : 0.0);
+    unpaired_after =
+        multi +
+        (j < n && x.free(j + 1, j + 1) ? w.ml_unpaired * R.base(j + 1) * unpaired_after : 0.0);
     double branch = unpaired_after;
-    if (i > 1 && x.free(i - 1, i - 1)) branch += row(kBranch, i - 1)[j] * w.ml_unpaired;
+    if (i > 1 && x.free(i - 1, i - 1))
+      branch += row(kBranch, i - 1)[j] * (w.ml_unpaired * R.base(i - 1));
     if (j + MIN_HAIRPIN + 2 <= n)
       branch += dot(row(kY, i) + j + MIN_HAIRPIN + 2,
                     &T.qm[T.index.row(j + 1, j + MIN_HAIRPIN + 2)], n - j - MIN_HAIRPIN - 1);
@@ -96,12 +101,12 @@ struct OutsidePass {
       double around = T.q5[static_cast<size_t>(i) - 1] * T.q3[static_cast<size_t>(j) + 1] *
                           R.weight(E.exterior_branch(t, x.five(i), x.three(j))) +
                       branch * R.weight(E.ml_branch(t, x.five(i), x.three(j)));
-      if (i > 1 && j < n && !x.barred(t)) around += loops_around(i, j, u);
+      if (i > 1 && j < n && !x.barred(t)) around += loops_around(i, j, u, c);
       // (i-1 (i ... j) j+1): the stack
       double stack = 0.0;
       if (i > 1 && j < n) {
         if (const int ta = x.type(i - 1, j + 1)) {
-          const double weight = R.weight(E.stack(ta, u)) * R.unit(2);
+          const double weight = R.weight(E.stack(ta, u)) * (R.base(i - 1) * R.base(j + 1));
           stack =
               (row(kPair, i - 1)[j + 1] + (x.no_lonely_pairs ? row(kStacked, i - 1)[j + 1] : 0.0)) *
               weight;
@@ -119,7 +124,8 @@ struct OutsidePass {
       }
       T.prob[at] = std::min(1.0, p / z);
       if (!x.barred(t)) {
-        closing = pair * R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * R.unit(2);
+        closing =
+            pair * R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * (R.base(i) * R.base(j));
         row(kMismatch, i)[j] = pair * R.weight(E.interior_outer(t, x.s(i + 1), x.s(j - 1)));
         row(kTerminal, i)[j] = pair * w.terminal[t];
       }
@@ -159,7 +165,7 @@ void outside_pass(EnsembleTables& T) {
   T.q5.assign(width, 0.0);
   T.q5[0] = 1.0;
   for (int j = 1; j <= n; j++) {
-    double v = x.free(j, j) ? T.q5[static_cast<size_t>(j - 1)] * T.ring.unit(1) : 0.0;
+    double v = x.free(j, j) ? T.q5[static_cast<size_t>(j - 1)] * T.ring.base(j) : 0.0;
     for (int i = 1; i + MIN_HAIRPIN + 1 <= j; i++) {
       const int t = x.type(i, j);
       if (t == 0) continue;
@@ -174,9 +180,11 @@ void outside_pass(EnsembleTables& T) {
   // Row r is i = r + 1; step c is column j = n - c.
   run_wavefront(n, n, T.threads, [&](int first, int last, int c) {
     const int j = n - c;
+    if (j - (first + 1) < MIN_HAIRPIN + 1) return true;  // no cell of the block's rows
+    const ColumnWeights weights(pass.w, T.ring, j, false);
     for (int r = first; r <= last; r++) {
       const int i = r + 1;
-      if (j - i >= MIN_HAIRPIN + 1) pass.cell(i, j);
+      if (j - i >= MIN_HAIRPIN + 1) pass.cell(i, j, weights);
     }
     return true;
   });

@@ -63,12 +63,15 @@ struct EnsembleContext {
   bool barred(int type) const { return no_closing_gu && is_wobble(type); }
 };
 
-// Sums of Boltzmann weights, each base scaled by exp(log_unit) so that long stretches
-// neither overflow nor underflow.
+// Sums of Boltzmann weights, each base k scaled by a factor s_k of its own, so that long
+// stretches neither overflow nor underflow whatever the composition along the sequence:
+// a stretch a..b holds its weight times s_a ... s_b. Concatenated stretches multiply their
+// factors; a loop takes the factors of its own bases.
 class BoltzmannRing {
  public:
   using Value = double;
-  BoltzmannRing(double rt, double log_unit, int n);
+  // log_scale[k] = ln s_k for k = 1..n; entry 0 is unused.
+  BoltzmannRing(double rt, std::vector<double> log_scale);
   static double zero() { return 0.0; }
   static double add(double a, double b) { return a + b; }
   static double mul(double a, double b) { return a * b; }
@@ -78,15 +81,31 @@ class BoltzmannRing {
     if (k >= 0 && k < 2 * kCached) return cache_[static_cast<size_t>(k)];
     return std::exp(-e * per_unit_);
   }
-  // The scale factor of k bases.
-  double unit(int k) const { return unit_[static_cast<size_t>(k)]; }
-  double log_unit() const { return log_unit_; }
+  // The scale factor of bases a..b, 1 when the stretch is empty.
+  double unit(int a, int b) const {
+    const int k = b - a;
+    if (k < 0) return 1.0;
+    if (k < kNear) return near_[static_cast<size_t>(a) * kNear + static_cast<size_t>(k)];
+    return std::exp(
+        static_cast<double>(prefix_[static_cast<size_t>(b)] - prefix_[static_cast<size_t>(a) - 1]));
+  }
+  // The scale factor of base k alone.
+  double base(int k) const { return near_[static_cast<size_t>(k) * kNear]; }
+  // ln of the factor of the whole sequence.
+  double log_scale() const { return static_cast<double>(prefix_.back()); }
+  // The same factors, each times exp(shift).
+  BoltzmannRing shifted(double shift) const;
 
  private:
   static constexpr int kCached = 20000;
+  // Stretches of up to kNear bases (every loop side of an interior loop or bulge) are
+  // looked up; longer ones are computed from the prefix sums.
+  static constexpr int kNear = 32;
+  double rt_;
   double per_unit_;
-  double log_unit_;
-  std::vector<double> cache_, unit_;
+  std::vector<double> log_scale_;
+  std::vector<long double> prefix_;  // prefix_[k] = ln s_1 + ... + ln s_k
+  std::vector<double> cache_, near_;
 };
 
 // Minima of energies in 0.01 kcal/mol; ENERGY_INF where nothing can form.
@@ -96,7 +115,7 @@ struct EnergyRing {
   static int add(int a, int b) { return std::min(a, b); }
   static int mul(int a, int b) { return a >= ENERGY_INF || b >= ENERGY_INF ? ENERGY_INF : a + b; }
   static int weight(int e) { return e; }
-  static int unit(int) { return 0; }
+  static int unit(int, int) { return 0; }
 };
 
 // Calls visit(w, a, b) for every way the part `at` decomposes: w is the candidate's
@@ -114,9 +133,9 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
       const bool barred = x.barred(t);
       // (i ... j): hairpin
       if (!barred && x.free(i + 1, j - 1))
-        visit(R.mul(R.weight(E.hairpin(i, j, t, x.sequence.c_str(), x.seq.S1.data())),
-                    R.unit(j - i + 1)),
-              kNone, kNone);
+        visit(
+            R.mul(R.weight(E.hairpin(i, j, t, x.sequence.c_str(), x.seq.S1.data())), R.unit(i, j)),
+            kNone, kNone);
       // (i (p ... q) j): stack, bulge or interior loop
       const int p_max = std::min(j - MIN_HAIRPIN - 2, i + MAX_INTERIOR + 1);
       for (int p = i + 1; p <= p_max && x.free(i + 1, p - 1); p++) {
@@ -130,12 +149,14 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
           const Ref inner{stack ? Part::Pair : x.enclosed_pair(), p, q};
           const int e = E.two_pair_loop(p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1),
                                         x.s(p - 1), x.s(q + 1));
-          visit(R.mul(R.mul(R.weight(e), R.unit(p - i + j - q)), T.get(inner)), inner, kNone);
+          visit(R.mul(R.mul(R.weight(e), R.mul(R.unit(i, p - 1), R.unit(q + 1, j))), T.get(inner)),
+                inner, kNone);
         }
       }
       // (i [i+1 .. l][l+1 .. j-1] j): multiloop, the closing pair read from inside
       if (barred) return;
-      const auto closing = R.mul(R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))), R.unit(2));
+      const auto closing = R.mul(R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))),
+                                 R.mul(R.unit(i, i), R.unit(j, j)));
       for (int l = i + MIN_HAIRPIN + 2; l <= j - MIN_HAIRPIN - 3; l++) {
         const Ref first{Part::Branch, i + 1, l}, rest{Part::Multi, l + 1, j - 1};
         visit(R.mul(closing, R.mul(T.get(first), T.get(rest))), first, rest);
@@ -149,15 +170,17 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
       const int t2 = x.type(i + 1, j - 1);
       if (t2 == 0) return;
       const Ref inner{Part::Pair, i + 1, j - 1};
-      visit(R.mul(R.mul(R.weight(E.stack(t, E.rtype(t2))), R.unit(2)), T.get(inner)), inner, kNone);
+      visit(R.mul(R.mul(R.weight(E.stack(t, E.rtype(t2))), R.mul(R.unit(i, i), R.unit(j, j))),
+                  T.get(inner)),
+            inner, kNone);
       return;
     }
     case Part::Branch: {
       // . [i+1 .. l]: base i unpaired
       if (x.free(i, i) && holds_branch(i + 1, j))
-        visit(
-            R.mul(R.mul(R.weight(E.ml_unpaired()), R.unit(1)), T.get(Ref{Part::Branch, i + 1, j})),
-            Ref{Part::Branch, i + 1, j}, kNone);
+        visit(R.mul(R.mul(R.weight(E.ml_unpaired()), R.unit(i, i)),
+                    T.get(Ref{Part::Branch, i + 1, j})),
+              Ref{Part::Branch, i + 1, j}, kNone);
       // (i .. l): the branch
       if (const int t = x.type(i, j)) {
         const Ref pair{x.enclosed_pair(), i, j};
@@ -175,7 +198,7 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
           continue;
         }
         if (x.free(l + 1, j))
-          visit(R.mul(a, R.mul(R.weight(E.ml_unpaired(j - l, false)), R.unit(j - l))), first,
+          visit(R.mul(a, R.mul(R.weight(E.ml_unpaired(j - l, false)), R.unit(l + 1, j))), first,
                 kNone);
         if (holds_branch(l + 1, j)) {
           const Ref rest{Part::Multi, l + 1, j};
@@ -188,8 +211,8 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
       const int n = x.n;
       // . [i+1 .. n]
       if (x.free(i, i))
-        visit(R.mul(R.unit(1), T.get(Ref{Part::Exterior, i + 1, 0})), Ref{Part::Exterior, i + 1, 0},
-              kNone);
+        visit(R.mul(R.unit(i, i), T.get(Ref{Part::Exterior, i + 1, 0})),
+              Ref{Part::Exterior, i + 1, 0}, kNone);
       // (i .. l) [l+1 .. n]
       for (int l = i + MIN_HAIRPIN + 1; l <= n; l++) {
         const int t = x.type(i, l);

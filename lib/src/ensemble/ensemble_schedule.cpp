@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "threads/run_workers.hpp"
+
 namespace stemloop {
 
 int ring_rows(int threads, int reach) {
@@ -17,21 +19,30 @@ int ring_rows(int threads, int reach) {
 bool run_wavefront(int rows, int steps, int threads,
                    const std::function<bool(int, int, int)>& step) {
   const int blocks = (rows + kBlockRows - 1) / kBlockRows;
-  const int workers = std::clamp(threads, 1, std::max(1, blocks));
   // done[b]: steps block b has finished; a stopped block counts as finished.
   std::vector<std::atomic<int>> done(static_cast<size_t>(blocks));
   for (auto& d : done) d.store(0, std::memory_order_relaxed);
   std::atomic<bool> stopped{false};
-  auto work = [&](int w) {
+  run_workers(std::clamp(threads, 1, std::max(1, blocks)), [&](int w, int workers) {
     for (int b = w; b < blocks; b += workers) {
       const int first = b * kBlockRows, last = std::min(rows, first + kBlockRows) - 1;
       for (int c = 0; c < steps; c++) {
         if (b > 0) {
-          for (int spins = 0; done[static_cast<size_t>(b - 1)].load(std::memory_order_acquire) <= c;
+          for (int spins = 0;
+               done[static_cast<size_t>(b - 1)].load(std::memory_order_acquire) <= c &&
+               !stopped.load(std::memory_order_relaxed);
                spins++)
             if (spins > 64) std::this_thread::yield();
         }
-        if (stopped.load(std::memory_order_relaxed) || !step(first, last, c)) {
+        bool go = false;
+        try {
+          go = !stopped.load(std::memory_order_relaxed) && step(first, last, c);
+        } catch (...) {
+          // the others stop too rather than wait for this block; the caller gets the error
+          stopped.store(true, std::memory_order_relaxed);
+          throw;
+        }
+        if (!go) {
           stopped.store(true, std::memory_order_relaxed);
           done[static_cast<size_t>(b)].store(steps, std::memory_order_release);
           break;
@@ -39,11 +50,7 @@ bool run_wavefront(int rows, int steps, int threads,
         done[static_cast<size_t>(b)].store(c + 1, std::memory_order_release);
       }
     }
-  };
-  std::vector<std::thread> pool;
-  for (int w = 1; w < workers; w++) pool.emplace_back(work, w);
-  work(0);
-  for (auto& t : pool) t.join();
+  });
   return !stopped.load();
 }
 

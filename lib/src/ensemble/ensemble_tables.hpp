@@ -12,14 +12,13 @@
 
 namespace stemloop {
 
-// Boltzmann weights of the loop parts that depend on sizes only, each with the scale
-// factor of the bases it covers, and the free runs of bases around each position.
+// Boltzmann weights of the loop parts that depend on sizes only (scale factors are the
+// caller's, as they depend on where the loop is), and the free runs of bases around each
+// position.
 struct LoopWeights {
   LoopWeights(const EnsembleContext& x, const BoltzmannRing& R);
-  // interior_size(l, r) of a generic interior loop (0 elsewhere) with l + r + 2 bases,
-  // and the same with r read backwards: by_right_end[l][30 - r].
+  // interior_size(l, r) of a generic interior loop inside the windows, 0 elsewhere.
   double generic[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
-  double by_right_end[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
   // The loops scored one by one, as (left, right): bulges of one base, 1x1, 1x2, 2x1,
   // 2x2, and the generic loops outside the windows (EnergyTerms::own_candidate).
   std::vector<std::pair<int, int>> small_loops;
@@ -30,8 +29,18 @@ struct LoopWeights {
   std::vector<int> free_from, free_to;
 };
 
+// The generic interior-loop weights of one column j, times the scale factor of the loop's
+// bases on the column's side: j-r .. j of the loops closed by (i, j), for the inside pass,
+// stored as [l][30 - r]; or j+1 .. j+1+r of the loops around (i, j), for the outside
+// pass, stored as [l][r]. The other side's factor depends on the row only.
+struct ColumnWeights {
+  ColumnWeights(const LoopWeights& w, const BoltzmannRing& R, int j, bool inside);
+  double by_r[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
+};
+
 class EnsembleTables {
  public:
+  // The scale factors start as one guess for every base.
   EnsembleTables(const Model& model, const EnsembleOptions& options, const std::string& sequence,
                  const char* constraint);
 
@@ -41,7 +50,7 @@ class EnsembleTables {
   BoltzmannRing ring;
   int threads;
 
-  // Inside values, scaled by ring.unit(bases covered). Pair, Stacked (lonely-pair rule
+  // Inside values, each scaled by ring.unit of the bases it covers. Pair, Stacked (lonely-pair rule
   // only), Branch and Multi by row; Branch and Multi by column as well, for the passes
   // that read them down a column.
   std::vector<double> qb, qs, qm1, qm1_col, qm, qm_col;
@@ -76,6 +85,14 @@ class EnsembleTables {
 // for speed. Returns false, with ring rescaled, when some values left the safe range
 // of doubles; the caller then runs it again.
 bool inside_pass(EnsembleTables& T);
+
+// inside_pass until it succeeds; throws when the values stay out of range.
+void fill_inside(EnsembleTables& T);
+
+// ln s_k, k = 1..n (entry 0 unused), for a scale factor per base: one guess for every base,
+// or minus ln Z per base of windows around k, which follows the composition.
+std::vector<double> uniform_scale(int n, double rt);
+std::vector<double> scale_profile(const EnsembleTables& T);
 
 // From the inside tables: q5, the pair probabilities and the unpaired probabilities.
 void outside_pass(EnsembleTables& T);

@@ -29,6 +29,7 @@
 #include "mfe/fill_kernels.hpp"
 #include "mfe/fold_workspace.hpp"
 #include "mfe/table_buffer.hpp"
+#include "threads/run_workers.hpp"
 
 namespace stemloop {
 namespace {
@@ -170,6 +171,7 @@ struct FillState {
   std::vector<int> inner_mm, inner_au;
   std::vector<Candidates> candidates;      // per column j
   std::vector<std::atomic<int>> progress;  // last column finished, per row
+  std::atomic<bool> failed{false};         // a worker threw: the others stop waiting
   std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
   std::vector<int> hairpin_by_size;        // EnergyTerms::hairpin_size, looked up
   CoaxialFill coax;                        // dangle mode 3
@@ -448,7 +450,10 @@ void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
   int ready = below.load(std::memory_order_acquire);
   for (int j = bottom + 4; j <= n; j++) {
     for (int spins = 0; ready < j; spins++) {
-      if (spins > 64) std::this_thread::yield();
+      if (spins > 64) {
+        if (st.failed.load(std::memory_order_relaxed)) return;
+        std::this_thread::yield();
+      }
       ready = below.load(std::memory_order_acquire);
     }
     // The splits at candidates k >= top + 4, which every row of the block may take, for
@@ -496,14 +501,17 @@ void fill_tables(const FoldContext& x, int threads) {
       : x.E.dangles() == 2 ? fill_block<2>
       : x.E.dangles() == 3 ? fill_block<3>
                            : fill_block<1>;
-  auto work = [&](int w) {
-    for (int top = n - 4 - w * kBlockRows; top >= 1; top -= workers * kBlockRows)
-      block(x, st, top, std::max(1, top - kBlockRows + 1));
-  };
-  std::vector<std::thread> pool;
-  for (int w = 1; w < workers; w++) pool.emplace_back(work, w);
-  work(0);
-  for (auto& th : pool) th.join();
+  // Fewer workers than prepared for, when threads are short, just share more blocks each.
+  st.failed.store(false, std::memory_order_relaxed);
+  run_workers(workers, [&](int w, int started) {
+    try {
+      for (int top = n - 4 - w * kBlockRows; top >= 1; top -= started * kBlockRows)
+        block(x, st, top, std::max(1, top - kBlockRows + 1));
+    } catch (...) {
+      st.failed.store(true, std::memory_order_relaxed);
+      throw;
+    }
+  });
   fill_exterior(x, st.best_exterior);
 }
 
