@@ -10,12 +10,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 #include <cstdio>
 #include <cstdlib>
 
 #include "drawing/drawing_faults.hpp"
 #include "drawing/drawing_geometry.hpp"
+#include "drawing/drawing_layouts.hpp"
 #include "drawing/drawing_tree.hpp"
 #include "stemloop/drawing.hpp"
 
@@ -27,14 +29,14 @@ namespace {
 constexpr double kBaseGap = 0.7;     // between two base centres
 constexpr double kSegmentGap = 0.3;  // between segments (and bases) that share no base
 constexpr double kMaxStep = 2.9;     // longest backbone step across a loop
-constexpr double kGrowth = 1.05;     // the radius tried next, as a factor
+constexpr double kGrowth = 1.08;     // the radius tried next, as a factor
 constexpr double kRuleDistance = 0.5;
 constexpr double kCell = 1.5;
 constexpr double kRiseNotch = 0.5;  // a helix lengthens its rise by this much at a time
-constexpr int kMaxAttempts = 12;
+constexpr int kMaxAttempts = 3;
 constexpr double kLean = kPi / 6;
 constexpr double kAbove = 0.3;
-constexpr double kBeside = 4.0;
+constexpr double kBeside = 1e9;
 
 size_t at(int k) { return static_cast<size_t>(k); }
 
@@ -79,15 +81,20 @@ class PieceGrid {
     pieces_.clear();
   }
 
+  // Whether two pieces that share no base keep their distance.
+  static bool apart(const Piece& piece, const Piece& other) {
+    if (other.a == piece.a || other.a == piece.b || other.b == piece.a || other.b == piece.b)
+      return true;
+    const bool bases = other.a == other.b && piece.a == piece.b;
+    return segment_distance(piece.pa, piece.pb, other.pa, other.pb) >=
+           (bases ? kBaseGap : kSegmentGap);
+  }
+
   bool fits(const Piece& piece) const {
     bool ok = true;
     visit(piece, [&](int index) {
       const Piece& other = pieces_[at(index)];
-      if (other.a == piece.a || other.a == piece.b || other.b == piece.a || other.b == piece.b)
-        return;
-      const bool bases = other.a == other.b && piece.a == piece.b;
-      if (ok && segment_distance(piece.pa, piece.pb, other.pa, other.pb) <
-                    (bases ? kBaseGap : kSegmentGap)) {
+      if (ok && !apart(piece, other)) {
         ok = false;
         blocker_ = other.owner;
       }
@@ -237,7 +244,7 @@ class WedgeLayout {
     const bool closed = loop.closed();
     const size_t m = loop.vertices.size();
     const double pair = chord_angle(kPairWidth, radius);
-    const double cap = chord_angle(kMaxStep, radius);
+    const double cap = chord_angle(longest_step_, radius);
     const double distance = std::sqrt(std::max(0.0, radius * radius - 0.25));
     const Point centre{0.0, closed ? distance : 0.0};
     const auto on_circle = [&](double t) {
@@ -265,11 +272,20 @@ class WedgeLayout {
     };
     // Upright, the branches of a closed loop keep out of the room on either side of the
     // helix below, which the loops further down need for their own bases.
-    const auto above = [&](const std::vector<Piece>& candidate) {
-      if (!closed || lean_ == 0.0) return true;
+    // The step to a branch keeps clear of the branch itself.
+    const auto allowed = [&](const std::vector<Piece>& candidate) {
+      const Piece& step = candidate.back();
       for (const Piece& piece : candidate)
-        if (piece.owner >= 0 && piece.pa.y < kAbove && std::fabs(piece.pa.x) < kBeside)
+        if (!PieceGrid::apart(step, piece)) return false;
+      if (!closed || lean_ == 0.0 || candidate.front().owner < 0) return true;
+      // The branch's first pair lies on the circle; the rest keeps out.
+      const int p = candidate.front().a;
+      const int q = table_[at(p)];
+      for (const Piece& piece : candidate) {
+        const bool root = piece.a == p || piece.a == q;
+        if (!root && piece.a == piece.b && piece.pa.y < kAbove && std::fabs(piece.pa.x) < kBeside)
           return false;
+      }
       return true;
     };
     std::vector<double> theta(m);
@@ -304,7 +320,7 @@ class WedgeLayout {
       bool placed = false;
       for (double next = theta[e] - pair; theta[e] - next <= cap + 1e-12; next -= pair / 6) {
         const std::vector<Piece> candidate = with_vertex(e, theta[e], next);
-        if (above(candidate) && grid_.fits(candidate)) {
+        if (allowed(candidate) && grid_.fits(candidate)) {
           grid_.add(candidate);
           theta[e + 1] = next;
           placed = true;
@@ -376,7 +392,7 @@ class WedgeLayout {
           candidate = with_vertex(e, t[e], t[e + 1]);
           if (!loop.is_backbone[e + 1]) branch++;
         }
-        ok = above(candidate) && grid_.fits(candidate);
+        ok = allowed(candidate) && grid_.fits(candidate);
         if (!ok) blocked_ = grid_.blocker();
         grid_.add(candidate);
       }
@@ -409,7 +425,7 @@ class WedgeLayout {
   bool stretch(const DrawLoop& loop, std::vector<double>& rise,
                std::vector<std::vector<Point>>& shapes) {
     std::vector<size_t> wanted;
-    if (blocked_ >= 0) wanted.push_back(at(blocked_));
+    if (blocked_ >= 0 && at(blocked_) < rise.size()) wanted.push_back(at(blocked_));
     if (wanted.empty() || rise[wanted[0]] >= kMaxStep || loop.helix_pairs[wanted[0]] == 1) {
       wanted.clear();
       for (size_t b = 0; b < rise.size(); b++) wanted.push_back(b);
@@ -452,23 +468,29 @@ class WedgeLayout {
     placed.rise.assign(branches, 1.0);
     std::vector<std::vector<Point>> shapes(branches);
     for (size_t b = 0; b < branches; b++) shapes[b] = branch_points(loop, b, 1.0);
-    for (int attempt = 0; attempt < kMaxAttempts && theta.empty(); attempt++) {
-      blocked_ = -1;
-      // Best with every branch turned well away from the helix below, else as it fits.
-      for (double lean : {kLean, 0.0}) {
-        lean_ = lean;
-        for (radius = smallest; radius < smallest * 40; radius *= kGrowth) {
-          theta = try_radius(loop, radius, shapes);
+    // Steps longer than kMaxStep only where nothing else fits.
+    for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
+      longest_step_ = longest;
+      for (int attempt = 0; attempt < kMaxAttempts && theta.empty(); attempt++) {
+        blocked_ = -1;
+        // Best with every branch turned well away from the helix below, else as it fits.
+        for (double lean : {kLean, 0.0}) {
+          lean_ = lean;
+          for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
+            theta = try_radius(loop, radius, shapes);
+            if (!theta.empty()) break;
+            // Past this radius even the longest steps no longer close the circle.
+            if (loop.closed() &&
+                chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
+              break;
+          }
           if (!theta.empty()) break;
-          // Past this radius even the longest steps no longer close the circle.
-          if (loop.closed() &&
-              chord_angle(kMaxStep, radius) * static_cast<double>(m - 1) < 2 * kPi)
-            break;
         }
-        if (!theta.empty()) break;
+        if (theta.empty() && !stretch(loop, placed.rise, shapes)) break;
       }
-      if (theta.empty() && !stretch(loop, placed.rise, shapes)) break;
+      if (!theta.empty()) break;
     }
+    if (!theta.empty() && std::getenv("SL_DEBUG3")) std::fprintf(stderr, "placed loop %d first=%d lean=%.2f longest=%.1f r=%.2f smallest=%.2f\n", index, placed.first, lean_, longest_step_, radius, smallest);
     if (theta.empty() && std::getenv("SL_DEBUG")) std::fprintf(stderr, "fallback loop %d m=%zu branches=%zu first=%d last=%d\n", index, m, branches, placed.first, placed.last);
     if (theta.empty()) {
       // The branches meet at every radius: a regular polygon, and the fault count says so.
@@ -525,6 +547,7 @@ class WedgeLayout {
   std::vector<PlacedLoop> placed_;
   PieceGrid grid_;
   int blocked_ = -1;  // the branch in the way when a radius failed, or -1
+  double longest_step_ = kMaxStep;  // the longest backbone step allowed now
   double lean_ = 0.0;  // how far above the closing pair's line each branch must point
 };
 
@@ -537,7 +560,13 @@ Layout layout_structure(const PairTable& table, DrawingStyle style) {
     for (int k = 0; k < table[0]; k++) layout.bases.push_back(Point{k * 1.0, 0.0});
     return layout;
   }
-  return WedgeLayout(table, tree).run();
+  Layout layout = WedgeLayout(table, tree).run();
+  // Where branches could not be fitted, overlap removal gives a picture without faults.
+  if (layout.faults > 0) {
+    Layout opened = overlap_removal_layout(table, tree);
+    if (opened.faults < layout.faults) layout = std::move(opened);
+  }
+  return layout;
 }
 
 }  // namespace stemloop
