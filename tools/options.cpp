@@ -44,6 +44,7 @@ enum LongOnly {
   kSvg,
   kDotplot,
   kSvgStyle,
+  kSvgFormat,
   kParameters,
   kWriteParameters,
 };
@@ -86,6 +87,8 @@ std::string option_label(int code) {
       return "--input-format";
     case kSvgStyle:
       return "--svg-style";
+    case kSvgFormat:
+      return "--svg-format";
     default:
       return "option";
   }
@@ -217,6 +220,13 @@ stemloop::DrawingStyle parse_svg_style(const char* text) {
   bad_value(kSvgStyle, text, "radial or arcs");
 }
 
+DrawingFormat parse_svg_format(const char* text) {
+  if (std::strcmp(text, "svg") == 0) return DrawingFormat::Svg;
+  if (std::strcmp(text, "png") == 0) return DrawingFormat::Png;
+  if (std::strcmp(text, "pdf") == 0) return DrawingFormat::Pdf;
+  bad_value(kSvgFormat, text, "svg, png or pdf");
+}
+
 std::vector<option> long_options(Program program) {
   std::vector<option> list = {
       {"temperature", required_argument, nullptr, 'T'},
@@ -235,6 +245,7 @@ std::vector<option> long_options(Program program) {
       {"svg", required_argument, nullptr, kSvg},
       {"dotplot", required_argument, nullptr, kDotplot},
       {"svg-style", required_argument, nullptr, kSvgStyle},
+      {"svg-format", required_argument, nullptr, kSvgFormat},
       {"parameters", required_argument, nullptr, kParameters},
   };
   if (program == Program::Fold) {
@@ -439,6 +450,9 @@ ToolOptions parse_options(Program program, int argc, char** argv) {
       case kSvgStyle:
         opts.svg_style = parse_svg_style(optarg);
         break;
+      case kSvgFormat:
+        opts.svg_format = parse_svg_format(optarg);
+        break;
       case 'C':
         opts.constraint = true;
         break;
@@ -611,6 +625,7 @@ std::string usage(Program program, const char* name) {
   text +=
       "      --svg DIR           write a drawing of each record to DIR/NAME.svg\n"
       "      --svg-style STYLE   radial (loops as circles) or arcs, for very long records\n"
+      "      --svg-format F      svg (default), png or pdf, for --svg and --dotplot files\n"
       "                          (default radial)\n";
   text += "  -h, --help              this text\n";
   text += "      --version           the version\n";
