@@ -177,7 +177,7 @@ std::string structure_svg(const std::string& sequence, const std::string& struct
              "\" y=\"32\">" + kind + "</text>\n";
       lx += 62.0;
     }
-    svg += "<line class=\"pair gu\" x1=\"" + svg_number(lx - 4) + "\" y1=\"32\" x2=\"" +
+    svg += "<line class=\"pair gu key\" x1=\"" + svg_number(lx - 4) + "\" y1=\"32\" x2=\"" +
            svg_number(lx + 8) + "\" y2=\"32\"/><text class=\"legend\" x=\"" +
            svg_number(lx + 12) + "\" y=\"32\">G-U pair</text>\n";
   } else {
