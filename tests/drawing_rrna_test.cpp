@@ -24,7 +24,8 @@ std::vector<Record> read_records(const std::string& path) {
   std::string text;
   if (file != nullptr) {
     char buffer[65536];
-    for (int got; (got = gzread(file, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(got));
+    for (int got; (got = gzread(file, buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<size_t>(got));
     gzclose(file);
   }
   std::vector<std::string> lines;
@@ -65,7 +66,8 @@ TEST(DrawingLarge, RibosomalRnasAreUncrossedAndMostlyCompact) {
     const double longest = *std::max_element(steps.begin(), steps.end()) / median;
     double x0 = p[0].x, x1 = p[0].x, y0 = p[0].y, y1 = p[0].y;
     for (const auto& q : p) {
-      x0 = std::min(x0, q.x), x1 = std::max(x1, q.x), y0 = std::min(y0, q.y), y1 = std::max(y1, q.y);
+      x0 = std::min(x0, q.x), x1 = std::max(x1, q.x), y0 = std::min(y0, q.y),
+      y1 = std::max(y1, q.y);
     }
     const double box = (x1 - x0) * (y1 - y0) / (median * median) / static_cast<double>(n);
     if (longest <= 3 && box <= 40) {

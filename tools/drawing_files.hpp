@@ -1,5 +1,5 @@
-// The drawings of --svg DIR: one file per record (SVG, PNG or PDF), named after the record so that any
-// name gives a usable and distinct file name.
+// The drawings of --svg DIR: one file per record (SVG, PNG or PDF), named after the record so that
+// any name gives a usable and distinct file name.
 #pragma once
 
 #include <set>

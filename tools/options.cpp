@@ -625,7 +625,7 @@ std::string usage(Program program, const char* name) {
   text +=
       "      --svg DIR           write a drawing of each record to DIR/NAME.svg\n"
       "      --svg-style STYLE   radial (loops as circles) or arcs, for very long records\n"
-      "      --svg-format F      svg (default), png or pdf, for --svg and --dotplot files\n"
+      "      --svg-format F      svg (default), png or pdf: the format of the drawing files\n"
       "                          (default radial)\n";
   text += "  -h, --help              this text\n";
   text += "      --version           the version\n";

@@ -35,8 +35,8 @@ bool render_svg(const std::string& svg, DrawingFormat format, std::string& bytes
     return true;
   }
   GError* error = nullptr;
-  RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()),
-                                                 svg.size(), &error);
+  RsvgHandle* handle =
+      rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(svg.data()), svg.size(), &error);
   if (handle == nullptr) {
     bytes = std::string("cannot read the drawing: ") + (error ? error->message : "unknown error");
     if (error) g_error_free(error);
@@ -57,14 +57,14 @@ bool render_svg(const std::string& svg, DrawingFormat format, std::string& bytes
   const RsvgRectangle viewport{0, 0, width, height};
   const bool drawn = rsvg_handle_render_document(handle, cr, &viewport, &error) != 0;
   cairo_destroy(cr);
-  if (drawn && format == DrawingFormat::Png) cairo_surface_write_to_png_stream(surface, append, &out);
+  if (drawn && format == DrawingFormat::Png)
+    cairo_surface_write_to_png_stream(surface, append, &out);
   cairo_surface_finish(surface);
   const bool ok = drawn && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
   cairo_surface_destroy(surface);
   g_object_unref(handle);
   if (!ok) {
-    bytes = std::string("cannot render the drawing: ") +
-            (error ? error->message : "cairo failed");
+    bytes = std::string("cannot render the drawing: ") + (error ? error->message : "cairo failed");
     if (error) g_error_free(error);
     return false;
   }

@@ -69,8 +69,8 @@ std::string dot_plot_svg(const std::string& sequence, const ProbabilityOfPair& p
   const auto label_at = [&](int k, const std::string& label, double offset) {
     return "<text class=\"axis\" x=\"" + svg_number(left + centre(k)) + "\" y=\"" +
            svg_number(top - offset) + "\">" + label + "</text><text class=\"axis\" x=\"" +
-           svg_number(left - offset - 4) + "\" y=\"" + svg_number(top + centre(k)) + "\">" +
-           label + "</text>\n";
+           svg_number(left - offset - 4) + "\" y=\"" + svg_number(top + centre(k)) + "\">" + label +
+           "</text>\n";
   };
   for (int k = 1; k <= n; k++) {
     if (cell >= kLetterCell)
@@ -97,9 +97,9 @@ std::string dot_plot_svg(const std::string& sequence, const ProbabilityOfPair& p
            svg_number(y) + "\">p = " + p + "</text>\n";
     y += 20;
   }
-  svg += square("fixed", left + size + 20, y, kMaxCell);
-  svg += "<text class=\"legend\" x=\"" + svg_number(left + size + 32) + "\" y=\"" +
-         svg_number(y) + "\">" + svg_escape(structure_label) + "</text>\n";
+  svg += square("fixed key", left + size + 20, y, kMaxCell);
+  svg += "<text class=\"legend\" x=\"" + svg_number(left + size + 32) + "\" y=\"" + svg_number(y) +
+         "\">" + svg_escape(structure_label) + "</text>\n";
   return svg + "</svg>\n";
 }
 

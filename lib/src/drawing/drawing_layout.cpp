@@ -3,8 +3,9 @@
 // Bottom-up, each loop places its branches (a helix and all beyond it, laid out already
 // and moved as one piece) around its circle, turning each clockwise just as far as it
 // takes to keep clear of what is placed; where the branches do not fit, the loop spreads
-// its bases over a larger circle (no backbone step longer than kMaxStep), and at last
-// lengthens its helices. The picture stays compact and even, and nothing overlaps.
+// its bases over a larger circle (backbone steps up to kMaxStep), then lengthens its
+// helices, and only then allows longer steps. Where a loop still cannot fit its branches,
+// layout_structure falls back to overlap removal for the whole structure.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -12,8 +13,6 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
-#include <cstdio>
-#include <cstdlib>
 
 #include "drawing/drawing_faults.hpp"
 #include "drawing/drawing_geometry.hpp"
@@ -206,8 +205,8 @@ class WedgeLayout {
   }
 
   // The branch's points placed with its first pair centred at angle `mid` on the circle.
-  static std::vector<Point> turned(const std::vector<Point>& shape, Point centre,
-                                   double distance, double mid) {
+  static std::vector<Point> turned(const std::vector<Point>& shape, Point centre, double distance,
+                                   double mid) {
     Frame frame;
     frame.axis = Point{std::cos(mid), std::sin(mid)};
     frame.origin = centre + frame.axis * distance;
@@ -329,7 +328,6 @@ class WedgeLayout {
       }
       if (!placed) {
         blocked_ = grid_.blocker();
-        if (std::getenv("SL_DEBUG2")) std::fprintf(stderr, "  loop %d r=%.2f vertex %d blocked by %d\n", loop.vertices[0], radius, loop.vertices[e + 1], blocked_);
         return {};
       }
       if (e + 2 < m && !loop.is_backbone[e + 1]) branch++;
@@ -490,8 +488,6 @@ class WedgeLayout {
       }
       if (!theta.empty()) break;
     }
-    if (!theta.empty() && std::getenv("SL_DEBUG3")) std::fprintf(stderr, "placed loop %d first=%d lean=%.2f longest=%.1f r=%.2f smallest=%.2f\n", index, placed.first, lean_, longest_step_, radius, smallest);
-    if (theta.empty() && std::getenv("SL_DEBUG")) std::fprintf(stderr, "fallback loop %d m=%zu branches=%zu first=%d last=%d\n", index, m, branches, placed.first, placed.last);
     if (theta.empty()) {
       // The branches meet at every radius: a regular polygon, and the fault count says so.
       radius = smallest;
@@ -546,9 +542,9 @@ class WedgeLayout {
   const DrawTree& tree_;
   std::vector<PlacedLoop> placed_;
   PieceGrid grid_;
-  int blocked_ = -1;  // the branch in the way when a radius failed, or -1
+  int blocked_ = -1;                // the branch in the way when a radius failed, or -1
   double longest_step_ = kMaxStep;  // the longest backbone step allowed now
-  double lean_ = 0.0;  // how far above the closing pair's line each branch must point
+  double lean_ = 0.0;               // how far above the closing pair's line each branch must point
 };
 
 }  // namespace

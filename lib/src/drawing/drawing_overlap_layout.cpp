@@ -1,9 +1,9 @@
 // The radial layout with overlap removal, kept for the structures the wedge layout cannot
-// fit within its step limits: it never fails, but may lengthen steps a lot. Each loop is a polygon inscribed in a circle, each
-// helix a ladder standing on its pair in the loop below, the exterior loop a straight
-// line. Where two parts of the picture come too close, the loop where their paths from
-// the exterior loop part lengthens its backbone steps between the two, which turns them
-// apart and grows the loop; the layout is redone until nothing is too close.
+// fit within its step limits: it never fails, but may lengthen steps a lot. Each loop is a polygon
+// inscribed in a circle, each helix a ladder standing on its pair in the loop below, the exterior
+// loop a straight line. Where two parts of the picture come too close, the loop where their paths
+// from the exterior loop part lengthens its backbone steps between the two, which turns them apart
+// and grows the loop; the layout is redone until nothing is too close.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>

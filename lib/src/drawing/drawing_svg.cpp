@@ -129,7 +129,8 @@ class SvgPicture {
 // Whether bases k and l (1-based) form a G-U pair.
 bool wobble(const std::string& sequence, int k, int l) {
   const auto letter = [&](int at) {
-    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(sequence[static_cast<size_t>(at - 1)])));
+    const char c = static_cast<char>(
+        std::toupper(static_cast<unsigned char>(sequence[static_cast<size_t>(at - 1)])));
     return c == 'T' ? 'U' : c;
   };
   const char a = letter(k);
@@ -164,8 +165,7 @@ std::string structure_svg(const std::string& sequence, const std::string& struct
   std::vector<Point> extent = p;
   for (int k = 1; arcs && k <= n; k++)
     if (table[at(k)] > k) extent.push_back(Point{p[at(k - 1)].x, (table[at(k)] - k) / 2.0});
-  const SvgPicture pic(extent, true,
-                       std::max(380.0, 16 + text_width(options.title, kTitleFont)));
+  const SvgPicture pic(extent, true, std::max(380.0, 16 + text_width(options.title, kTitleFont)));
 
   std::string svg = svg_open(pic.width(), pic.height(), options.title) + kStyle;
   svg += "<text class=\"title\" x=\"8\" y=\"16\">" + svg_escape(options.title) + "</text>\n";
@@ -178,8 +178,8 @@ std::string structure_svg(const std::string& sequence, const std::string& struct
       lx += 62.0;
     }
     svg += "<line class=\"pair gu key\" x1=\"" + svg_number(lx - 4) + "\" y1=\"32\" x2=\"" +
-           svg_number(lx + 8) + "\" y2=\"32\"/><text class=\"legend\" x=\"" +
-           svg_number(lx + 12) + "\" y=\"32\">G-U pair</text>\n";
+           svg_number(lx + 8) + "\" y2=\"32\"/><text class=\"legend\" x=\"" + svg_number(lx + 12) +
+           "\" y=\"32\">G-U pair</text>\n";
   } else {
     svg += "<text class=\"legend\" x=\"8\" y=\"32\">0</text>";
     for (int s = 0; s < 20; s++) {
@@ -213,11 +213,10 @@ std::string structure_svg(const std::string& sequence, const std::string& struct
     const std::string gu = wobble(sequence, k, partner) ? " gu" : "";
     if (arcs) {
       const std::string r = svg_number((b.x - a.x) / 2 * kScale);
-      svg += "<path class=\"pair" + gu + "\"" + colour + " d=\"M" + pic.x(a.x) + " " + pic.y(a.y) + " A" + r +
-             " " + r + " 0 0 1 " + pic.x(b.x) + " " + pic.y(b.y) + "\"/>\n";
+      svg += "<path class=\"pair" + gu + "\"" + colour + " d=\"M" + pic.x(a.x) + " " + pic.y(a.y) +
+             " A" + r + " " + r + " 0 0 1 " + pic.x(b.x) + " " + pic.y(b.y) + "\"/>\n";
     } else {
-      svg += "<line class=\"pair" + gu + "\"" +
-           colour + pic.at_point("x1", "y1", a) +
+      svg += "<line class=\"pair" + gu + "\"" + colour + pic.at_point("x1", "y1", a) +
              pic.at_point("x2", "y2", b) + "/>\n";
     }
   }
