@@ -27,7 +27,8 @@ help:
 
 # Debian packages by what needs them, each with the command that finds it installed.
 # Only the tests need a browser: Chromium renders a drawing.
-BUILD_PACKAGES = cmake g++ zlib1g-dev
+# librsvg2-dev (with cairo) renders the PNG and PDF drawings; CMake finds it with pkg-config.
+BUILD_PACKAGES = cmake g++ zlib1g-dev pkg-config librsvg2-dev
 PYTHON_PACKAGES = pybind11-dev python3-dev python3-numpy
 # pip installs the package into a virtual environment (python3-venv) in the tests;
 # python3-build makes wheels and sdists (python3 -m build --no-isolation).
@@ -35,6 +36,7 @@ TEST_PACKAGES = libgtest-dev python3-pytest python3-venv python3-build pkg-confi
 found_cmake = command -v cmake
 found_g++ = command -v g++
 found_zlib1g-dev = test -f /usr/include/zlib.h
+found_librsvg2-dev = test -f /usr/include/librsvg-2.0/librsvg/rsvg.h
 found_pybind11-dev = test -f /usr/include/pybind11/pybind11.h
 found_python3-dev = command -v $(PYTHON)-config
 found_python3-numpy = $(PYTHON) -c 'import numpy'

@@ -129,11 +129,20 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
 }
 
 std::string drawing_of(const ToolOptions& options, const std::string& label,
-                       const std::string& sequence, const std::string& structure) {
+                       const std::string& sequence, const std::string& structure, int energy,
+                       const stemloop::Ensemble* ensemble) {
   if (options.svg_dir.empty()) return {};
   stemloop::DrawingOptions drawing;
   drawing.style = options.svg_style;
-  drawing.title = label;
+  char figures[80];
+  std::snprintf(figures, sizeof figures, "   %zu nt   %.2f kcal/mol", sequence.size(),
+                energy / 100.0);
+  drawing.title = label + figures;
+  if (ensemble != nullptr) {
+    for (int k = 1; k <= static_cast<int>(sequence.size()); k++)
+      drawing.base_values.push_back(1.0 - ensemble->unpaired(k));
+    drawing.scale_label = "probability that the base pairs";
+  }
   return stemloop::structure_svg(sequence, structure, drawing);
 }
 

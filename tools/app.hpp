@@ -58,21 +58,24 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
 // The message of an engine error, led by the position it names, if any.
 std::string describe(const stemloop::Error& error, const char* what);
 
-// The drawing of a record for --svg, titled with its label; empty without --svg.
+// The drawing of a record for --svg; empty without --svg.
+// The title gives the label, the length and the energy (0.01 kcal/mol); with an
+// ensemble the bases are coloured by their probability of being paired.
 std::string drawing_of(const ToolOptions& options, const std::string& label,
-                       const std::string& sequence, const std::string& structure);
+                       const std::string& sequence, const std::string& structure, int energy,
+                       const stemloop::Ensemble* ensemble = nullptr);
 
 // Writes outcomes in the order given, each whole, with the progress line; remembers
 // refusals and failed writes.
 class Reporter {
  public:
   Reporter(const char* name, SafeOutput& output, const std::string& svg_dir,
-           const std::string& dotplot_dir)
+           const std::string& dotplot_dir, DrawingFormat format)
       : name_(name),
         progress_(name),
         output_(output),
-        drawings_(svg_dir),
-        dot_plots_(dotplot_dir) {}
+        drawings_(svg_dir, format),
+        dot_plots_(dotplot_dir, format) {}
   // Sends the outcomes' pair listings to `path`; false, with errno, when it cannot be written.
   bool open_pairs_file(const std::string& path);
   void write(const std::string& text);
@@ -112,7 +115,7 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
     const stemloop::Model model(options->model);
     const Writer writer(program, *options);
     SafeOutput output(name);  // first: it blocks the signals for every thread started later
-    Reporter reporter(name, output, options->svg_dir, options->dotplot_dir);
+    Reporter reporter(name, output, options->svg_dir, options->dotplot_dir, options->svg_format);
     if (!options->bpp_file.empty() && !reporter.open_pairs_file(options->bpp_file)) {
       std::fprintf(stderr, "%s: cannot write '%s': %s\n", name, options->bpp_file.c_str(),
                    std::strerror(errno));

@@ -44,11 +44,14 @@ std::string DrawingFiles::write(const std::string& name, const std::string& svg)
   std::string unique = base;
   for (int k = 2; used_.count(unique) != 0; k++) unique = base + "_" + std::to_string(k);
   used_.insert(unique);
-  const std::string path = dir_ + "/" + unique + ".svg";
-  const std::string temporary = dir_ + "/." + unique + ".svg.part";
+  const std::string extension = extension_of(format_);
+  const std::string path = dir_ + "/" + unique + "." + extension;
+  const std::string temporary = dir_ + "/." + unique + "." + extension + ".part";
+  std::string bytes;
+  if (!render_svg(svg, format_, bytes)) return "cannot write '" + path + "': " + bytes;
   std::FILE* file = std::fopen(temporary.c_str(), "wb");
   if (file == nullptr) return "cannot write '" + path + "': " + std::strerror(errno);
-  const bool wrote = std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+  const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   const bool closed = std::fclose(file) == 0;
   if (!wrote || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
     const std::string why = std::strerror(errno);

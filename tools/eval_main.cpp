@@ -63,7 +63,7 @@ Outcome evaluate(const stemloop::Model& model, const stemloop_tools::ToolOptions
       }
       const std::string label = record.id.label();
       outcome.err = warning_lines(label, warnings);
-      outcome.drawing = drawing_of(options, label, record.sequence, structure);
+      outcome.drawing = drawing_of(options, label, record.sequence, structure, eval.energy);
       outcome.drawing_name = label;
     } catch (const stemloop::Error& e) {
       why = describe(e, "structure");

@@ -117,7 +117,8 @@ class FoldWorker {
       const std::string label = record.id.label();
       outcome.err = stemloop_tools::warning_lines(label, warnings);
       outcome.drawing =
-          stemloop_tools::drawing_of(options_, label, record.sequence, result.structure);
+          stemloop_tools::drawing_of(options_, label, record.sequence, result.structure,
+                                     result.energy, options_.ensemble ? ensemble_.get() : nullptr);
       outcome.drawing_name = label;
       if (options_.ensemble && !options_.dotplot_dir.empty()) {
         const stemloop::Ensemble& pairs = *ensemble_;

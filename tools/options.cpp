@@ -45,6 +45,7 @@ enum LongOnly {
   kSvg,
   kDotplot,
   kSvgStyle,
+  kSvgFormat,
   kParameters,
   kWriteParameters,
   kWorkspaceBytes,
@@ -90,6 +91,8 @@ std::string option_label(int code) {
       return "--svg-style";
     case kWorkspaceBytes:
       return "--workspace-bytes";
+    case kSvgFormat:
+      return "--svg-format";
     default:
       return "option";
   }
@@ -221,6 +224,13 @@ stemloop::DrawingStyle parse_svg_style(const char* text) {
   bad_value(kSvgStyle, text, "radial or arcs");
 }
 
+DrawingFormat parse_svg_format(const char* text) {
+  if (std::strcmp(text, "svg") == 0) return DrawingFormat::Svg;
+  if (std::strcmp(text, "png") == 0) return DrawingFormat::Png;
+  if (std::strcmp(text, "pdf") == 0) return DrawingFormat::Pdf;
+  bad_value(kSvgFormat, text, "svg, png or pdf");
+}
+
 std::vector<option> long_options(Program program) {
   std::vector<option> list = {
       {"temperature", required_argument, nullptr, 'T'},
@@ -239,6 +249,7 @@ std::vector<option> long_options(Program program) {
       {"svg", required_argument, nullptr, kSvg},
       {"dotplot", required_argument, nullptr, kDotplot},
       {"svg-style", required_argument, nullptr, kSvgStyle},
+      {"svg-format", required_argument, nullptr, kSvgFormat},
       {"parameters", required_argument, nullptr, kParameters},
   };
   if (program == Program::Fold) {
@@ -436,6 +447,9 @@ bool take_run_option(Program program, int code, ToolOptions& opts) {
       return true;
     case kSvgStyle:
       opts.svg_style = parse_svg_style(optarg);
+      return true;
+    case kSvgFormat:
+      opts.svg_format = parse_svg_format(optarg);
       return true;
     case kWorkspaceBytes:
       opts.workspace_length = parse_int(code, optarg, 1, static_cast<int>(kMaxBases),
@@ -657,7 +671,8 @@ std::string usage(Program program, const char* name) {
   text +=
       "      --svg DIR           write a drawing of each record to DIR/NAME.svg\n"
       "      --svg-style STYLE   radial (loops as circles) or arcs, for very long records\n"
-      "                          (default radial)\n";
+      "                          (default radial)\n"
+      "      --svg-format F      svg (default), png or pdf: the format of the drawing files\n";
   if (is_fold) {
     text +=
         "      --workspace-bytes N  print the bytes of memory one fold of N bases needs\n"

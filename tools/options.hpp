@@ -13,6 +13,7 @@
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/subopt.hpp"
+#include "svg_render.hpp"
 
 namespace stemloop_tools {
 
@@ -63,6 +64,7 @@ struct ToolOptions {
   std::string svg_dir;                           // write one drawing per record here
   std::string dotplot_dir;                       // with -p, one dot plot per record here
   stemloop::DrawingStyle svg_style = stemloop::DrawingStyle::Radial;
+  DrawingFormat svg_format = DrawingFormat::Svg;  // of the --svg and --dotplot files
   bool help = false;
   bool version = false;
   std::vector<std::string> inputs;  // files, "-" for standard input; empty means stdin

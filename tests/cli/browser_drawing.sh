@@ -2,7 +2,7 @@
 # A browser renders a drawing and a dot plot: headless Chromium turns the SVGs of a
 # folded tRNA into PNGs, which must not be blank, and the drawing's page as the browser
 # built it must hold one base element per base, placed where its pair lines end, with
-# the folded structure's pairs.
+# the folded structure's pairs. A 16S rRNA drawing renders with all its bases.
 # Skipped, with one line saying so, where Chromium is not installed.
 # Usage: browser_drawing.sh BUILD_DIR
 source "$(dirname "$0")/common.bash"
@@ -27,6 +27,17 @@ browse --screenshot="$WORK/trna.png" --window-size=400,460 "file://$WORK/svg/tRN
 browse --screenshot="$WORK/dots.png" --window-size=500,500 "file://$WORK/dots/tRNA_phe.svg" \
   >/dev/null
 browse --dump-dom "file://$WORK/svg/tRNA_phe.svg" >"$WORK/dom.svg"
+# A 16S rRNA with its comparative structure: the large layout renders too.
+python3 - "$(dirname "$0")/../data/rrna_16s_23s.txt.gz" >"$WORK/16s.txt" <<'PY'
+import gzip, sys
+lines = gzip.open(sys.argv[1], 'rt').read().split('\n')
+k = lines.index('>16s_E.coli')
+print('\n'.join(lines[k:k + 3]))
+PY
+"$1/stemloop-eval" --svg "$WORK/svg16s" <"$WORK/16s.txt" >/dev/null || fail "eval 16S --svg"
+browse --screenshot="$WORK/16s.png" --window-size=1200,1200 "file://$WORK/svg16s/16s_E.coli.svg" \
+  >/dev/null
+browse --dump-dom "file://$WORK/svg16s/16s_E.coli.svg" >"$WORK/dom16s.svg"
 
 python3 - "$WORK" <<'PY' || fail "the rendered drawing does not show the structure"
 import re, struct, sys, zlib
@@ -65,6 +76,8 @@ def coloured_pixels(path):
 coloured = coloured_pixels(work + '/trna.png')
 assert coloured > 2000, coloured
 assert coloured_pixels(work + '/dots.png') > 500, 'blank dot plot'
+assert coloured_pixels(work + '/16s.png') > 2000, 'blank 16S drawing'
+assert open(work + '/dom16s.svg').read().count('<circle class="base ') == 1542, '16S bases'
 
 # The page as the browser parsed it: bases, their partners and the pair lines' ends.
 dom = open(work + '/dom.svg').read()
@@ -82,7 +95,7 @@ centre = {}
 for pos, mate, cx, cy in bases:
     assert int(mate) == partner.get(int(pos), 0), (pos, mate)
     centre[(cx, cy)] = int(pos)
-lines = re.findall(r'<line class="pair" x1="([-0-9.]+)" y1="([-0-9.]+)" '
+lines = re.findall(r'<line class="pair(?: gu)?" x1="([-0-9.]+)" y1="([-0-9.]+)" '
                    r'x2="([-0-9.]+)" y2="([-0-9.]+)"', dom)
 assert sorted((centre[(a, b)], centre[(c, d)]) for a, b, c, d in lines) == sorted(
     (i, j) for i, j in partner.items() if i < j)

@@ -54,12 +54,15 @@ struct DrawingOptions {
   // Empty, or one value in [0, 1] per pair, pairs ordered by their 5' base (for example
   // pair probabilities): colours the pair lines on the same scale.
   std::vector<double> pair_values;
+  std::string scale_label;  // what the values are, written beside the scale
 };
 
 // The SVG picture of `structure` (dot-bracket, '(' and ')' pair) over `sequence`: the
 // backbone, a line per pair, one circle per base carrying data-pos (1-based position),
 // data-partner (partner position, 0 when unpaired) and its centre in cx/cy, the letters,
-// every tenth position numbered, 5' and 3' marked, bases coloured by loop kind.
+// every tenth position numbered, 5' and 3' marked, bases coloured by loop kind; G-U
+// pairs are drawn dashed, apart from Watson-Crick pairs. The picture is wide enough
+// for the whole title.
 // Throws Error for unequal lengths, unbalanced brackets or value vectors of the wrong size.
 std::string structure_svg(const std::string& sequence, const std::string& structure,
                           const DrawingOptions& options = {});
@@ -70,10 +73,13 @@ using ProbabilityOfPair = std::function<double(int i, int j)>;
 // The dot plot of an ensemble: above the diagonal a square per pair (i, j) whose area is
 // proportional to its probability (pairs below `cutoff` left out), below it a full
 // square per pair of `structure` (e.g. the MFE or MEA structure), the sequence along
-// both axes and a scale of areas. Throws Error for unequal lengths or unbalanced brackets.
+// both axes (with position numbers at any length), a scale of areas and a legend naming
+// the structure's squares `structure_label`. Throws Error for unequal lengths or
+// unbalanced brackets.
 std::string dot_plot_svg(const std::string& sequence, const ProbabilityOfPair& probability,
                          const std::string& structure, const std::string& title = "",
-                         double cutoff = 1e-5);
+                         double cutoff = 1e-5,
+                         const std::string& structure_label = "MFE structure");
 
 }  // namespace stemloop
 STEMLOOP_API_END

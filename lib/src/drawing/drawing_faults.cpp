@@ -25,7 +25,13 @@ double point_to_segment(const Point& p, const Point& a, const Point& b) {
 
 bool opposite(double u, double v) { return (u > 0 && v < 0) || (u < 0 && v > 0); }
 
-// 0 when the segments cross, else their shortest distance.
+// Two cell coordinates in one key; unsigned, as negative coordinates must shift too.
+uint64_t cell_key(int64_t cx, int64_t cy) {
+  return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xffffffffULL);
+}
+
+}  // namespace
+
 double segment_distance(const Point& p1, const Point& p2, const Point& q1, const Point& q2) {
   if (opposite(cross(q1, q2, p1), cross(q1, q2, p2)) &&
       opposite(cross(p1, p2, q1), cross(p1, p2, q2)))
@@ -33,13 +39,6 @@ double segment_distance(const Point& p1, const Point& p2, const Point& q1, const
   return std::min({point_to_segment(p1, q1, q2), point_to_segment(p2, q1, q2),
                    point_to_segment(q1, p1, p2), point_to_segment(q2, p1, p2)});
 }
-
-// Two cell coordinates in one key; unsigned, as negative coordinates must shift too.
-uint64_t cell_key(int64_t cx, int64_t cy) {
-  return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xffffffffULL);
-}
-
-}  // namespace
 
 std::vector<DrawnElement> drawing_elements(const PairTable& table) {
   const int n = table[0];

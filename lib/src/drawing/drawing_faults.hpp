@@ -17,6 +17,9 @@ struct DrawnElement {
   int b = 0;
 };
 
+// 0 when the segments p1-p2 and q1-q2 cross, else their shortest distance.
+double segment_distance(const Point& p1, const Point& p2, const Point& q1, const Point& q2);
+
 // The elements of a structure in a fixed order: the n bases, the n - 1 backbone steps,
 // then the pairs by their 5' base.
 std::vector<DrawnElement> drawing_elements(const PairTable& table);

@@ -1,322 +1,550 @@
-// Radial layout with overlap removal. Each loop is a polygon inscribed in a circle, each
-// helix a ladder standing on its pair in the loop below, the exterior loop a straight
-// line. Where two parts of the picture come too close, the loop where their paths from
-// the exterior loop part lengthens its backbone steps between the two, which turns them
-// apart and grows the loop; the layout is redone until nothing is too close.
+// Radial layout for structures of any size. Every loop is a circle through its bases,
+// every helix a straight ladder standing square on its first pair in the loop below.
+// Bottom-up, each loop places its branches (a helix and all beyond it, laid out already
+// and moved as one piece) around its circle, turning each clockwise just as far as it
+// takes to keep clear of what is placed; where the branches do not fit, the loop spreads
+// its bases over a larger circle (backbone steps up to kMaxStep), then lengthens its
+// helices, and only then allows longer steps. Where a loop still cannot fit its branches,
+// layout_structure falls back to overlap removal for the whole structure.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "drawing/drawing_faults.hpp"
+#include "drawing/drawing_geometry.hpp"
+#include "drawing/drawing_layouts.hpp"
 #include "drawing/drawing_tree.hpp"
 #include "stemloop/drawing.hpp"
 
 namespace stemloop {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kStep = 1.0;
-// The layout keeps more room than the rules it reports on demand, so that rounding in
-// the picture never brings two elements within those.
-constexpr double kMinDistance = 0.7;
-constexpr double kClearance = 0.3;
+// The layout keeps more room than the rules it reports on, so that rounding in the
+// picture never brings two elements within those.
+constexpr double kBaseGap = 0.7;     // between two base centres
+constexpr double kSegmentGap = 0.3;  // between segments (and bases) that share no base
+constexpr double kMaxStep = 2.9;     // longest backbone step across a loop
+constexpr double kGrowth = 1.08;     // the radius tried next, as a factor
 constexpr double kRuleDistance = 0.5;
-constexpr int kMaxRounds = 600;
-// No edge of a loop may be longer than this share of the others together, so that every
-// loop still closes into a polygon.
-constexpr double kLongestShare = 0.8;
+constexpr double kCell = 1.5;
+constexpr double kRiseNotch = 0.5;  // a helix lengthens its rise by this much at a time
+constexpr int kMaxAttempts = 3;
+constexpr double kLean = kPi / 6;
+constexpr double kAbove = 0.3;
+constexpr double kBeside = 1e9;
 
 size_t at(int k) { return static_cast<size_t>(k); }
 
-Point operator+(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
-Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
-Point operator*(Point a, double s) { return {a.x * s, a.y * s}; }
-double angle_of(Point a) { return std::atan2(a.y, a.x); }
-
-// Central angles of a polygon with edges of the given lengths inscribed in a circle, and
-// its radius. When one edge is too long for the circle's centre to lie inside, that edge
-// takes the larger arc.
-void inscribe(const std::vector<double>& length, double& radius, std::vector<double>& angle) {
-  size_t longest = 0;
-  double total = 0.0;
-  for (size_t e = 0; e < length.size(); e++) {
-    total += length[e];
-    if (length[e] > length[longest]) longest = e;
-  }
-  const double low = length[longest] / 2;
-  const auto arc = [](double chord, double r) {
-    return 2 * std::asin(std::min(1.0, chord / (2 * r)));
-  };
-  const auto sum_others = [&](double r) {
-    double sum = 0.0;
-    for (size_t e = 0; e < length.size(); e++)
-      if (e != longest) sum += arc(length[e], r);
-    return sum;
-  };
-  const bool centre_inside = sum_others(low) + kPi >= 2 * kPi;
-  // Centre inside: the arcs fill the circle. Outside: the others fill the longest's arc.
-  const auto excess = [&](double r) {
-    return centre_inside ? sum_others(r) + arc(length[longest], r) - 2 * kPi
-                         : arc(length[longest], r) - sum_others(r);
-  };
-  double lo = low;
-  double hi = std::max(total, low * 2);
-  for (int k = 0; k < 200; k++) {
-    const double mid = (lo + hi) / 2;
-    (excess(mid) > 0) == centre_inside ? lo = mid : hi = mid;
-  }
-  radius = (lo + hi) / 2;
-  angle.resize(length.size());
-  double others = 0.0;
-  for (size_t e = 0; e < length.size(); e++) {
-    angle[e] = arc(length[e], radius);
-    if (e != longest) others += angle[e];
-  }
-  angle[longest] = 2 * kPi - others;
+double chord_angle(double chord, double radius) {
+  return 2 * std::asin(std::min(1.0, chord / (2 * radius)));
 }
 
-// A place in one loop's polygon: a span of vertex indices, or the helix below the loop.
-struct Span {
-  bool incoming = false;
-  int first = 0;
-  int last = 0;
+// Spreads `amount` of angle over the edges, raising the smallest first, none above `cap`.
+// Returns false when they cannot take it all.
+bool fill_edges(std::vector<double>& angle, const std::vector<int>& edges, double cap,
+                double amount) {
+  double room = 0.0;
+  for (int e : edges) room += cap - angle[at(e)];
+  if (amount > room + 1e-12) return false;
+  if (amount <= 0) return true;
+  double lo = 0.0;
+  double hi = cap;
+  for (int k = 0; k < 60; k++) {  // the water level
+    const double t = (lo + hi) / 2;
+    double sum = 0.0;
+    for (int e : edges) sum += std::clamp(t - angle[at(e)], 0.0, cap - angle[at(e)]);
+    (sum < amount ? lo : hi) = t;
+  }
+  for (int e : edges) angle[at(e)] += std::clamp(hi - angle[at(e)], 0.0, cap - angle[at(e)]);
+  return true;
+}
+
+// A base (a == b) or a segment between two bases (1-based positions), where it lies.
+struct Piece {
+  int a = 0;
+  int b = 0;
+  Point pa;
+  Point pb;
+  int owner = -1;  // the branch of the loop being placed it belongs to, or -1
 };
 
-class RadialLayout {
+// Pieces already placed, found by a grid of cells.
+class PieceGrid {
  public:
-  RadialLayout(const PairTable& table, const DrawTree& tree)
-      : table_(table), tree_(tree), elements_(drawing_elements(table)) {
-    const size_t loops = tree.loops.size();
-    length_.resize(loops);
-    grow_.resize(loops);
-    pressure_.assign(loops, 0);
-    for (size_t l = 0; l < loops; l++) {
-      const DrawLoop& loop = tree.loops[l];
-      for (char backbone : loop.is_backbone) length_[l].push_back(backbone ? kStep : kPairWidth);
-      grow_[l].assign(loop.is_backbone.size(), 0.0);
+  void clear() {
+    cells_.clear();
+    pieces_.clear();
+  }
+
+  // Whether two pieces that share no base keep their distance.
+  static bool apart(const Piece& piece, const Piece& other) {
+    if (other.a == piece.a || other.a == piece.b || other.b == piece.a || other.b == piece.b)
+      return true;
+    const bool bases = other.a == other.b && piece.a == piece.b;
+    return segment_distance(piece.pa, piece.pb, other.pa, other.pb) >=
+           (bases ? kBaseGap : kSegmentGap);
+  }
+
+  bool fits(const Piece& piece) const {
+    bool ok = true;
+    visit(piece, [&](int index) {
+      const Piece& other = pieces_[at(index)];
+      if (ok && !apart(piece, other)) {
+        ok = false;
+        blocker_ = other.owner;
+      }
+    });
+    return ok;
+  }
+
+  // The owner of the piece that a failed fits() met.
+  int blocker() const { return blocker_; }
+
+  bool fits(const std::vector<Piece>& pieces) const {
+    for (const Piece& piece : pieces)
+      if (!fits(piece)) return false;
+    return true;
+  }
+
+  void add(const std::vector<Piece>& pieces) {
+    for (const Piece& piece : pieces) {
+      const int index = static_cast<int>(pieces_.size());
+      pieces_.push_back(piece);
+      cover(piece, 0.0, [&](uint64_t key) { cells_[key].push_back(index); });
     }
   }
+
+ private:
+  static int64_t cell(double u) { return static_cast<int64_t>(std::floor(u / kCell)); }
+  static uint64_t key(int64_t cx, int64_t cy) {
+    return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xffffffffULL);
+  }
+  template <typename F>
+  static void cover(const Piece& piece, double grow, F f) {
+    const int64_t x0 = cell(std::min(piece.pa.x, piece.pb.x) - grow);
+    const int64_t x1 = cell(std::max(piece.pa.x, piece.pb.x) + grow);
+    const int64_t y0 = cell(std::min(piece.pa.y, piece.pb.y) - grow);
+    const int64_t y1 = cell(std::max(piece.pa.y, piece.pb.y) + grow);
+    for (int64_t cx = x0; cx <= x1; cx++)
+      for (int64_t cy = y0; cy <= y1; cy++) f(key(cx, cy));
+  }
+  template <typename F>
+  void visit(const Piece& piece, F f) const {
+    cover(piece, kBaseGap, [&](uint64_t k) {
+      const auto it = cells_.find(k);
+      if (it == cells_.end()) return;
+      for (int index : it->second) f(index);
+    });
+  }
+
+  std::unordered_map<uint64_t, std::vector<int>> cells_;
+  std::vector<Piece> pieces_;
+  mutable int blocker_ = -1;
+};
+
+// One loop as placed in its own frame. A closed loop's closing pair lies at (-0.5, 0)
+// (its 5' base) and (0.5, 0), the loop above it; the exterior loop's frame is the page's.
+struct PlacedLoop {
+  std::vector<Point> vertex;  // per vertex of the loop
+  std::vector<Frame> branch;  // per branch: its first pair at (-0.5, 0) and (0.5, 0)
+  std::vector<double> rise;   // per branch: the distance between its stacked pairs
+  int first = 0;              // the loop's bases and all beyond: positions first..last
+  int last = 0;
+  std::vector<Point> local;  // their places, local[k - first] for position k
+};
+
+class WedgeLayout {
+ public:
+  WedgeLayout(const PairTable& table, const DrawTree& tree)
+      : table_(table), tree_(tree), placed_(tree.loops.size()) {}
 
   Layout run() {
     Layout layout;
-    for (int round = 0;; round++) {
-      place();
-      const auto faults = find_faults(bases_, elements_, kMinDistance, kClearance);
-      if (faults.empty() || round == kMaxRounds) break;
-      for (const auto& fault : faults) widen_for(fault.first, fault.second);
-      apply_growth();
-    }
-    layout.bases = bases_;
-    layout.faults = count_layout_faults(bases_, table_, kRuleDistance, 0.0);
+    const int n = table_[0];
+    if (n == 0) return layout;
+    // Children come after their parent in the tree, so backwards is bottom-up.
+    for (size_t l = tree_.loops.size(); l-- > 0;) place_loop(static_cast<int>(l));
+    layout.bases = placed_[0].local;
+    layout.faults = count_layout_faults(layout.bases, table_, kRuleDistance, 0.0);
     return layout;
   }
 
  private:
-  void place() {
-    const int n = table_[0];
-    bases_.assign(at(n), Point{});
-    if (n == 0) return;
-    const DrawLoop& exterior = tree_.loops[0];
-    double x = 0.0;
-    for (size_t v = 0; v < exterior.vertices.size(); v++) {
-      if (v > 0) x += length_[0][v - 1];
-      bases_[at(exterior.vertices[v] - 1)] = Point{x, 0.0};
+  // The pieces of positions first..last placed at `place`: bases, steps and pairs.
+  std::vector<Piece> pieces(int first, int last, const std::vector<Point>& place) const {
+    std::vector<Piece> result;
+    const auto p = [&](int k) { return place[at(k - first)]; };
+    for (int k = first; k <= last; k++) {
+      result.push_back(Piece{k, k, p(k), p(k)});
+      if (k < last) result.push_back(Piece{k, k + 1, p(k), p(k + 1)});
+      const int partner = table_[at(k)];
+      if (partner > k && partner <= last) result.push_back(Piece{k, partner, p(k), p(partner)});
     }
-    std::vector<int> pending{0};
-    while (!pending.empty()) {
-      const DrawLoop& loop = tree_.loops[at(pending.back())];
-      pending.pop_back();
-      for (size_t b = 0; b < loop.branch_edge.size(); b++) {
-        // (p (p+1 ... q-1) q): the ladder grows away from the loop, square to the pair.
-        const int p = loop.vertices[at(loop.branch_edge[b])];
-        const int q = loop.vertices[at(loop.branch_edge[b] + 1)];
-        const Point from = bases_[at(p - 1)];
-        const Point to = bases_[at(q - 1)];
-        const Point side = to - from;
-        const double norm = std::hypot(side.x, side.y);
-        const Point up = Point{-side.y, side.x} * (kStep / norm);
-        for (int t = 1; t < loop.helix_pairs[b]; t++) {
-          bases_[at(p + t - 1)] = from + up * t;
-          bases_[at(q - t - 1)] = to + up * t;
-        }
-        place_loop(loop.branch_loop[b]);
-        pending.push_back(loop.branch_loop[b]);
-      }
-    }
+    return result;
   }
 
-  // Places the polygon of a closed loop whose closing pair is already placed; its bases
-  // run clockwise from the 5' base of the closing pair, so the loop lies beyond the pair.
+  // Branch b of a loop in the branch's frame: positions p..q of its helix and beyond.
+  std::vector<Point> branch_points(const DrawLoop& loop, size_t b, double rise) const {
+    const int p = loop.vertices[at(loop.branch_edge[b])];
+    const int q = loop.vertices[at(loop.branch_edge[b] + 1)];
+    const int pairs = loop.helix_pairs[b];
+    const PlacedLoop& child = placed_[at(loop.branch_loop[b])];
+    std::vector<Point> place(at(q - p + 1));
+    for (int t = 0; t + 1 < pairs; t++) {
+      place[at(t)] = Point{-0.5, t * rise};
+      place[at(q - t - p)] = Point{0.5, t * rise};
+    }
+    const Point lift{0.0, (pairs - 1) * rise};
+    for (int k = child.first; k <= child.last; k++)
+      place[at(k - p)] = child.local[at(k - child.first)] + lift;
+    return place;
+  }
+
+  // The branch's points placed with its first pair centred at angle `mid` on the circle.
+  static std::vector<Point> turned(const std::vector<Point>& shape, Point centre, double distance,
+                                   double mid) {
+    Frame frame;
+    frame.axis = Point{std::cos(mid), std::sin(mid)};
+    frame.origin = centre + frame.axis * distance;
+    std::vector<Point> points;
+    points.reserve(shape.size());
+    for (const Point& p : shape) points.push_back(frame.map(p));
+    return points;
+  }
+
+  // The pieces of the helix below a closed loop with stacked pairs one step apart, in
+  // the loop's frame: what no branch may meet.
+  std::vector<Piece> helix_below(const DrawLoop& loop) const {
+    const int i = loop.vertices.front();
+    const int j = loop.vertices.back();
+    const int pairs = tree_.loops[at(loop.parent)].helix_pairs[at(loop.branch_in_parent)];
+    std::vector<Point> place(at(j - i + 2 * pairs - 1));
+    const int first = i - pairs + 1;
+    for (int t = 0; t < pairs; t++) {
+      place[at(i - t - first)] = Point{-0.5, -t * 1.0};
+      place[at(j + t - first)] = Point{0.5, -t * 1.0};
+    }
+    std::vector<Piece> result;
+    for (const Piece& piece : pieces(first, j + pairs - 1, place)) {
+      const bool inside = (piece.a > i && piece.a < j) || (piece.b > i && piece.b < j);
+      if (!inside) result.push_back(piece);
+    }
+    return result;
+  }
+
+  // Vertex angles (from the loop centre, clockwise = decreasing) for a circle of the given
+  // radius, or an empty vector when the branches do not fit.
+  std::vector<double> try_radius(const DrawLoop& loop, double radius,
+                                 const std::vector<std::vector<Point>>& shapes) {
+    const bool closed = loop.closed();
+    const size_t m = loop.vertices.size();
+    const double pair = chord_angle(kPairWidth, radius);
+    const double cap = chord_angle(longest_step_, radius);
+    const double distance = std::sqrt(std::max(0.0, radius * radius - 0.25));
+    const Point centre{0.0, closed ? distance : 0.0};
+    const auto on_circle = [&](double t) {
+      return centre + Point{std::cos(t), std::sin(t)} * radius;
+    };
+    const std::vector<Piece> fixed = closed ? helix_below(loop) : std::vector<Piece>{};
+    // The pieces that come with vertex v + 1 at angle t: the step from vertex v (at
+    // angle `from`) and the vertex, or the whole branch it starts.
+    size_t branch = 0;
+    const auto with_vertex = [&](size_t v, double from, double t) {
+      const int k = loop.vertices[v + 1];
+      std::vector<Piece> result;
+      if (v + 2 < m && !loop.is_backbone[v + 1]) {
+        const int q = loop.vertices[v + 2];
+        result = pieces(k, q, turned(shapes[branch], centre, distance, t - pair / 2));
+        for (Piece& piece : result) piece.owner = static_cast<int>(branch);
+      } else {
+        result.push_back(Piece{k, k, on_circle(t), on_circle(t)});
+      }
+      if (v + 1 > 0 || !closed) {
+        const Point a = on_circle(from);
+        result.push_back(Piece{loop.vertices[v], k, a, result.front().pa});
+      }
+      return result;
+    };
+    // Upright, the branches of a closed loop keep out of the room on either side of the
+    // helix below, which the loops further down need for their own bases.
+    // The step to a branch keeps clear of the branch itself.
+    const auto allowed = [&](const std::vector<Piece>& candidate) {
+      const Piece& step = candidate.back();
+      for (const Piece& piece : candidate)
+        if (!PieceGrid::apart(step, piece)) return false;
+      if (!closed || lean_ == 0.0 || candidate.front().owner < 0) return true;
+      // The branch's first pair lies on the circle; the rest keeps out.
+      const int p = candidate.front().a;
+      const int q = table_[at(p)];
+      for (const Piece& piece : candidate) {
+        const bool root = piece.a == p || piece.a == q;
+        if (!root && piece.a == piece.b && piece.pa.y < kAbove && std::fabs(piece.pa.x) < kBeside)
+          return false;
+      }
+      return true;
+    };
+    std::vector<double> theta(m);
+    theta[0] = closed ? std::atan2(-distance, -0.5) + 2 * kPi : 0.0;
+    grid_.clear();
+    grid_.add(fixed);
+    if (!closed) {
+      // The first vertex: a base, or a branch that starts the loop.
+      std::vector<Piece> first;
+      if (!loop.is_backbone[0]) {
+        first = pieces(loop.vertices[0], loop.vertices[1],
+                       turned(shapes[0], centre, distance, theta[0] - pair / 2));
+        for (Piece& piece : first) piece.owner = 0;
+        branch = 1;
+      } else {
+        first.push_back(Piece{loop.vertices[0], loop.vertices[0], on_circle(0), on_circle(0)});
+      }
+      grid_.add(first);
+    }
+    int last_branch_edge = -1;
+    for (size_t e = 0; e + 1 < m; e++) {
+      if (!loop.is_backbone[e]) {
+        theta[e + 1] = theta[e] - pair;
+        last_branch_edge = static_cast<int>(e);
+        continue;
+      }
+      if (closed && e + 2 == m) {  // the closing pair's 3' base: placed with the slack
+        theta[e + 1] = theta[e] - pair;
+        continue;
+      }
+      // The first angle, turning clockwise, where the vertex meets nothing placed.
+      bool placed = false;
+      for (double next = theta[e] - pair; theta[e] - next <= cap + 1e-12; next -= pair / 6) {
+        const std::vector<Piece> candidate = with_vertex(e, theta[e], next);
+        if (allowed(candidate) && grid_.fits(candidate)) {
+          grid_.add(candidate);
+          theta[e + 1] = next;
+          placed = true;
+          break;
+        }
+      }
+      if (!placed) {
+        blocked_ = grid_.blocker();
+        return {};
+      }
+      if (e + 2 < m && !loop.is_backbone[e + 1]) branch++;
+    }
+    if (!closed) {
+      const double open = theta[0] - theta[m - 1];
+      if (open > 2 * kPi - chord_angle(1.5, radius)) return {};
+      return theta;
+    }
+    const double target = theta[0] - 2 * kPi + pair;
+    const double slack = theta[m - 1] - target;
+    if (slack < 0) return {};
+    std::vector<double> angle(m - 1);
+    for (size_t e = 0; e + 1 < m; e++) angle[e] = theta[e] - theta[e + 1];
+    // The spare angle first goes to the two steps next to the closing pair, which turns
+    // the branches away from the helix below; the rest evenly to the backbone edges, or
+    // else to those after the last branch. The loop is checked again as a whole.
+    std::vector<int> all;
+    std::vector<int> after;
+    for (size_t e = 0; e + 1 < m; e++) {
+      if (!loop.is_backbone[e]) continue;
+      all.push_back(static_cast<int>(e));
+      if (static_cast<int>(e) > last_branch_edge) after.push_back(static_cast<int>(e));
+    }
+    const std::vector<int> ends{0, static_cast<int>(m) - 2};
+    for (int option = 0; option < 3; option++) {
+      std::vector<double> spread = angle;
+      double rest = slack;
+      if (option == 0) {
+        for (int e : ends) {
+          const double share = std::min(rest, std::max(0.0, (slack / 2) - 0.0));
+          const double take = std::min(share, cap - spread[at(e)]);
+          spread[at(e)] += take;
+          rest -= take;
+        }
+      }
+      if (!fill_edges(spread, option == 2 ? after : all, cap, rest)) continue;
+      std::vector<double> t(m);
+      t[0] = theta[0];
+      for (size_t e = 0; e + 1 < m; e++) t[e + 1] = t[e] - spread[e];
+      t[m - 1] = target;
+      bool upright = true;
+      for (size_t e = 0; e + 1 < m; e++) {
+        const double mid = t[e] - pair / 2;
+        if (!loop.is_backbone[e] && (mid > 1.5 * kPi - lean_ || mid < lean_ - 0.5 * kPi))
+          upright = false;
+      }
+      if (!upright) continue;
+      grid_.clear();
+      grid_.add(fixed);
+      branch = 0;
+      bool ok = true;
+      for (size_t e = 0; e + 1 < m && ok; e++) {
+        if (!loop.is_backbone[e]) continue;
+        std::vector<Piece> candidate;
+        if (e + 2 == m) {
+          const Point a = on_circle(t[e]);
+          candidate.push_back(Piece{loop.vertices[e], loop.vertices[e + 1], a, Point{0.5, 0.0}});
+        } else {
+          candidate = with_vertex(e, t[e], t[e + 1]);
+          if (!loop.is_backbone[e + 1]) branch++;
+        }
+        ok = allowed(candidate) && grid_.fits(candidate);
+        if (!ok) blocked_ = grid_.blocker();
+        grid_.add(candidate);
+      }
+      if (ok) return t;
+    }
+    return {};
+  }
+
+  // Whether the helix of branch b, stretched to `rise`, keeps clear of what lies beyond.
+  bool helix_clear(const DrawLoop& loop, size_t b, double rise, const std::vector<Point>& shape) {
+    const int p = loop.vertices[at(loop.branch_edge[b])];
+    const int q = loop.vertices[at(loop.branch_edge[b] + 1)];
+    const int pairs = loop.helix_pairs[b];
+    if (rise == 1.0 || pairs == 1) return true;
+    std::vector<Piece> helix;
+    std::vector<Piece> beyond;
+    const int i = p + pairs - 1;
+    const int j = q - pairs + 1;
+    for (const Piece& piece : pieces(p, q, shape)) {
+      const bool in_helix = piece.a <= i || piece.b >= j;
+      (in_helix ? helix : beyond).push_back(piece);
+    }
+    grid_.clear();
+    grid_.add(beyond);
+    return grid_.fits(helix);
+  }
+
+  // Lengthens the helix of the branch that was in the way (all helices when the loop
+  // itself was), one notch; false when none can be lengthened further.
+  bool stretch(const DrawLoop& loop, std::vector<double>& rise,
+               std::vector<std::vector<Point>>& shapes) {
+    std::vector<size_t> wanted;
+    if (blocked_ >= 0 && at(blocked_) < rise.size()) wanted.push_back(at(blocked_));
+    if (wanted.empty() || rise[wanted[0]] >= kMaxStep || loop.helix_pairs[wanted[0]] == 1) {
+      wanted.clear();
+      for (size_t b = 0; b < rise.size(); b++) wanted.push_back(b);
+    }
+    bool any = false;
+    for (size_t b : wanted) {
+      if (rise[b] >= kMaxStep || loop.helix_pairs[b] == 1) continue;
+      const double longer = std::min(kMaxStep, rise[b] + kRiseNotch);
+      std::vector<Point> shape = branch_points(loop, b, longer);
+      if (!helix_clear(loop, b, longer, shape)) continue;
+      rise[b] = longer;
+      shapes[b] = std::move(shape);
+      any = true;
+    }
+    return any;
+  }
+
   void place_loop(int index) {
     const DrawLoop& loop = tree_.loops[at(index)];
-    const std::vector<double>& length = length_[at(index)];
+    PlacedLoop& placed = placed_[at(index)];
     const size_t m = loop.vertices.size();
-    const Point first = bases_[at(loop.vertices.front() - 1)];
-    const Point last = bases_[at(loop.vertices.back() - 1)];
-    if (m == 2) return;
-    double radius = 0.0;
-    std::vector<double> angle;
-    inscribe(length, radius, angle);
-    std::vector<Point> local(m);
-    double a = 0.0;
-    for (size_t v = 0; v < m; v++) {
-      if (v > 0) a -= angle[v - 1];
-      local[v] = Point{radius * std::cos(a), radius * std::sin(a)};
+    const size_t branches = loop.branch_edge.size();
+    placed.first = loop.closed() ? loop.vertices.front() : 1;
+    placed.last = loop.closed() ? loop.vertices.back() : table_[0];
+    if (loop.closed() && m == 2) {  // a hairpin of no unpaired bases
+      placed.vertex = {Point{-0.5, 0.0}, Point{0.5, 0.0}};
+      finish(loop, placed);
+      return;
     }
-    const double turn = angle_of(first - last) - angle_of(local.front() - local.back());
-    const double c = std::cos(turn);
-    const double s = std::sin(turn);
-    const auto rotate = [c, s](Point u) { return Point{c * u.x - s * u.y, s * u.x + c * u.y}; };
-    const Point shift = last - rotate(local.back());
-    for (size_t v = 1; v + 1 < m; v++) bases_[at(loop.vertices[v] - 1)] = rotate(local[v]) + shift;
-  }
-
-  DrawPlace place_of(int element) const {
-    const DrawnElement& segment = elements_[at(element)];
-    const int n = table_[0];
-    if (element < n) return tree_.base[at(element)];
-    if (element < 2 * n - 1) return tree_.backbone[at(segment.a)];
-    return tree_.base[at(segment.a)];
-  }
-
-  // The innermost loop whose subtree holds both loops.
-  int common_loop(int a, int b) const {
-    while (a != b) {
-      if (tree_.loops[at(a)].depth >= tree_.loops[at(b)].depth) {
-        a = tree_.loops[at(a)].parent;
-      } else {
-        b = tree_.loops[at(b)].parent;
+    if (!loop.closed() && branches == 0) {  // nothing paired: the bases on a line
+      for (size_t v = 0; v < m; v++) placed.vertex.push_back(Point{static_cast<double>(v), 0.0});
+      finish(loop, placed);
+      return;
+    }
+    // A closed loop's edges and its closing pair; the exterior loop's edges and an opening.
+    const double edges = static_cast<double>(loop.closed() ? m : m + 1);
+    const double smallest = 0.5 / std::sin(kPi / edges);
+    std::vector<double> theta;
+    double radius = smallest;
+    placed.rise.assign(branches, 1.0);
+    std::vector<std::vector<Point>> shapes(branches);
+    for (size_t b = 0; b < branches; b++) shapes[b] = branch_points(loop, b, 1.0);
+    // Steps longer than kMaxStep only where nothing else fits.
+    for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
+      longest_step_ = longest;
+      for (int attempt = 0; attempt < kMaxAttempts && theta.empty(); attempt++) {
+        blocked_ = -1;
+        // Best with every branch turned well away from the helix below, else as it fits.
+        for (double lean : {kLean, 0.0}) {
+          lean_ = lean;
+          for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
+            theta = try_radius(loop, radius, shapes);
+            if (!theta.empty()) break;
+            // Past this radius even the longest steps no longer close the circle.
+            if (loop.closed() &&
+                chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
+              break;
+          }
+          if (!theta.empty()) break;
+        }
+        if (theta.empty() && !stretch(loop, placed.rise, shapes)) break;
       }
+      if (!theta.empty()) break;
     }
-    return a;
+    if (theta.empty()) {
+      // The branches meet at every radius: a regular polygon, and the fault count says so.
+      radius = smallest;
+      const double step = 2 * kPi / edges;
+      const double pair = chord_angle(kPairWidth, radius);
+      theta.assign(m, 0.0);
+      theta[0] = loop.closed() ? kPi * 1.5 - pair / 2 : 0.0;
+      for (size_t v = 1; v < m; v++) theta[v] = theta[v - 1] - step;
+    }
+    const double centre = loop.closed() ? std::sqrt(std::max(0.0, radius * radius - 0.25)) : 0.0;
+    if (!loop.closed()) {
+      // The opening between the two ends faces down the page.
+      const double opening = (theta[m - 1] + theta[0] - 2 * kPi) / 2;
+      for (double& t : theta) t += -kPi / 2 - opening;
+    }
+    placed.vertex.resize(m);
+    for (size_t v = 0; v < m; v++)
+      placed.vertex[v] = Point{radius * std::cos(theta[v]), centre + radius * std::sin(theta[v])};
+    if (loop.closed()) {
+      placed.vertex.front() = Point{-0.5, 0.0};
+      placed.vertex.back() = Point{0.5, 0.0};
+    }
+    finish(loop, placed);
   }
 
-  // Where `place` lies as seen from `loop`, an ancestor of (or equal to) its loop.
-  Span span_in(int loop, const DrawPlace& place) const {
-    if (place.loop == loop) {
-      if (place.vertex >= 0) return Span{false, place.vertex, place.vertex};
-      if (place.edge >= 0) return Span{false, place.edge, place.edge + 1};
-      return Span{true, 0, 0};
+  // The branches' frames and the places of all bases from the loop on.
+  void finish(const DrawLoop& loop, PlacedLoop& placed) {
+    placed.local.assign(at(placed.last - placed.first + 1), Point{});
+    for (size_t v = 0; v < loop.vertices.size(); v++)
+      placed.local[at(loop.vertices[v] - placed.first)] = placed.vertex[v];
+    for (size_t b = 0; b < loop.branch_edge.size(); b++) {
+      const int p = loop.vertices[at(loop.branch_edge[b])];
+      const Point from = placed.vertex[at(loop.branch_edge[b])];
+      const Point to = placed.vertex[at(loop.branch_edge[b] + 1)];
+      const Point side = to - from;
+      const double norm = std::hypot(side.x, side.y);
+      Frame frame;
+      frame.origin = (from + to) * 0.5;
+      frame.axis = Point{-side.y / norm, side.x / norm};
+      placed.branch.push_back(frame);
+      const std::vector<Point> shape = branch_points(loop, b, placed.rise[b]);
+      for (size_t k = 0; k < shape.size(); k++)
+        placed.local[at(p - placed.first) + k] = frame.map(shape[k]);
+      // The branch's own data is no longer needed.
+      PlacedLoop& child = placed_[at(loop.branch_loop[b])];
+      child.local.clear();
+      child.local.shrink_to_fit();
     }
-    int child = place.loop;
-    while (tree_.loops[at(child)].parent != loop) child = tree_.loops[at(child)].parent;
-    const int edge = tree_.loops[at(loop)].branch_edge[at(tree_.loops[at(child)].branch_in_parent)];
-    return Span{false, edge, edge + 1};
-  }
-
-  // Asks for room between the elements x and y that broke a rule.
-  void widen_for(int x, int y) {
-    const DrawPlace px = place_of(x);
-    const DrawPlace py = place_of(y);
-    const int loop = common_loop(px.loop, py.loop);
-    Span sx = span_in(loop, px);
-    Span sy = span_in(loop, py);
-    if (sx.incoming != sy.incoming) {
-      turn_away(loop, sx.incoming ? sy : sx);
-      return;
-    }
-    if (sx.first > sy.first) std::swap(sx, sy);
-    if (!sx.incoming && sx.last < sy.first) {
-      request(loop, sx.last, sy.first - 1);
-      return;
-    }
-    // Neighbours in the loop (a branch and the step next to it): the branch's own loop
-    // turns its parts away from the other element, which lies outside it.
-    const int deeper = px.loop != loop ? px.loop : py.loop;
-    if (deeper == loop) {
-      request(loop, 0, static_cast<int>(length_[at(loop)].size()) - 1);
-      return;
-    }
-    int child = deeper;
-    while (tree_.loops[at(child)].parent != loop) child = tree_.loops[at(child)].parent;
-    const Span inner = span_in(child, deeper == px.loop ? px : py);
-    if (inner.incoming) {
-      request(child, 0, static_cast<int>(length_[at(child)].size()) - 1);
-    } else {
-      turn_away(child, inner);
-    }
-  }
-
-  // Something beyond the closing pair of a closed loop comes too close to the part of
-  // the loop at `part`: lengthens the steps between the part and the nearer end of the
-  // closing pair, which turns the part towards the far side of the loop.
-  void turn_away(int index, const Span& part) {
-    const std::vector<double>& length = length_[at(index)];
-    const int open_edges = static_cast<int>(length.size()) - 1;
-    double before = 0.0;
-    double after = 0.0;
-    for (int e = 0; e < part.first; e++) before += length[at(e)];
-    for (int e = part.last; e < open_edges; e++) after += length[at(e)];
-    if (before <= after && part.first > 0) {
-      request(index, 0, part.first - 1);
-    } else if (part.last < open_edges) {
-      request(index, part.last, open_edges - 1);
-    } else {
-      request(index, 0, open_edges - 1);
-    }
-  }
-
-  // Asks loop `index` to lengthen its backbone edges first..last by one share of a
-  // growth that rises each round the loop is asked again.
-  void request(int index, int first, int last) {
-    const DrawLoop& loop = tree_.loops[at(index)];
-    if (loop.vertices.size() <= 2) return;
-    int count = 0;
-    for (int e = first; e <= last; e++) count += loop.is_backbone[at(e)];
-    if (count == 0) {
-      first = 0;
-      last = static_cast<int>(loop.is_backbone.size()) - 1;
-      for (int e = first; e <= last; e++) count += loop.is_backbone[at(e)];
-    }
-    const double growth = kStep * (0.3 + 0.1 * pressure_[at(index)]);
-    for (int e = first; e <= last; e++) {
-      if (loop.is_backbone[at(e)])
-        grow_[at(index)][at(e)] = std::max(grow_[at(index)][at(e)], growth / count);
-    }
-  }
-
-  void apply_growth() {
-    for (size_t l = 0; l < length_.size(); l++) {
-      bool grew = false;
-      for (size_t e = 0; e < length_[l].size(); e++) {
-        length_[l][e] += grow_[l][e];
-        grew = grew || grow_[l][e] > 0;
-        grow_[l][e] = 0.0;
-      }
-      if (!grew) continue;
-      pressure_[l]++;
-      if (tree_.loops[l].closed()) balance(l);
-    }
-  }
-
-  // Keeps the longest edge of a closed loop shorter than the others together.
-  void balance(size_t index) {
-    std::vector<double>& length = length_[index];
-    const std::vector<char>& backbone = tree_.loops[index].is_backbone;
-    const size_t longest =
-        static_cast<size_t>(std::max_element(length.begin(), length.end()) - length.begin());
-    double others = 0.0;
-    int flexible = 0;
-    for (size_t e = 0; e < length.size(); e++) {
-      if (e == longest) continue;
-      others += length[e];
-      flexible += backbone[e];
-    }
-    const double needed = length[longest] / kLongestShare - others;
-    if (needed <= 0 || flexible == 0) return;
-    for (size_t e = 0; e < length.size(); e++)
-      if (e != longest && backbone[e]) length[e] += needed / flexible;
   }
 
   const PairTable& table_;
   const DrawTree& tree_;
-  std::vector<DrawnElement> elements_;
-  std::vector<std::vector<double>> length_;  // per loop, per edge
-  std::vector<std::vector<double>> grow_;    // lengthening asked for in this round
-  std::vector<int> pressure_;                // rounds in which each loop had to grow
-  std::vector<Point> bases_;
+  std::vector<PlacedLoop> placed_;
+  PieceGrid grid_;
+  int blocked_ = -1;                // the branch in the way when a radius failed, or -1
+  double longest_step_ = kMaxStep;  // the longest backbone step allowed now
+  double lean_ = 0.0;               // how far above the closing pair's line each branch must point
 };
 
 }  // namespace
@@ -325,10 +553,16 @@ Layout layout_structure(const PairTable& table, DrawingStyle style) {
   const DrawTree tree = build_draw_tree(table);
   if (style == DrawingStyle::Arcs) {
     Layout layout;
-    for (int k = 0; k < table[0]; k++) layout.bases.push_back(Point{k * kStep, 0.0});
+    for (int k = 0; k < table[0]; k++) layout.bases.push_back(Point{k * 1.0, 0.0});
     return layout;
   }
-  return RadialLayout(table, tree).run();
+  Layout layout = WedgeLayout(table, tree).run();
+  // Where branches could not be fitted, overlap removal gives a picture without faults.
+  if (layout.faults > 0) {
+    Layout opened = overlap_removal_layout(table, tree);
+    if (opened.faults < layout.faults) layout = std::move(opened);
+  }
+  return layout;
 }
 
 }  // namespace stemloop

@@ -1,5 +1,6 @@
 // The SVG picture of a structure: layout units become pixels, y turns downwards.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -18,6 +19,7 @@ constexpr double kMargin = 2.5;        // steps around the drawing, room for lab
 constexpr double kTitleHeight = 44.0;  // pixels above the drawing: title, then legend
 constexpr double kBaseRadius = 0.34;   // steps
 constexpr int kNumberEvery = 10;
+constexpr double kTitleFont = 13.0;  // pixels
 
 size_t at(int k) { return static_cast<size_t>(k); }
 
@@ -38,7 +40,7 @@ const char* kind_class(DrawnKind kind) {
 const char kStyle[] =
     "<style>\n"
     ".backbone{fill:none;stroke:#666;stroke-width:1.5}\n"
-    ".pair{fill:none;stroke:#2b4a80;stroke-width:2}\n"
+    ".pair{fill:none;stroke:#2b4a80;stroke-width:2}.gu{stroke-dasharray:2 2}\n"
     ".base{stroke:#333;stroke-width:0.8}\n"
     ".stem{fill:#a6cee3}.hairpin{fill:#fb9a99}.interior{fill:#fdbf6f}"
     ".multiloop{fill:#b2df8a}.exterior{fill:#d9d9d9}\n"
@@ -98,7 +100,7 @@ Point label_spot(const std::vector<Point>& p, int k, Point d) {
 
 class SvgPicture {
  public:
-  SvgPicture(const std::vector<Point>& bases, bool has_title) {
+  SvgPicture(const std::vector<Point>& bases, bool has_title, double least_width) {
     double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
     for (size_t k = 0; k < bases.size(); k++) {
       min_x = k == 0 ? bases[k].x : std::min(min_x, bases[k].x);
@@ -109,7 +111,7 @@ class SvgPicture {
     left_ = min_x - kMargin;
     top_ = max_y + kMargin;
     offset_ = has_title ? kTitleHeight : 0.0;
-    width_ = std::max((max_x - min_x + 2 * kMargin) * kScale, 320.0);
+    width_ = std::max((max_x - min_x + 2 * kMargin) * kScale, least_width);
     height_ = (max_y - min_y + 2 * kMargin) * kScale + offset_;
   }
   std::string x(double u) const { return svg_number((u - left_) * kScale); }
@@ -123,6 +125,18 @@ class SvgPicture {
  private:
   double left_ = 0, top_ = 0, offset_ = 0, width_ = 0, height_ = 0;
 };
+
+// Whether bases k and l (1-based) form a G-U pair.
+bool wobble(const std::string& sequence, int k, int l) {
+  const auto letter = [&](int at) {
+    const char c = static_cast<char>(
+        std::toupper(static_cast<unsigned char>(sequence[static_cast<size_t>(at - 1)])));
+    return c == 'T' ? 'U' : c;
+  };
+  const char a = letter(k);
+  const char b = letter(l);
+  return (a == 'G' && b == 'U') || (a == 'U' && b == 'G');
+}
 
 void check_values(const std::vector<double>& values, size_t expected, const char* what) {
   if (!values.empty() && values.size() != expected) {
@@ -151,7 +165,7 @@ std::string structure_svg(const std::string& sequence, const std::string& struct
   std::vector<Point> extent = p;
   for (int k = 1; arcs && k <= n; k++)
     if (table[at(k)] > k) extent.push_back(Point{p[at(k - 1)].x, (table[at(k)] - k) / 2.0});
-  const SvgPicture pic(extent, true);
+  const SvgPicture pic(extent, true, std::max(380.0, 16 + text_width(options.title, kTitleFont)));
 
   std::string svg = svg_open(pic.width(), pic.height(), options.title) + kStyle;
   svg += "<text class=\"title\" x=\"8\" y=\"16\">" + svg_escape(options.title) + "</text>\n";
@@ -163,13 +177,18 @@ std::string structure_svg(const std::string& sequence, const std::string& struct
              "\" y=\"32\">" + kind + "</text>\n";
       lx += 62.0;
     }
+    svg += "<line class=\"pair gu key\" x1=\"" + svg_number(lx - 4) + "\" y1=\"32\" x2=\"" +
+           svg_number(lx + 8) + "\" y2=\"32\"/><text class=\"legend\" x=\"" + svg_number(lx + 12) +
+           "\" y=\"32\">G-U pair</text>\n";
   } else {
     svg += "<text class=\"legend\" x=\"8\" y=\"32\">0</text>";
     for (int s = 0; s < 20; s++) {
       svg += "<rect x=\"" + svg_number(16 + s * 5.0) + "\" y=\"27\" width=\"5\" " +
              "height=\"10\" fill=\"" + scale_colour(s / 19.0) + "\"/>";
     }
-    svg += "<text class=\"legend\" x=\"" + svg_number(120) + "\" y=\"32\">1</text>\n";
+    svg += "<text class=\"legend\" x=\"" + svg_number(120) + "\" y=\"32\">1</text>";
+    svg += "<text class=\"legend\" x=\"" + svg_number(134) + "\" y=\"32\">" +
+           svg_escape(options.scale_label) + "</text>\n";
   }
 
   if (n > 1 && !arcs) {
@@ -191,12 +210,13 @@ std::string structure_svg(const std::string& sequence, const std::string& struct
     pair_index++;
     const Point a = p[at(k - 1)];
     const Point b = p[at(partner - 1)];
+    const std::string gu = wobble(sequence, k, partner) ? " gu" : "";
     if (arcs) {
       const std::string r = svg_number((b.x - a.x) / 2 * kScale);
-      svg += "<path class=\"pair\"" + colour + " d=\"M" + pic.x(a.x) + " " + pic.y(a.y) + " A" + r +
-             " " + r + " 0 0 1 " + pic.x(b.x) + " " + pic.y(b.y) + "\"/>\n";
+      svg += "<path class=\"pair" + gu + "\"" + colour + " d=\"M" + pic.x(a.x) + " " + pic.y(a.y) +
+             " A" + r + " " + r + " 0 0 1 " + pic.x(b.x) + " " + pic.y(b.y) + "\"/>\n";
     } else {
-      svg += "<line class=\"pair\"" + colour + pic.at_point("x1", "y1", a) +
+      svg += "<line class=\"pair" + gu + "\"" + colour + pic.at_point("x1", "y1", a) +
              pic.at_point("x2", "y2", b) + "/>\n";
     }
   }

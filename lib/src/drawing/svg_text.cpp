@@ -74,6 +74,12 @@ std::string scale_colour(double value) {
   return text;
 }
 
+double text_width(const std::string& text, double size) {
+  size_t characters = 0;
+  for (char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return static_cast<double>(characters) * size * 0.62;  // wider than most fonts' average
+}
+
 std::string svg_open(double width, double height, const std::string& title) {
   std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   text += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + svg_number(width) +

@@ -14,6 +14,9 @@ std::string svg_escape(const std::string& text);
 // "#rrggbb" on a blue - pale yellow - red scale for a value in [0, 1] (clamped).
 std::string scale_colour(double value);
 
+// A width in pixels that holds `text` in a font of `size` pixels.
+double text_width(const std::string& text, double size);
+
 // The opening <svg> tag of a picture of the given size in pixels, with its title.
 std::string svg_open(double width, double height, const std::string& title);
 
