@@ -4,6 +4,8 @@
 #include <cairo.h>
 #include <librsvg/rsvg.h>
 
+#include <cmath>
+
 namespace stemloop_tools {
 namespace {
 
@@ -49,8 +51,9 @@ bool render_svg(const std::string& svg, DrawingFormat format, std::string& bytes
   std::string out;
   cairo_surface_t* surface =
       format == DrawingFormat::Png
-          ? cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width * scale + 0.5),
-                                       static_cast<int>(height * scale + 0.5))
+          ? cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                       static_cast<int>(std::lround(width * scale)),
+                                       static_cast<int>(std::lround(height * scale)))
           : cairo_pdf_surface_create_for_stream(append, &out, width, height);
   cairo_t* cr = cairo_create(surface);
   cairo_scale(cr, scale, scale);
