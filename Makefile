@@ -100,6 +100,7 @@ sanitize: test-deps
 	  -DSTEMLOOP_PYTHON=OFF -DSTEMLOOP_INSTALL=OFF
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan_suppressions.txt:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
 
 # The threaded fill and the tools' threads under ThreadSanitizer.
