@@ -108,7 +108,7 @@ def build():
     }
     reals = {"lxc": round(float(misc["loop_extrapolation"]["dG37"]) * 100, 6),
              "bulge_states_RT": round(float(misc["bulge_states_RT"]["dG37"]) * 100, 6)}
-    hairpins = [(r["sequence"], energy(r["dG37"]), energy(r["dH"])) for r in rows("special_hairpins")]
+    hairpins = [(r["sequence"], energy(r["dG37"]), energy(r["dH"])) for r in rows("hairpin_loops_listed")]
     return tables, constants, reals, hairpins
 
 
