@@ -1,4 +1,5 @@
 // stemloop-fold: folds each record to its minimum-free-energy structure.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -21,22 +22,19 @@
 
 namespace {
 
-// Records at least this long share their fill between the -j threads.
-constexpr int kLongSequence = 2000;
-
 using stemloop_tools::FoldRecord;
 using stemloop_tools::Outcome;
 
 constexpr char kName[] = "stemloop-fold";
 
-// Bytes a record's fold needs while it runs, its tables and the ensemble's with -p.
-size_t workspace_of(const stemloop_tools::ToolOptions& options, const FoldRecord& record) {
-  return stemloop_tools::fold_workspace_bytes(static_cast<int>(record.length), options);
+// Records whose workspace is at least this large, or an eighth of the memory there is,
+// give it back once done, so that an idle worker holds no memory the records after it
+// could use.
+size_t kept_workspace() {
+  const size_t memory = stemloop_tools::memory_budget();
+  const size_t most = size_t{256} << 20;
+  return memory == 0 ? most : std::min(most, memory / 8);
 }
-
-// Records whose workspace is at least this large give it back once done, so that an idle
-// worker holds no memory the records after it could use.
-constexpr size_t kKeptWorkspace = size_t{256} << 20;
 
 std::string mib(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
@@ -55,26 +53,42 @@ class FoldWorker {
   Outcome operator()(FoldRecord& record) {
     Outcome outcome;
     std::string why = record.error;
-    if (why.empty()) why = fold(record, outcome);
-    if (workspace_of(options_, record) >= kKeptWorkspace) {
+    const int n = static_cast<int>(record.length);
+    const int threads = stemloop_tools::fill_threads(n, options_);
+    if (why.empty()) why = fold(record, outcome, threads);
+    if (threads > 1 && out_of_memory(why)) {
+      // The fill on one thread needs less: what -j 1 folds, any -j folds.
+      outcome = Outcome();
+      why = fold(record, outcome, 1);
+    }
+    if (stemloop_tools::fold_workspace_bytes(n, options_) >= kept_workspace()) {
       folder_.reset();
       ensemble_.reset();
     }
     if (!why.empty()) {
       outcome.refused = true;
-      outcome.out_of_memory = why.rfind("not enough memory", 0) == 0;
+      outcome.out_of_memory = out_of_memory(why);
       outcome.err = stemloop_tools::refusal(kName, record.id.label(), why);
     }
     return outcome;
   }
 
  private:
-  // Folds one record into `outcome`; returns what went wrong, if anything.
-  std::string fold(const FoldRecord& record, Outcome& outcome) {
+  static bool out_of_memory(const std::string& why) {
+    return why.rfind("not enough memory", 0) == 0;
+  }
+
+  // Folds one record into `outcome`, its fill on `threads` threads; returns what went
+  // wrong, if anything.
+  std::string fold(const FoldRecord& record, Outcome& outcome, int threads) {
     const int n = static_cast<int>(record.length);
     const bool suboptimal = options_.subopt || options_.zuker;
-    const size_t workspace = workspace_of(options_, record);
+    size_t workspace = stemloop_tools::fold_workspace_bytes(n, options_, threads);
     const size_t memory = stemloop_tools::memory_budget();
+    if (memory != 0 && workspace > memory && threads > 1) {
+      threads = 1;  // a fill on fewer threads needs less
+      workspace = stemloop_tools::fold_workspace_bytes(n, options_, threads);
+    }
     if (memory != 0 && workspace > memory) {
       return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +
              " of workspace, more than the " + mib(memory) + " of memory";
@@ -92,10 +106,8 @@ class FoldWorker {
                                                outcome.out);
       }
       const char* constraint = record.constraint ? record.constraint->c_str() : nullptr;
-      // Only a long sequence's fill is worth sharing out: short records already keep
-      // every worker busy on records of their own.
       stemloop::FoldOptions fold_options = options_.fold;
-      if (n < kLongSequence) fold_options.threads = 1;
+      fold_options.threads = threads;
       const stemloop::FoldResult result =
           folder_->fold(model_, fold_options, record.sequence, constraint);
       if (record.constraint) {
@@ -178,5 +190,8 @@ int main(int argc, char** argv) {
         FoldRecord record;
         while (reader.next(record)) submit(std::move(record));
       },
-      workspace_of);
+      // Bytes a record's fold needs while it runs: its tables and the ensemble's with -p.
+      [](const ToolOptions& options, const FoldRecord& record) {
+        return fold_workspace_bytes(static_cast<int>(record.length), options);
+      });
 }

@@ -5,6 +5,7 @@
 // waits for the ones before it to finish rather than run short, and runs alone if it must.
 #pragma once
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -60,6 +61,15 @@ inline size_t memory_budget() {
   return budget;
 }
 
+// Under an address-space limit, threads share malloc's one arena: an arena of their own
+// would reserve 64 MiB of address space each, room the records' tables need. Returns
+// whether they share it.
+inline bool share_malloc_arena_under_limit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  return mallopt(M_ARENA_MAX, 1) == 1;
+}
+
 template <typename Task, typename Result>
 class OrderedRunner {
  public:
@@ -72,29 +82,23 @@ class OrderedRunner {
   using Cost = std::function<size_t(const Task&)>;
   using Retry = std::function<bool(const Result&)>;
 
-  // retry(result), when given, tells a result that ran short of memory: a task that gave
-  // one while others ran is run again, alone.
+  // Threads start as tasks wait for one, up to `threads`, and under a budget only while a
+  // task fits beside the running ones with the new thread's stack: when memory is short,
+  // fewer threads hold less of it. retry(result), when given, tells a result that ran
+  // short of memory: a task that gave one while others ran is run again, alone.
   OrderedRunner(int threads, std::function<Worker()> make_worker, Sink sink, Cost cost = nullptr,
                 size_t budget = 0, Retry retry = nullptr)
-      : sink_(std::move(sink)),
+      : make_worker_(std::move(make_worker)),
+        sink_(std::move(sink)),
         retry_(std::move(retry)),
-        window_(static_cast<size_t>(threads) * 4),
+        max_threads_(threads > 1 ? static_cast<size_t>(threads) : 0),
+        window_(std::max<size_t>(max_threads_, 1) * 4),
         done_(window_),
         cost_(std::move(cost)),
         budget_(budget) {
-    if (threads > 1) {
-      try {
-        for (int t = 0; t < threads; t++)
-          threads_.emplace_back([this, worker = make_worker()]() mutable { work(worker); });
-      } catch (const std::system_error&) {
-        // no more threads to be had: those started share the tasks
-      } catch (const std::bad_alloc&) {
-      }
-    }
-    if (threads_.empty()) inline_worker_ = make_worker();
-    // Under an address-space limit each thread's stack and malloc arena count too.
-    const size_t per_thread = (size_t{64} << 20) + thread_stack_bytes();
-    budget_ -= std::min(budget_ - std::min<size_t>(budget_, 1), threads_.size() * per_thread);
+    const bool shared_arena = share_malloc_arena_under_limit();
+    per_thread_ = thread_stack_bytes() + (shared_arena ? 0 : size_t{64} << 20);
+    if (max_threads_ == 0) inline_worker_ = make_worker_();
   }
 
   ~OrderedRunner() {
@@ -111,7 +115,7 @@ class OrderedRunner {
 
   // Queues one task; waits while the window is full, passing finished results to the sink.
   void submit(Task task) {
-    if (threads_.empty()) {
+    if (inline_worker_) {
       Result result = inline_worker_(task);
       sink_(result);
       return;
@@ -120,6 +124,18 @@ class OrderedRunner {
     deliver(lock, false);
     while (submitted_ - delivered_ >= window_) deliver(lock, true);
     queue_.push_back(Queued{submitted_++, std::move(task), false});
+    grow();
+    if (threads_.empty()) {
+      // Not one thread could start: this task, the first, and all after it run here.
+      Queued first = std::move(queue_.front());
+      queue_.pop_front();
+      delivered_++;
+      lock.unlock();
+      inline_worker_ = make_worker_();
+      Result result = inline_worker_(first.task);
+      sink_(result);
+      return;
+    }
     lock.unlock();
     work_ready_.notify_one();
   }
@@ -148,13 +164,39 @@ class OrderedRunner {
 
   std::optional<Result>& slot(size_t index) { return done_[index % window_]; }
 
+  size_t cost_of(const Task& task) const { return cost_ ? cost_(task) : 0; }
+
   // Whether the next task may start: nothing else runs, or it fits beside what does.
   bool fits() const {
     if (running_ == 0) return true;
     if (queue_.front().alone) return false;
     if (!cost_ || budget_ == 0) return true;
-    const size_t cost = cost_(queue_.front().task);
-    return running_cost_ + cost <= budget_;
+    return running_cost_ + cost_of(queue_.front().task) <= budget_;
+  }
+
+  // Starts threads, with the mutex held, while more tasks wait than threads are free to
+  // take them; under a budget only while the next task fits beside the running ones once
+  // the new thread's stack is taken from the budget (the first thread always starts).
+  void grow() {
+    while (threads_.size() < max_threads_ && queue_.size() > waiting_) {
+      if (!threads_.empty() && budget_ != 0 && cost_) {
+        if (queue_.front().alone || budget_ <= per_thread_ ||
+            running_cost_ + cost_of(queue_.front().task) > budget_ - per_thread_)
+          return;
+      }
+      try {
+        threads_.emplace_back([this, worker = make_worker_()]() mutable { work(worker); });
+      } catch (const std::system_error&) {
+        max_threads_ = threads_.size();  // no more threads to be had
+        return;
+      } catch (const std::bad_alloc&) {
+        max_threads_ = threads_.size();
+        return;
+      }
+      waiting_++;  // counted from its start: it takes a task before it waits
+      // A budget of 0 means none is known: keep it so, not an empty one.
+      if (budget_ != 0) budget_ -= std::min(budget_ - 1, per_thread_);
+    }
   }
 
   void work(Worker& worker) {
@@ -162,14 +204,16 @@ class OrderedRunner {
     for (;;) {
       work_ready_.wait(lock, [this] { return queue_.empty() ? stopping_ : fits(); });
       if (queue_.empty()) return;
+      waiting_--;
       Queued next = std::move(queue_.front());
       queue_.pop_front();
       const size_t index = next.index;
       Task& task = next.task;
-      const size_t cost = cost_ ? cost_(task) : 0;
+      const size_t cost = cost_of(task);
       running_++;
       running_cost_ += cost;
       bool shared = running_ > 1;
+      grow();  // the tasks behind this one may want a thread of their own
       lock.unlock();
       std::exception_ptr failure;
       std::optional<Result> result;
@@ -182,6 +226,7 @@ class OrderedRunner {
       shared = shared || running_ > 1;
       running_--;
       running_cost_ -= cost;
+      waiting_++;
       if (!failure && shared && retry_ && retry_(*result)) {
         queue_.push_front(Queued{index, std::move(task), true});
         work_ready_.notify_all();
@@ -197,8 +242,10 @@ class OrderedRunner {
     }
   }
 
+  std::function<Worker()> make_worker_;
   Sink sink_;
   Retry retry_;
+  size_t max_threads_;
   size_t window_;
   Worker inline_worker_;
   std::vector<std::thread> threads_;
@@ -216,9 +263,11 @@ class OrderedRunner {
   std::vector<std::optional<Result>> done_;
   size_t submitted_ = 0;
   size_t delivered_ = 0;
+  size_t waiting_ = 0;  // threads without a task
   bool stopping_ = false;
   Cost cost_;
-  size_t budget_;
+  size_t budget_;      // less the stacks of the threads started
+  size_t per_thread_;  // what a thread takes of the budget
   int running_ = 0;
   size_t running_cost_ = 0;
   std::exception_ptr failure_;  // the first a worker threw

@@ -27,4 +27,14 @@ status=$?
 [ "$status" -eq 0 ] && cmp -s "$WORK/expected" "$WORK/out" ||
   fail "threads short: status $status, $(head -c 300 "$WORK/err")"
 
+# Three records of 4000 bases, of which only one or two fit at once: all folded with -j 3,
+# as with -j 1 (fewer threads start when memory is short; idle ones hold no tables).
+random_fasta 13 3 4000 4000 80 >"$WORK/large.fa"
+"$FOLD" -j 1 "$WORK/large.fa" >"$WORK/expected"
+for limit in 200000 300000; do
+  (ulimit -v $limit && exec "$FOLD" -j 3 "$WORK/large.fa") >"$WORK/out" 2>"$WORK/err"
+  status=$?
+  [ "$status" -eq 0 ] && cmp -s "$WORK/expected" "$WORK/out" ||
+    fail "-j 3 under $limit KiB: status $status, $(head -c 300 "$WORK/err")"
+done
 exit $FAILED
