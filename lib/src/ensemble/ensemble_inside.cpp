@@ -57,8 +57,8 @@ struct InsidePass {
       const int t2 = x.type(p, q);
       if (t2 == 0 || x.barred(t2)) continue;
       const int u = E.rtype(t2);
-      v += R.weight(E.two_pair_loop(l, r, t, u, a, b, x.s(p - 1), x.s(q + 1))) *
-           (R.unit(i, p - 1) * R.unit(q + 1, j)) * T.get(Ref{x.enclosed_pair(), p, q});
+      v += R.weight(two_pair_energy(x, i, j, p, q, t, u)) * (R.unit(i, p - 1) * R.unit(q + 1, j)) *
+           T.get(Ref{x.enclosed_pair(), p, q});
     }
     // (i (i+1 ... q) .. j) and (i .. (p ... j-1) j): bulges of two or more bases
     double right = 0.0, left = 0.0;
@@ -87,8 +87,8 @@ struct InsidePass {
     if (t != 0) {
       const bool barred = x.barred(t);
       // (i ... j): hairpin
-      if (!barred && x.free(i + 1, j - 1))
-        qb += R.weight(E.hairpin(i, j, t, x.sequence.c_str(), x.seq.S1.data())) * R.unit(i, j);
+      int hairpin = 0;
+      if (hairpin_loop(x, i, j, t, barred, hairpin)) qb += R.weight(hairpin) * R.unit(i, j);
       // (i (i+1 ... j-1) j): stack, allowed to barred pairs too
       if (span - 2 >= MIN_HAIRPIN + 1) {
         if (const int t2 = x.type(i + 1, j - 1)) {
@@ -101,10 +101,11 @@ struct InsidePass {
         qb += loops(i, j, t, c);
         // (i [i+1 .. l][l+1 .. j-1] j): multiloop, l = i+5 .. j-6
         if (span >= 2 * MIN_HAIRPIN + 6) {
-          const double closing =
-              R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * (R.base(i) * R.base(j));
-          qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)],
-                              &T.qm_col[Triangle::col(i + 6, j - 1)], span - 10);
+          multiloop_closings(x, i, j, t, E.dangles(), [&](int, int, int e) {
+            const double closing = R.weight(e) * (R.base(i) * R.base(j));
+            qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)],
+                                &T.qm_col[Triangle::col(i + 6, j - 1)], span - 10);
+          });
         }
       }
     }
@@ -119,7 +120,10 @@ struct InsidePass {
     au_row(i)[j] = inner ? enclosed * w.terminal[u] : 0.0;
 
     // . [i+1 .. j] and (i .. j): Branch
-    double branch = t != 0 ? enclosed * R.weight(E.ml_branch(t, x.five(i), x.three(j))) : 0.0;
+    double branch = 0.0;
+    branch_helices(x, i, j, E.dangles(), [&](int, int, int type, int e) {
+      if (type != 0) branch = enclosed * R.weight(e);
+    });
     if (x.free(i, i) && holds_branch(i + 1, j))
       branch += T.qm1[T.index.row(i + 1, j)] * (w.ml_unpaired * R.base(i));
     T.qm1[at] = T.qm1_col[Triangle::col(i, j)] = branch;

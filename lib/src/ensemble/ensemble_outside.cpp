@@ -52,7 +52,7 @@ struct OutsidePass {
       const int ta = x.type(a, b);
       if (ta == 0 || x.barred(ta)) continue;
       v += row(kPair, a)[b] * (R.unit(a, i - 1) * R.unit(j + 1, b)) *
-           R.weight(E.two_pair_loop(l, r, ta, u, x.s(a + 1), x.s(b - 1), x.s(i - 1), x.s(j + 1)));
+           R.weight(two_pair_energy(x, a, b, i, j, ta, u));
     }
     // (a .. (i ... j) b) and (a (i ... j) .. b): bulges of two or more bases
     double right = 0.0, left = 0.0;
@@ -98,9 +98,12 @@ struct OutsidePass {
     if (t != 0) {
       const int u = E.rtype(t);
       // k (i .. j) m in the exterior loop, or a multiloop branch
-      double around = T.q5[static_cast<size_t>(i) - 1] * T.q3[static_cast<size_t>(j) + 1] *
-                          R.weight(E.exterior_branch(t, x.five(i), x.three(j))) +
-                      branch * R.weight(E.ml_branch(t, x.five(i), x.three(j)));
+      double around = 0.0;
+      exterior_helix(x, i, j, t, [&](int, int, int e) {
+        around = T.q5[static_cast<size_t>(i) - 1] * T.q3[static_cast<size_t>(j) + 1] * R.weight(e);
+      });
+      branch_helices(x, i, j, E.dangles(),
+                     [&](int, int, int, int e) { around = around + branch * R.weight(e); });
       if (i > 1 && j < n && !x.barred(t)) around += loops_around(i, j, u, c);
       // (i-1 (i ... j) j+1): the stack
       double stack = 0.0;
@@ -124,8 +127,9 @@ struct OutsidePass {
       }
       T.prob[at] = std::min(1.0, p / z);
       if (!x.barred(t)) {
-        closing =
-            pair * R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))) * (R.base(i) * R.base(j));
+        multiloop_closings(x, i, j, t, E.dangles(), [&](int, int, int e) {
+          closing = pair * R.weight(e) * (R.base(i) * R.base(j));
+        });
         row(kMismatch, i)[j] = pair * R.weight(E.interior_outer(t, x.s(i + 1), x.s(j - 1)));
         row(kTerminal, i)[j] = pair * w.terminal[t];
       }
@@ -169,8 +173,10 @@ void outside_pass(EnsembleTables& T) {
     for (int i = 1; i + MIN_HAIRPIN + 1 <= j; i++) {
       const int t = x.type(i, j);
       if (t == 0) continue;
-      v += T.q5[static_cast<size_t>(i - 1)] * T.get(Ref{x.enclosed_pair(), i, j}) *
-           T.ring.weight(x.E.exterior_branch(t, x.five(i), x.three(j)));
+      exterior_helix(x, i, j, t, [&](int, int, int e) {
+        v += T.q5[static_cast<size_t>(i - 1)] * T.get(Ref{x.enclosed_pair(), i, j}) *
+             T.ring.weight(e);
+      });
     }
     T.q5[static_cast<size_t>(j)] = v;
   }

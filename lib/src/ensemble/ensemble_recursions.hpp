@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/energy_terms.hpp"
+#include "model/loop_candidates.hpp"
 #include "model/strict_constraints.hpp"
 #include "stemloop/constants.h"
 #include "stemloop/ensemble.hpp"
@@ -61,6 +62,12 @@ struct EnsembleContext {
   Part enclosed_pair() const { return no_lonely_pairs ? Part::Stacked : Part::Pair; }
   // Under no_closingGU a G-U pair closes only a stack and sits inside only a stack.
   bool barred(int type) const { return no_closing_gu && is_wobble(type); }
+  // As loop_candidates.hpp reads a Site.
+  const EnergyTerms& terms() const { return E; }
+  int length() const { return n; }
+  const char* text() const { return sequence.c_str(); }
+  const short* S1() const { return seq.S1.data(); }
+  bool may_be_inner(int type) const { return !barred(type); }
 };
 
 // Sums of Boltzmann weights, each base k scaled by a factor s_k of its own, so that long
@@ -132,35 +139,27 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
       if (t == 0) return;
       const bool barred = x.barred(t);
       // (i ... j): hairpin
-      if (!barred && x.free(i + 1, j - 1))
-        visit(
-            R.mul(R.weight(E.hairpin(i, j, t, x.sequence.c_str(), x.seq.S1.data())), R.unit(i, j)),
-            kNone, kNone);
+      int hairpin = 0;
+      if (hairpin_loop(x, i, j, t, barred, hairpin))
+        visit(R.mul(R.weight(hairpin), R.unit(i, j)), kNone, kNone);
       // (i (p ... q) j): stack, bulge or interior loop
-      const int p_max = std::min(j - MIN_HAIRPIN - 2, i + MAX_INTERIOR + 1);
-      for (int p = i + 1; p <= p_max && x.free(i + 1, p - 1); p++) {
-        const int q_min = std::max(p + MIN_HAIRPIN + 1, p + j - i - MAX_INTERIOR - 2);
-        for (int q = j - 1; q >= q_min && x.free(q + 1, j - 1); q--) {
-          const int t2 = x.type(p, q);
-          if (t2 == 0) continue;
-          const int u = E.rtype(t2);
-          const bool stack = p == i + 1 && q == j - 1;
-          if (!stack && (barred || x.barred(u))) continue;
-          const Ref inner{stack ? Part::Pair : x.enclosed_pair(), p, q};
-          const int e = E.two_pair_loop(p - i - 1, j - q - 1, t, u, x.s(i + 1), x.s(j - 1),
-                                        x.s(p - 1), x.s(q + 1));
-          visit(R.mul(R.mul(R.weight(e), R.mul(R.unit(i, p - 1), R.unit(q + 1, j))), T.get(inner)),
-                inner, kNone);
-        }
-      }
+      for_each_two_pair_loop(x, i, j, barred, [&](int p, int q, int u) {
+        const bool stack = p == i + 1 && q == j - 1;
+        const Ref inner{stack ? Part::Pair : x.enclosed_pair(), p, q};
+        const int e = two_pair_energy(x, i, j, p, q, t, u);
+        visit(R.mul(R.mul(R.weight(e), R.mul(R.unit(i, p - 1), R.unit(q + 1, j))), T.get(inner)),
+              inner, kNone);
+        return false;
+      });
       // (i [i+1 .. l][l+1 .. j-1] j): multiloop, the closing pair read from inside
       if (barred) return;
-      const auto closing = R.mul(R.weight(E.ml_closed_by(t, x.s(j - 1), x.s(i + 1))),
-                                 R.mul(R.unit(i, i), R.unit(j, j)));
-      for (int l = i + MIN_HAIRPIN + 2; l <= j - MIN_HAIRPIN - 3; l++) {
-        const Ref first{Part::Branch, i + 1, l}, rest{Part::Multi, l + 1, j - 1};
-        visit(R.mul(closing, R.mul(T.get(first), T.get(rest))), first, rest);
-      }
+      multiloop_closings(x, i, j, t, E.dangles(), [&](int a, int b, int e) {
+        const auto closing = R.mul(R.weight(e), R.mul(R.unit(i, a - 1), R.unit(b + 1, j)));
+        for (int l = a + MIN_HAIRPIN + 1; l <= b - MIN_HAIRPIN - 2; l++) {
+          const Ref first{Part::Branch, a, l}, rest{Part::Multi, l + 1, b};
+          visit(R.mul(closing, R.mul(T.get(first), T.get(rest))), first, rest);
+        }
+      });
       return;
     }
     case Part::Stacked: {
@@ -182,10 +181,11 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
                     T.get(Ref{Part::Branch, i + 1, j})),
               Ref{Part::Branch, i + 1, j}, kNone);
       // (i .. l): the branch
-      if (const int t = x.type(i, j)) {
-        const Ref pair{x.enclosed_pair(), i, j};
-        visit(R.mul(R.weight(E.ml_branch(t, x.five(i), x.three(j))), T.get(pair)), pair, kNone);
-      }
+      branch_helices(x, i, j, E.dangles(), [&](int p, int q, int t, int e) {
+        if (t == 0) return;
+        const Ref pair{x.enclosed_pair(), p, q};
+        visit(R.mul(R.weight(e), T.get(pair)), pair, kNone);
+      });
       return;
     }
     case Part::Multi: {
@@ -213,15 +213,15 @@ void for_each_candidate(const EnsembleContext& x, const Ring& R, const Tables& T
       if (x.free(i, i))
         visit(R.mul(R.unit(i, i), T.get(Ref{Part::Exterior, i + 1, 0})),
               Ref{Part::Exterior, i + 1, 0}, kNone);
-      // (i .. l) [l+1 .. n]
+      // (i .. l) [l+1 .. n], in the ensemble's dangle modes 0 and 2
       for (int l = i + MIN_HAIRPIN + 1; l <= n; l++) {
         const int t = x.type(i, l);
         if (t == 0) continue;
         const Ref pair{x.enclosed_pair(), i, l};
         const Ref rest{Part::Exterior, l + 1, 0};
-        visit(R.mul(R.mul(R.weight(E.exterior_branch(t, x.five(i), x.three(l))), T.get(pair)),
-                    T.get(rest)),
-              pair, rest);
+        exterior_helix(x, i, l, t, [&](int, int, int e) {
+          visit(R.mul(R.mul(R.weight(e), T.get(pair)), T.get(rest)), pair, rest);
+        });
       }
       return;
     }

@@ -29,6 +29,7 @@
 #include "mfe/fill_kernels.hpp"
 #include "mfe/fold_workspace.hpp"
 #include "mfe/table_buffer.hpp"
+#include "model/loop_candidates.hpp"
 #include "threads/run_workers.hpp"
 
 namespace stemloop {
@@ -262,7 +263,7 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
     const int p = i + 1 + left, q = j - 1 - right;
     const int t2 = x.t(p, q);
     const int u = E.rtype(t2);
-    const int v = E.two_pair_loop(left, right, t, u, a, b, x.s(p - 1), x.s(q + 1)) + x.c(p, q);
+    const int v = two_pair_energy(x, i, j, p, q, t, u) + x.c(p, q);
     return t2 != 0 && x.may_be_inner(u) ? v : ENERGY_INF;
   };
 
@@ -299,7 +300,6 @@ int best_interior(const FoldContext& x, FillState& st, int i, int j, int t, bool
 // fill is compiled without the other modes' terms and tests.
 template <int kDangles>
 void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
-  constexpr bool kOdd = kDangles % 2 == 1;
   const EnergyTerms& E = x.E;
   const int t = x.t(i, j);
   const int b = x.bonus(i, j);
@@ -313,23 +313,11 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
   int w = ENERGY_INF;
   e = std::min(e, best_interior(x, st, i, j, t, barred, w));
 
-  // (i (..)(..) j): multiloop closed by (i, j), read from inside as tt
-  const int tt = E.rtype(t);
+  // (i [a .. b] j): multiloop closed by (i, j), over the best two-piece splits of [a .. b]
   if (!barred) {
-    const int* dml1 = st.dml_row(i + 1);
-    const int* dml2 = st.dml_row(i + 2);
-    int d = dml1[j - 1];
-    if constexpr (kOdd) {
-      // (i .(..)(..) j), (i (..)(..). j), (i .(..)(..). j): unpaired bases dangling on
-      // the closing pair
-      const int x3 = E.dangle3(tt, x.s(i + 1)), x5 = E.dangle5(tt, x.s(j - 1));
-      const int u = E.ml_unpaired();
-      d = std::min({d, dml2[j - 1] + x3 + u, dml1[j - 2] + x5 + u, dml2[j - 2] + x3 + x5 + 2 * u});
-    }
-    // the closing pair's branch cost, with both its inside neighbours dangling in mode 2
-    const int closing =
-        kDangles == 2 ? E.ml_closed_by(t, x.s(j - 1), x.s(i + 1)) : E.ml_closed_by(t);
-    e = std::min(e, d + closing);
+    multiloop_closings(x, i, j, t, kDangles, [&](int a, int last, int closing) {
+      e = std::min(e, st.dml_row(a)[last] + closing);
+    });
   }
 
   // (i (i+1 k)(k+1 .. j-1) j) and mirror: closing pair stacked coaxially on a branch
@@ -349,28 +337,14 @@ void fill_pair(const FoldContext& x, FillState& st, int i, int j) {
 template <int kDangles>
 void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared_best, int shared) {
   const EnergyTerms& E = x.E;
-  const int n = x.n;
-  const int t = x.t(i, j);
   const int unpaired = E.ml_unpaired();
 
   // [. i+1 .. j] and [i .. j-1 .]: unpaired base at either end of the piece
   int f = std::min(x.fML(i + 1, j) + unpaired, x.fML(i, j - 1) + unpaired);
 
-  // (i .. j): one branch
-  if constexpr (kDangles == 2)
-    f = std::min(f, x.c(i, j) + E.ml_branch(t, i > 1 ? x.s(i - 1) : -1, j < n ? x.s(j + 1) : -1));
-  else
-    f = std::min(f, x.c(i, j) + E.ml_branch(t));
-
-  // [. (i+1 .. j)], [(i .. j-1) .], [. (i+1 .. j-1) .]: one branch with dangling
-  // neighbours inside the piece
-  if constexpr (kDangles % 2 == 1) {
-    const int t1 = x.t(i + 1, j), t2 = x.t(i, j - 1), t3 = x.t(i + 1, j - 1);
-    f = std::min(f, x.c(i + 1, j) + E.dangle5(t1, x.s(i)) + E.ml_branch(t1) + unpaired);
-    f = std::min(f, x.c(i, j - 1) + E.dangle3(t2, x.s(j)) + E.ml_branch(t2) + unpaired);
-    f = std::min(f, x.c(i + 1, j - 1) + E.dangle5(t3, x.s(i)) + E.dangle3(t3, x.s(j)) +
-                        E.ml_branch(t3) + 2 * unpaired);
-  }
+  // (i .. j): one branch, and in modes 1 and 3 with dangling neighbours inside the piece
+  branch_helices(x, i, j, kDangles,
+                 [&](int p, int q, int, int e) { f = std::min(f, x.c(p, q) + e); });
 
   // [i .. k][k+1 .. j], k = i+4 .. j-5: two pieces, over the candidate splits of column j
   int split = ENERGY_INF;
@@ -410,21 +384,9 @@ void fill_ml_piece(const FoldContext& x, FillState& st, int i, int j, int shared
 // for f5[m] (m the 3' end) and, with odd dangles, for f5[m+1] (base m+1 dangling).
 void offer_exterior(const FoldContext& x, const std::vector<int>& f5, std::vector<int>& best, int k,
                     int m, int t) {
-  const EnergyTerms& E = x.E;
-  const int n = x.n;
-  const int five = k > 1 ? x.s(k - 1) : -1, three = m < n ? x.s(m + 1) : -1;
-  // [1 .. k-1] (k .. m): both neighbours dangling in mode 2
-  const int before = k > 1 ? f5[k - 1] : 0;
-  best[m] = std::min(best[m], before + x.c(k, m) + E.exterior_branch(t, five, three));
-  if (!E.odd_dangles()) return;
-  // [1 .. k-2] . (k .. m) and [1 .. k-1] (k .. m) .: one unpaired neighbour dangling
-  const int cm = x.c(k, m) + E.terminal(t);
-  if (k > 1) best[m] = std::min(best[m], f5[k - 2] + cm + E.dangle5(t, five));
-  if (m == n) return;
-  const int d3 = E.dangle3(t, three);
-  best[m + 1] = std::min(best[m + 1], before + cm + d3);
-  // [1 .. k-2] . (k .. m) .
-  if (k > 1) best[m + 1] = std::min(best[m + 1], f5[k - 2] + cm + d3 + E.dangle5(t, five));
+  exterior_helix(x, k, m, t, [&](int first, int last, int e) {
+    best[last] = std::min(best[last], f5[first - 1] + x.c(k, m) + e);
+  });
 }
 
 // Exterior loop, walked by rows so that c is read contiguously.

@@ -79,6 +79,13 @@ struct FoldContext {
   int& fML(int i, int j) const { return fml_cells[ws.col(i, j)]; }
   int s(int k) const { return codes[k]; }
   const short* S1() const { return codes; }
+  // The same, as loop_candidates.hpp reads a Site. Constraints are bonuses and pair
+  // types here: any base may stay unpaired.
+  const EnergyTerms& terms() const { return E; }
+  int type(int i, int j) const { return t(i, j); }
+  int length() const { return n; }
+  const char* text() const { return sequence; }
+  static bool free(int, int) { return true; }
   // Constraint bonus of the pair (i, j): one CONSTRAINT_BONUS per end that must pair.
   int bonus(int i, int j) const {
     return (ws.BP[static_cast<size_t>(i)] == -1 ? -CONSTRAINT_BONUS : 0) +

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mfe/fold_workspace.hpp"
+#include "model/loop_candidates.hpp"
 #include "stemloop/error.hpp"
 
 namespace stemloop {
@@ -63,32 +64,21 @@ class Tracer {
   }
 
   // Sets pj (the helix's 3' end) and rest (the end of the exterior loop before it) when
-  // a helix from k explains f5[j] = v.
+  // a helix from k explains f5[j] = v: in modes 1 and 3 one that ends at j-1 with base j
+  // dangling, then one that ends at j.
   void exterior_candidates(int k, int j, int v, int& pj, int& rest) const {
     const std::vector<int>& f5 = x_.ws.f5;
-    const int five = k > 1 ? x_.s(k - 1) : -1;
-    if (E_.odd_dangles()) {
-      if (const int t = x_.t(k, j - 1)) {
-        const int e = x_.c(k, j - 1) + E_.dangle3(t, x_.s(j)) + E_.terminal(t);
-        // [1 .. k-1] (k .. j-1) .
-        if (v == f5[k - 1] + e) pj = j - 1, rest = k - 1;
-        // [1 .. k-2] . (k .. j-1) .
-        if (k > 1 && v == f5[k - 2] + e + E_.dangle5(t, five)) pj = j - 1, rest = k - 2;
-      }
-    }
-    if (const int t = x_.t(k, j)) {
-      // [1 .. k-1] (k .. j), both neighbours dangling in mode 2
-      const int three = j < x_.n ? x_.s(j + 1) : -1;
-      if (v == f5[k - 1] + x_.c(k, j) + E_.exterior_branch(t, five, three)) pj = j, rest = k - 1;
-      // [1 .. k-2] . (k .. j)
-      if (E_.odd_dangles() && k > 1 &&
-          v == f5[k - 2] + x_.c(k, j) + E_.terminal(t) + E_.dangle5(t, five))
-        pj = j, rest = k - 2;
+    for (const int m : {j - 1, j}) {
+      if (m == j - 1 && !E_.odd_dangles()) continue;
+      const int t = x_.t(k, m);
+      if (t == 0) continue;
+      exterior_helix(x_, k, m, t, [&](int first, int last, int e) {
+        if (last == j && v == f5[first - 1] + x_.c(k, m) + e) pj = m, rest = first - 1;
+      });
     }
   }
 
   void piece_step(int i, int j, int v) {
-    const int n = x_.n;
     const int unpaired = E_.ml_unpaired();
     if (v == x_.fML(i + 1, j) + unpaired) {  // [. i+1 .. j]
       stack_.push_back(Pending{i + 1, j, kPiece});
@@ -96,20 +86,11 @@ class Tracer {
     }
 
     // (i .. j): one branch, or with dangling neighbours inside the piece
-    const int t = x_.t(i, j);
-    const int a0 = x_.c(i, j) + E_.ml_branch(t, i > 1 ? x_.s(i - 1) : -1, j < n ? x_.s(j + 1) : -1);
-    int a1 = ENERGY_INF, a2 = ENERGY_INF, a3 = ENERGY_INF;
-    if (E_.odd_dangles()) {
-      const int t1 = x_.t(i + 1, j), t2 = x_.t(i, j - 1), t3 = x_.t(i + 1, j - 1);
-      a1 = x_.c(i + 1, j) + E_.dangle5(t1, x_.s(i)) + E_.ml_branch(t1) + unpaired;
-      a2 = x_.c(i, j - 1) + E_.dangle3(t2, x_.s(j)) + E_.ml_branch(t2) + unpaired;
-      a3 = x_.c(i + 1, j - 1) + E_.dangle5(t3, x_.s(i)) + E_.dangle3(t3, x_.s(j)) +
-           E_.ml_branch(t3) + 2 * unpaired;
-    }
-    if (v == a1) return pair_trace(i + 1, j);
-    if (v == a2) return pair_trace(i, j - 1);
-    if (v == a3) return pair_trace(i + 1, j - 1);
-    if (v == a0) return pair_trace(i, j);
+    bool found = false;
+    branch_helices(x_, i, j, E_.dangles(), [&](int p, int q, int, int e) {
+      if (!found && v == x_.c(p, q) + e) found = true, pair_trace(p, q);
+    });
+    if (found) return;
 
     // [i .. k][k+1 .. j]: two pieces
     for (int k = i + 4; k <= j - 5; k++) {
@@ -122,9 +103,8 @@ class Tracer {
     // (i k)(k+1 j): two coaxially stacked branches
     if (E_.dangles() == 3) {
       for (int k = i + 4; k <= j - 5; k++) {
-        const int u1 = E_.rtype(x_.t(i, k)), u2 = E_.rtype(x_.t(k + 1, j));
-        if (u1 == 0 || u2 == 0) continue;
-        if (v == x_.c(i, k) + x_.c(k + 1, j) + E_.coaxial_stack(u1, u2)) {
+        int e = 0;
+        if (coaxial_branches(x_, i, k, j, e) && v == x_.c(i, k) + x_.c(k + 1, j) + e) {
           stack_.push_back(Pending{i, k, kPair});
           stack_.push_back(Pending{k + 1, j, kPair});
           return;
@@ -153,7 +133,8 @@ class Tracer {
       // (i ... j): hairpin
       const bool barred = x_.barred(t, b);
       if (barred && g == FORBIDDEN_HAIRPIN) return;
-      if (!barred && g == E_.hairpin(i, j, t, x_.sequence, x_.S1()) + b) return;
+      int hairpin = 0;
+      if (hairpin_loop(x_, i, j, t, barred, hairpin) && g == hairpin + b) return;
       if (interior_step(i, j, t, b, barred, g)) continue;
       multiloop_step(i, j, t, b, barred, g);
       return;
@@ -164,31 +145,21 @@ class Tracer {
   // On a match moves (i, j) to the inner pair and resets the target to its c.
   bool interior_step(int& i, int& j, int t, int b, bool barred, int& g) {
     // (i (p ... q) j)
-    const int p_max = std::min(j - MIN_HAIRPIN - 2, i + MAX_INTERIOR + 1);
-    for (int p = i + 1; p <= p_max; p++) {
-      const int q_min = std::max(p + MIN_HAIRPIN + 1, p + j - i - MAX_INTERIOR - 2);
-      for (int q = j - 1; q >= q_min; q--) {
-        const int t2 = x_.t(p, q);
-        if (t2 == 0) continue;
-        const int u = E_.rtype(t2);
-        const bool direct_stack = p == i + 1 && q == j - 1;
-        if (!direct_stack && (barred || !x_.may_be_inner(u))) continue;
-        const int L = E_.two_pair_loop(p - i - 1, j - q - 1, t, u, x_.s(i + 1), x_.s(j - 1),
-                                       x_.s(p - 1), x_.s(q + 1));
-        if (g == L + x_.c(p, q) + b) {
-          pairs_.emplace_back(p, q);
-          i = p;
-          j = q;
-          g = x_.c(p, q);
-          return true;
-        }
-      }
-    }
-    return false;
+    int p = 0, q = 0;
+    const bool found = for_each_two_pair_loop(x_, i, j, barred, [&](int p2, int q2, int u) {
+      p = p2, q = q2;
+      return g == two_pair_energy(x_, i, j, p, q, t, u) + x_.c(p, q) + b;
+    });
+    if (!found) return false;
+    pairs_.emplace_back(p, q);
+    i = p;
+    j = q;
+    g = x_.c(p, q);
+    return true;
   }
 
-  // (i (..)(..) j): the multiloop closed by (i, j), read from inside as tt; the first
-  // split k that explains g is taken.
+  // (i (..)(..) j): the multiloop closed by (i, j); the first split k that explains g is
+  // taken.
   void multiloop_step(int i, int j, int t, int b, bool barred, int g) {
     for (int k = i + 5; k <= j - 6; k++) {
       if (!barred && split_closing(i, j, k, t, b, g)) return;
@@ -199,35 +170,25 @@ class Tracer {
 
   // (i [i+1 .. k][k+1 .. j-1] j) and, in modes 1 and 3, with bases dangling on (i, j).
   bool split_closing(int i, int j, int k, int t, int b, int g) {
-    const int tt = E_.rtype(t);
-    if (g ==
-        x_.fML(i + 1, k) + x_.fML(k + 1, j - 1) + b + E_.ml_closed_by(t, x_.s(j - 1), x_.s(i + 1)))
-      return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPiece);
-    if (!E_.odd_dangles()) return false;
-    const int base = b + E_.ml_closed_by(t), unpaired = E_.ml_unpaired();
-    const int x5 = E_.dangle5(tt, x_.s(j - 1)), x3 = E_.dangle3(tt, x_.s(i + 1));
-    // (i . [i+2 .. k][k+1 .. j-1] j)
-    if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 1) + base + x3 + unpaired)
-      return push_parts(i + 2, k, kPiece, k + 1, j - 1, kPiece);
-    // (i [i+1 .. k][k+1 .. j-2] . j)
-    if (g == x_.fML(i + 1, k) + x_.fML(k + 1, j - 2) + base + x5 + unpaired)
-      return push_parts(i + 1, k, kPiece, k + 1, j - 2, kPiece);
-    // (i . [i+2 .. k][k+1 .. j-2] . j)
-    if (g == x_.fML(i + 2, k) + x_.fML(k + 1, j - 2) + base + x3 + x5 + 2 * unpaired)
-      return push_parts(i + 2, k, kPiece, k + 1, j - 2, kPiece);
-    return false;
+    bool found = false;
+    multiloop_closings(x_, i, j, t, E_.dangles(), [&](int first, int last, int e) {
+      if (!found && g == x_.fML(first, k) + x_.fML(k + 1, last) + b + e)
+        found = push_parts(first, k, kPiece, k + 1, last, kPiece);
+    });
+    return found;
   }
 
   // (i (i+1 k) [k+1 .. j-1] j) and (i [i+1 .. k] (k+1 j-1) j): coaxial stacks.
   bool coaxial_closing(int i, int j, int k, int t, int b, int g) {
-    const int closing = E_.ml_closing() + b;
-    const int u1 = E_.rtype(x_.t(i + 1, k));
-    if (u1 != 0 && g == x_.c(i + 1, k) + E_.coaxial_stack(t, u1) + x_.fML(k + 1, j - 1) + closing)
-      return push_parts(i + 1, k, kPair, k + 1, j - 1, kPiece);
-    const int u2 = E_.rtype(x_.t(k + 1, j - 1));
-    if (u2 != 0 && g == x_.c(k + 1, j - 1) + E_.coaxial_stack(t, u2) + x_.fML(i + 1, k) + closing)
-      return push_parts(i + 1, k, kPiece, k + 1, j - 1, kPair);
-    return false;
+    bool found = false;
+    coaxial_closings(x_, i, j, k, t, [&](int p, int q, int e) {
+      const bool first = p == i + 1;
+      if (found || g != x_.c(p, q) + (first ? x_.fML(k + 1, j - 1) : x_.fML(i + 1, k)) + e + b)
+        return;
+      found = first ? push_parts(i + 1, k, kPair, k + 1, j - 1, kPiece)
+                    : push_parts(i + 1, k, kPiece, k + 1, j - 1, kPair);
+    });
+    return found;
   }
 
   // The 5' part goes first, so the 3' part is traced first. Always true, for the callers'

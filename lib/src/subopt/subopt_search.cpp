@@ -176,34 +176,27 @@ bool BandSearch::scan_pair(Scan& s, int budget, Choice& c) const {
     default:
       break;
   }
-  // (i (p ... q) j): stack, bulge or interior loop, p ascending and q descending; the
-  // bases between the two pairs must be free to stay unpaired
-  const int outer = x_.generic_outer(i, j);
-  const int p_max = std::min({i + MAX_INTERIOR + 1, j - MIN_HAIRPIN - 2, i + 1 + x_.free_after(i)});
-  const int q_floor = j - 1 - x_.free_before(j);
-  for (int p = s.a, q = s.b; p <= p_max; p++, q = j - 1) {
-    const int left = p - i - 1;
-    const int q_min = std::max({p + MIN_HAIRPIN + 1, p + j - i - MAX_INTERIOR - 2, q_floor});
-    const int8_t* type = x_.type_row(p);
-    const int* inner = x_.inner_row(p);
-    for (; q >= q_min; q--) {
-      if (type[q] == 0) continue;
-      const int right = j - q - 1;
-      // A generic loop is its parts: most fail the budget on this cheap sum.
-      if (x_.terms().in_windows(left, right) &&
-          outer + x_.terms().interior_size(left, right) + inner[q] > budget)
-        continue;
-      // only a pair stacked directly inside has a pair stacked on it from outside
-      const SegmentKind kind = left + right == 0 ? SegmentKind::kStacked : SegmentKind::kPair;
-      if (offer(c, budget, x_.two_pair(i, j, p, q), {{kind, p, q}})) {
+  // (i (p ... q) j): stack, bulge or interior loop, resumed after the last one offered
+  const int t = x_.type(i, j), outer = x_.generic_outer(i, j);
+  const EnergyTerms& E = x_.terms();
+  const bool offered = for_each_two_pair_loop(
+      x_, i, j, x_.barred(t),
+      [&](int p, int q, int u) {
+        const int left = p - i - 1, right = j - q - 1;
+        // A generic loop is its parts: most fail the budget on this cheap sum.
+        if (E.in_windows(left, right) &&
+            outer + E.interior_size(left, right) + x_.inner(p, q) > budget)
+          return false;
+        // only a pair stacked directly inside has a pair stacked on it from outside
+        const SegmentKind kind = left + right == 0 ? SegmentKind::kStacked : SegmentKind::kPair;
+        if (!offer(c, budget, two_pair_energy(x_, i, j, p, q, t, u), {{kind, p, q}})) return false;
         s.a = p;
         s.b = q - 1;
         return true;
-      }
-    }
-  }
-  s.a = p_max + 1;
-  return false;
+      },
+      s.a, s.b);
+  if (!offered) s.a = j;
+  return offered;
 }
 
 bool BandSearch::scan_multi(Scan& s, int budget, Choice& c) const {

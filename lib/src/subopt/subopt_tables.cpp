@@ -67,41 +67,45 @@ SuboptTables::SuboptTables(const Model& model, const SuboptOptions& options,
 
 int SuboptTables::hairpin(int i, int j) const {
   const int t = type(i, j);
-  if (t == 0 || (no_closing_gu_ && is_wobble(t)) || !may_be_unpaired(i + 1, j - 1))
-    return kImpossible;
-  return E_.hairpin(i, j, t, sequence_.c_str(), enc_.S1.data());
+  int e = 0;
+  return t != 0 && hairpin_loop(*this, i, j, t, barred(t), e) ? e : kImpossible;
 }
 
 int SuboptTables::generic_outer(int i, int j) const {
   const int t = type(i, j);
-  if (t == 0 || (no_closing_gu_ && is_wobble(t))) return kImpossible;
+  if (t == 0 || barred(t)) return kImpossible;
   return E_.interior_outer(t, s(i + 1), s(j - 1));
 }
 
 int SuboptTables::generic_inner(int p, int q) const {
   const int t = type(p, q);
   // An inner pair always has both neighbours inside the loop around it.
-  if (t == 0 || p == 1 || q == n_ || (no_closing_gu_ && is_wobble(t))) return kImpossible;
+  if (t == 0 || p == 1 || q == n_ || barred(t)) return kImpossible;
   return E_.interior_inner(E_.rtype(t), s(q + 1), s(p - 1));
 }
 
 int SuboptTables::multiloop_closing(int i, int j) const {
   const int t = type(i, j);
-  if (t == 0 || (no_closing_gu_ && is_wobble(t))) return kImpossible;
-  return E_.ml_closed_by(t, s(j - 1), s(i + 1));
+  if (t == 0 || barred(t)) return kImpossible;
+  int closing = kImpossible;
+  multiloop_closings(*this, i, j, t, E_.dangles(), [&](int, int, int e) { closing = e; });
+  return closing;
 }
 
 int SuboptTables::branch(int i, int j) const {
-  const int t = type(i, j);
   // A branch always has both neighbours inside its multiloop.
-  if (t == 0 || i == 1 || j == n_) return kImpossible;
-  return E_.ml_branch(t, s(i - 1), s(j + 1));
+  if (type(i, j) == 0 || i == 1 || j == n_) return kImpossible;
+  int branch = kImpossible;
+  branch_helices(*this, i, j, E_.dangles(), [&](int, int, int, int e) { branch = e; });
+  return branch;
 }
 
 int SuboptTables::exterior(int i, int j) const {
   const int t = type(i, j);
   if (t == 0) return kImpossible;
-  return E_.exterior_branch(t, i > 1 ? s(i - 1) : -1, j < n_ ? s(j + 1) : -1);
+  int exterior = kImpossible;
+  exterior_helix(*this, i, j, t, [&](int, int, int e) { exterior = e; });
+  return exterior;
 }
 
 // Row i from the rows below it: first the interior loops of the whole row, then pair by

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "model/energy_terms.hpp"
+#include "model/loop_candidates.hpp"
 #include "model/strict_constraints.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/subopt.hpp"
@@ -87,6 +88,14 @@ class SuboptTables {
   int free_before(int j) const { return free_before_[static_cast<size_t>(j)]; }
   int free_after(int i) const { return free_after_[static_cast<size_t>(i)]; }
   const std::vector<int>& free_after_all() const { return free_after_; }
+  // As loop_candidates.hpp reads a Site.
+  int length() const { return n_; }
+  const char* text() const { return sequence_.c_str(); }
+  const short* S1() const { return enc_.S1.data(); }
+  bool free(int a, int b) const { return rules_.may_be_unpaired(a, b); }
+  // Under no_closingGU a G-U or U-G pair takes part in no loop other than a stack.
+  bool barred(int type) const { return no_closing_gu_ && is_wobble(type); }
+  bool may_be_inner(int type) const { return !barred(type); }
 
   // Loop energies; kImpossible where the rules forbid the loop.
   // (i ... j): hairpin
@@ -98,9 +107,8 @@ class SuboptTables {
       return kImpossible;
     const int t = type(i, j), t2 = type(p, q);
     if (t == 0 || t2 == 0 || left > free_after(i) || right > free_before(j)) return kImpossible;
-    // Under no_closingGU a G-U or U-G pair takes part in no loop other than a stack.
-    if (left + right > 0 && no_closing_gu_ && (is_wobble(t) || is_wobble(t2))) return kImpossible;
-    return E_.two_pair_loop(left, right, t, E_.rtype(t2), s(i + 1), s(j - 1), s(p - 1), s(q + 1));
+    if (left + right > 0 && (barred(t) || barred(t2))) return kImpossible;
+    return two_pair_energy(*this, i, j, p, q, t, E_.rtype(t2));
   }
   // (i .. (p ... q) .. j), generic: the part of (i, j), whose sum with the size part
   // and inner(p, q) is two_pair + C(p, q)
