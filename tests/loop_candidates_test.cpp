@@ -48,7 +48,7 @@ struct Config {
 TEST(LoopCandidates, FastPathsEqualThePlainCandidates) {
   std::mt19937 rng(5);
   const Model model;
-  for (const Config c : {Config{0, true, false}, Config{2, true, true}}) {
+  for (const Config c : {Config{0, true, false}, Config{2, true, true}, Config{2, false, false}}) {
     for (int round = 0; round < 3; round++) {
       const std::string seq = random_rna(70 + 30 * round, rng);
       const int n = static_cast<int>(seq.size());

@@ -100,7 +100,7 @@ struct InsidePass {
       if (!barred) {
         qb += loops(i, j, t, c);
         // (i [i+1 .. l][l+1 .. j-1] j): multiloop, l = i+5 .. j-6
-        if (span >= 2 * MIN_HAIRPIN + 6) {
+        if (span >= 2 * MIN_HAIRPIN + 5) {
           multiloop_closings(x, i, j, t, E.dangles(), [&](int, int, int e) {
             const double closing = R.weight(e) * (R.base(i) * R.base(j));
             qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)],
