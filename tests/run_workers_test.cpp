@@ -8,7 +8,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "ensemble/ensemble_schedule.hpp"
+#include "threads/wavefront.hpp"
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST(RunWorkers, EveryWorkerRunsAndTheFirstFailureReachesTheCaller) {
 
 TEST(RunWorkers, AWavefrontStepThatThrowsStopsTheOthers) {
   for (int threads : {1, 2, 4}) {
-    EXPECT_THROW(run_wavefront(400, 400, threads,
+    EXPECT_THROW(run_wavefront(400, 400, threads, 32,
                                [](int first, int, int c) {
                                  if (first == 64 && c == 10) throw std::bad_alloc();
                                  return true;

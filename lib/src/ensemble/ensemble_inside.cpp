@@ -225,7 +225,7 @@ bool inside_pass(EnsembleTables& T) {
   InsidePass pass(T);
   const int n = T.x.n;
   // Row r is i = n - r; step c is column j = c + 1.
-  const bool whole = run_wavefront(n, n, T.threads, [&](int first, int last, int c) {
+  const bool whole = run_wavefront(n, n, T.threads, kBlockRows, [&](int first, int last, int c) {
     const int j = c + 1;
     if (j - (n - last) < MIN_HAIRPIN + 1) return true;  // no cell of the block's rows yet
     const ColumnWeights weights(pass.w, T.ring, j, true);

@@ -184,7 +184,7 @@ void outside_pass(EnsembleTables& T) {
   T.prob.assign(T.index.cells, 0.0);
   OutsidePass pass(T);
   // Row r is i = r + 1; step c is column j = n - c.
-  run_wavefront(n, n, T.threads, [&](int first, int last, int c) {
+  run_wavefront(n, n, T.threads, kBlockRows, [&](int first, int last, int c) {
     const int j = n - c;
     if (j - (first + 1) < MIN_HAIRPIN + 1) return true;  // no cell of the block's rows
     const ColumnWeights weights(pass.w, T.ring, j, false);

@@ -1,12 +1,8 @@
-// The wavefront of blocks and the dot product both ensemble passes spend their time in.
+// The ring size and the dot product both ensemble passes spend their time in.
 #include "ensemble/ensemble_schedule.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 #include <vector>
-
-#include "threads/run_workers.hpp"
 
 namespace stemloop {
 
@@ -14,44 +10,6 @@ int ring_rows(int threads, int reach) {
   int rows = 64;
   while (rows < (threads + 1) * kBlockRows + reach + 1) rows *= 2;
   return rows;
-}
-
-bool run_wavefront(int rows, int steps, int threads,
-                   const std::function<bool(int, int, int)>& step) {
-  const int blocks = (rows + kBlockRows - 1) / kBlockRows;
-  // done[b]: steps block b has finished; a stopped block counts as finished.
-  std::vector<std::atomic<int>> done(static_cast<size_t>(blocks));
-  for (auto& d : done) d.store(0, std::memory_order_relaxed);
-  std::atomic<bool> stopped{false};
-  run_workers(std::clamp(threads, 1, std::max(1, blocks)), [&](int w, int workers) {
-    for (int b = w; b < blocks; b += workers) {
-      const int first = b * kBlockRows, last = std::min(rows, first + kBlockRows) - 1;
-      for (int c = 0; c < steps; c++) {
-        if (b > 0) {
-          for (int spins = 0;
-               done[static_cast<size_t>(b - 1)].load(std::memory_order_acquire) <= c &&
-               !stopped.load(std::memory_order_relaxed);
-               spins++)
-            if (spins > 64) std::this_thread::yield();
-        }
-        bool go = false;
-        try {
-          go = !stopped.load(std::memory_order_relaxed) && step(first, last, c);
-        } catch (...) {
-          // the others stop too rather than wait for this block; the caller gets the error
-          stopped.store(true, std::memory_order_relaxed);
-          throw;
-        }
-        if (!go) {
-          stopped.store(true, std::memory_order_relaxed);
-          done[static_cast<size_t>(b)].store(steps, std::memory_order_release);
-          break;
-        }
-        done[static_cast<size_t>(b)].store(c + 1, std::memory_order_release);
-      }
-    }
-  });
-  return !stopped.load();
 }
 
 namespace {

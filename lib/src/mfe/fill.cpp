@@ -19,18 +19,16 @@
 //   base, which is always reached. So each column j keeps a list of the k whose piece
 //   is a single branch.
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <thread>
 
 #include "mfe/fill_coaxial.hpp"
 #include "mfe/fill_kernels.hpp"
 #include "mfe/fold_workspace.hpp"
 #include "mfe/table_buffer.hpp"
 #include "model/loop_candidates.hpp"
-#include "threads/run_workers.hpp"
+#include "threads/wavefront.hpp"
 
 namespace stemloop {
 namespace {
@@ -84,8 +82,6 @@ struct FillState {
       candidates[static_cast<size_t>(j)].k.clear();
       candidates[static_cast<size_t>(j)].piece.clear();
     }
-    if (progress.size() < static_cast<size_t>(n) + 2)
-      progress = std::vector<std::atomic<int>>(static_cast<size_t>(n) + 2);
     best_exterior.assign(static_cast<size_t>(n) + 2, ENERGY_INF);
 
     hairpin_by_size.resize(static_cast<size_t>(n) + 1);
@@ -131,7 +127,7 @@ struct FillState {
   // up to kReach below it. Blocks are numbered in fill order and a worker starts block
   // k, clearing its slots, only after finishing block k - W (W workers), which waited
   // for block k - W + 1 ... down to every block before it to finish every column (the
-  // acquire of `progress` orders those reads before the clears). So only blocks
+  // acquire of the step counts orders those reads before the clears). So only blocks
   // k - W + 1 .. k - 1 may still read, rows up to kBlockRows * (W - 1) + kBlockRows - 1
   // + kReach below block k's first row; a ring of more rows than that plus the block
   // keeps their slots apart from block k's.
@@ -170,12 +166,10 @@ struct FillState {
   // inner terminal penalty (bulges); ENERGY_INF where (p, q) may not be the inner pair
   // of such a loop. inner_mm holds each row twice (mm_mirror).
   std::vector<int> inner_mm, inner_au;
-  std::vector<Candidates> candidates;      // per column j
-  std::vector<std::atomic<int>> progress;  // last column finished, per row
-  std::atomic<bool> failed{false};         // a worker threw: the others stop waiting
-  std::vector<int> best_exterior;          // exterior-loop candidates by 3' end
-  std::vector<int> hairpin_by_size;        // EnergyTerms::hairpin_size, looked up
-  CoaxialFill coax;                        // dangle mode 3
+  std::vector<Candidates> candidates;  // per column j
+  std::vector<int> best_exterior;      // exterior-loop candidates by 3' end
+  std::vector<int> hairpin_by_size;    // EnergyTerms::hairpin_size, looked up
+  CoaxialFill coax;                    // dangle mode 3
   int loop_cost[MAX_INTERIOR + 1][kWindow] = {};
   // Generic loops outside the windows (EnergyTerms::own_candidate), as (left, right).
   std::vector<std::pair<int, int>> own_loops;
@@ -402,43 +396,46 @@ void fill_exterior(const FoldContext& x, std::vector<int>& best) {
   for (int m = kMinSpan + 1; m <= n; m++) f5[m] = std::min(f5[m - 1], best[m]);
 }
 
-// Fills rows top down to bottom (a block), column by column: a cell of the block's first
-// row waits until the row below the block has finished its column.
+// Fills column j of the rows top down to bottom (a block), once the rows below the block
+// have finished the column. Not inlined into the wavefront: on its own it keeps the
+// context in registers (measured: 6% fewer instructions).
 template <int kDangles>
-void fill_block(const FoldContext& x, FillState& st, int top, int bottom) {
-  const int n = x.n;
-  for (int i = top; i >= bottom; i--) st.start_row(i);
-  const std::atomic<int>& below = st.progress[static_cast<size_t>(top) + 1];
-  int ready = below.load(std::memory_order_acquire);
-  for (int j = bottom + 4; j <= n; j++) {
-    for (int spins = 0; ready < j; spins++) {
-      if (spins > 64) {
-        if (st.failed.load(std::memory_order_relaxed)) return;
-        std::this_thread::yield();
-      }
-      ready = below.load(std::memory_order_acquire);
-    }
-    // The splits at candidates k >= top + 4, which every row of the block may take, for
-    // all rows at once; each row adds the later candidates itself.
-    int shared_best[kBlockRows];
-    const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
-    int shared = static_cast<int>(cand.k.size());
-    while (shared > 0 && cand.k[static_cast<size_t>(shared - 1)] < top + 4) shared--;
-    std::fill(std::begin(shared_best), std::end(shared_best), std::numeric_limits<int>::max());
-    st.vector_ops.min_split_rows(shared_best, &x.ws.fML[static_cast<size_t>(bottom)], cand.k.data(),
-                                 cand.piece.data(), shared);
-    for (int i = std::min(top, j - 4); i >= bottom; i--) {
-      const int t = x.t(i, j);
-      if (t != 0)
-        fill_pair<kDangles>(x, st, i, j);
-      else
-        x.c(i, j) = ENERGY_INF;
-      fill_ml_piece<kDangles>(x, st, i, j, shared_best[i - bottom], shared);
-      store_inner_terms(x, st, i, j, t);
-      if constexpr (kDangles == 3) st.coax.finish_cell(x, i, j, st.dml_row(i)[j]);
-    }
-    st.progress[static_cast<size_t>(bottom)].store(j, std::memory_order_release);
+__attribute__((noinline)) void fill_column(const FoldContext& x, FillState& st, int top, int bottom,
+                                           int j) {
+  // The splits at candidates k >= top + 4, which every row of the block may take, for
+  // all rows at once; each row adds the later candidates itself.
+  int shared_best[kBlockRows];
+  const FillState::Candidates& cand = st.candidates[static_cast<size_t>(j)];
+  int shared = static_cast<int>(cand.k.size());
+  while (shared > 0 && cand.k[static_cast<size_t>(shared - 1)] < top + 4) shared--;
+  std::fill(std::begin(shared_best), std::end(shared_best), std::numeric_limits<int>::max());
+  st.vector_ops.min_split_rows(shared_best, &x.ws.fML[static_cast<size_t>(bottom)], cand.k.data(),
+                               cand.piece.data(), shared);
+  for (int i = std::min(top, j - 4); i >= bottom; i--) {
+    const int t = x.t(i, j);
+    if (t != 0)
+      fill_pair<kDangles>(x, st, i, j);
+    else
+      x.c(i, j) = ENERGY_INF;
+    fill_ml_piece<kDangles>(x, st, i, j, shared_best[i - bottom], shared);
+    store_inner_terms(x, st, i, j, t);
+    if constexpr (kDangles == 3) st.coax.finish_cell(x, i, j, st.dml_row(i)[j]);
   }
+}
+
+// Every row i = n-4 .. 1 in blocks of kBlockRows rows from the 3' end, dealt round to the
+// workers in turn; row r of the wavefront is i = n - 4 - r, step c is column j = c + 1.
+template <int kDangles>
+void fill_rows(const FoldContext& x, FillState& st, int workers) {
+  const int n = x.n;
+  run_wavefront(n - 4, n, workers, kBlockRows, [&](int first, int last, int c) {
+    const int top = n - 4 - first, bottom = n - 4 - last;
+    if (c == 0)
+      for (int i = top; i >= bottom; i--) st.start_row(i);
+    // A row's cells start at column i + 4.
+    if (c + 1 >= bottom + 4) fill_column<kDangles>(x, st, top, bottom, c + 1);
+    return true;
+  });
 }
 
 }  // namespace
@@ -453,27 +450,15 @@ void fill_tables(const FoldContext& x, int threads) {
   if (!x.ws.fill) x.ws.fill.reset(new FillState);
   FillState& st = *x.ws.fill;
   st.prepare(x, n, workers);
-  // Rows that hold no cell count as finished; a row's cells before i+4 need nothing.
-  for (int i = 0; i <= n + 1; i++)
-    st.progress[static_cast<size_t>(i)].store(i > n - 4 ? n : i + 3, std::memory_order_relaxed);
-
-  // Blocks of kBlockRows rows from the 3' end, dealt round to the workers in turn.
-  void (*const block)(const FoldContext&, FillState&, int, int) =
-      x.E.dangles() == 0   ? fill_block<0>
-      : x.E.dangles() == 2 ? fill_block<2>
-      : x.E.dangles() == 3 ? fill_block<3>
-                           : fill_block<1>;
   // Fewer workers than prepared for, when threads are short, just share more blocks each.
-  st.failed.store(false, std::memory_order_relaxed);
-  run_workers(workers, [&](int w, int started) {
-    try {
-      for (int top = n - 4 - w * kBlockRows; top >= 1; top -= started * kBlockRows)
-        block(x, st, top, std::max(1, top - kBlockRows + 1));
-    } catch (...) {
-      st.failed.store(true, std::memory_order_relaxed);
-      throw;
-    }
-  });
+  if (x.E.dangles() == 0)
+    fill_rows<0>(x, st, workers);
+  else if (x.E.dangles() == 2)
+    fill_rows<2>(x, st, workers);
+  else if (x.E.dangles() == 3)
+    fill_rows<3>(x, st, workers);
+  else
+    fill_rows<1>(x, st, workers);
   fill_exterior(x, st.best_exterior);
 }
 

@@ -29,8 +29,8 @@
 // A pair is tested once c and fML of its cell are final. Rows keep bit sets and lists
 // of the pairs (i, k) that pass, read only by the row's own later cells; columns keep
 // those of the pairs (k+1, j), read by the cells of the column in the rows above in the
-// order the split candidates are, so threads hand them over through the fill's
-// progress counters. The two-branch term visits the set bits of an AND of a row and a
+// order the split candidates are, so threads hand them over through the wavefront's
+// step counts. The two-branch term visits the set bits of an AND of a row and a
 // column. The closing pair's terms of (i-1, j+1) are computed by the cell (i, j), which
 // owns the row and the column they read, and handed over in a ring of rows like the
 // split values. A pair barred by no_closingGU has no multiloop term, but its hairpin
