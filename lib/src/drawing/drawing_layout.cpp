@@ -273,8 +273,7 @@ class WedgeLayout {
 
   // Vertex angles (from the loop centre, clockwise = decreasing) for a circle of the given
   // radius, or an empty vector when the branches do not fit.
-  std::vector<double> try_radius(const DrawLoop& loop, double radius,
-                                 const Shapes& shapes) {
+  std::vector<double> try_radius(const DrawLoop& loop, double radius, const Shapes& shapes) {
     const bool closed = loop.closed();
     const size_t m = loop.vertices.size();
     const double pair = chord_angle(kPairWidth, radius);
@@ -293,8 +292,8 @@ class WedgeLayout {
       const int k = loop.vertices[v + 1];
       std::vector<Piece> result;
       if (v + 2 < m && !loop.is_backbone[v + 1]) {
-        result = turned(shapes[branch][shape], centre, distance, t - pair / 2,
-                        static_cast<int>(branch));
+        result =
+            turned(shapes[branch][shape], centre, distance, t - pair / 2, static_cast<int>(branch));
       } else {
         result.push_back(Piece{k, k, on_circle(t), on_circle(t)});
       }
@@ -693,11 +692,11 @@ class WedgeLayout {
   PieceGrid grid_;
   int blocked_ = -1;                // the branch in the way when a radius failed, or -1
   double longest_step_ = kMaxStep;  // the longest backbone step allowed now
-  int bias_ = 0;  // 1: all the slack turns the branches clockwise, -1: counterclockwise
-  bool turns_ = false;         // whether branches may take their turned shapes
+  int bias_ = 0;        // 1: all the slack turns the branches clockwise, -1: counterclockwise
+  bool turns_ = false;  // whether branches may take their turned shapes
   std::vector<size_t> chosen_;  // the shape of each branch that try_radius placed
-  bool above_ = false;  // whether all beyond the loop must lie above its closing pair
-  double lean_ = 0.0;               // how far above the closing pair's line each branch must point
+  bool above_ = false;          // whether all beyond the loop must lie above its closing pair
+  double lean_ = 0.0;           // how far above the closing pair's line each branch must point
 };
 
 }  // namespace
