@@ -4,8 +4,11 @@
 // and moved as one piece) around its circle, turning each clockwise just as far as it
 // takes to keep clear of what is placed; where the branches do not fit, the loop spreads
 // its bases over a larger circle (backbone steps up to kMaxStep), then lengthens its
-// helices, and only then allows longer steps. Where a loop still cannot fit its branches,
-// layout_structure falls back to overlap removal for the whole structure.
+// helices, and only then allows longer steps. Where a loop needs longer steps, the layout
+// is redone turning: every loop also offers its branches turned as far clockwise and
+// counterclockwise as its slack allows (bent at interior loops), and loops keep all beyond
+// them above their closing pair as long as they can. Where a loop still cannot fit its
+// branches, layout_structure falls back to overlap removal for the whole structure.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -33,6 +36,7 @@ constexpr double kRuleDistance = 0.5;
 constexpr double kCell = 1.5;
 constexpr double kRiseNotch = 0.5;  // a helix lengthens its rise by this much at a time
 constexpr int kMaxAttempts = 5;
+constexpr int kPlainAttempts = 3;
 constexpr double kTurnRange = 2.5;  // how much larger a circle may turn a loop's branches
 constexpr double kLean = kPi / 6;
 constexpr double kAbove = 0.3;
@@ -176,15 +180,18 @@ using Shapes = std::vector<std::vector<Shape>>;
 
 class WedgeLayout {
  public:
-  WedgeLayout(const PairTable& table, const DrawTree& tree)
-      : table_(table), tree_(tree), placed_(tree.loops.size()) {}
+  // `turning`: whether loops offer turned shapes and keep their branches above them longer;
+  // without, the layout gives up where a loop needs steps longer than kMaxStep.
+  WedgeLayout(const PairTable& table, const DrawTree& tree, bool turning)
+      : table_(table), tree_(tree), placed_(tree.loops.size()), turning_(turning) {}
 
   Layout run() {
     Layout layout;
     const int n = table_[0];
     if (n == 0) return layout;
     // Children come after their parent in the tree, so backwards is bottom-up.
-    for (size_t l = tree_.loops.size(); l-- > 0;) place_loop(static_cast<int>(l));
+    for (size_t l = tree_.loops.size(); l-- > 0 && !gave_up_;) place_loop(static_cast<int>(l));
+    if (gave_up_) return layout;
     layout.bases = placed_[0].local[0];
     layout.faults = count_layout_faults(layout.bases, table_, kRuleDistance, 0.0);
     return layout;
@@ -550,41 +557,51 @@ class WedgeLayout {
     std::vector<double> theta;
     double radius = smallest;
     Shapes shapes;
-    // Steps longer than kMaxStep only where nothing else fits. Best with every branch
-    // turned well away from the helix below and all beyond the loop above the closing
-    // pair's line (so the loops below can turn the piece freely), first with the
-    // branches as they chose, then in their turned shapes; else as it fits. Each with the
-    // helices lengthened as far as needed before the next is tried.
+    // Steps longer than kMaxStep only where nothing else fits. In each phase the modes are
+    // tried in turn at every length of the helices, which lengthen as far as needed before
+    // the next phase. The plain layout: best with every branch turned well away from the
+    // helix below and all beyond the loop above the closing pair's line, else as it fits.
+    // Where that needs longer steps, the turning layout keeps all beyond the loop above
+    // its line (so the loops below can turn the piece freely) as long as it can: first
+    // with the branches as they chose, then in their turned shapes.
     struct Mode {
       double lean;
       bool above;
       bool turns;
     };
-    // With longer steps the picture is no longer compact, and the loop only needs to fit.
-    const std::vector<Mode> compact_modes = {{kLean, true, false},
-                                             {0.0, true, false},
-                                             {kLean, true, true},
-                                             {0.0, true, true},
-                                             {0.0, false, true}};
-    const std::vector<Mode> loose_modes = {{kLean, true, false}, {0.0, false, false}};
+    using Phase = std::vector<Mode>;
+    const std::vector<Phase> plain = {{{kLean, true, false}, {0.0, false, false}}};
+    const std::vector<Phase> turning = {{{kLean, true, false}},
+                                        {{0.0, true, false}},
+                                        {{kLean, true, true}},
+                                        {{0.0, true, true}},
+                                        {{0.0, false, true}}};
     bias_ = 0;
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
       longest_step_ = longest;
-      for (const Mode& mode : longest == kMaxStep ? compact_modes : loose_modes) {
-        lean_ = mode.lean;
-        above_ = mode.above;
-        turns_ = mode.turns;
+      if (longest > kMaxStep && !turning_) {
+        gave_up_ = true;  // the turning layout follows
+        return;
+      }
+      for (const Phase& phase : turning_&& longest == kMaxStep ? turning : plain) {
         placed.rise.assign(branches, 1.0);
         shapes = branch_shapes(loop, placed.rise);
-        for (int attempt = 0; attempt < kMaxAttempts && theta.empty(); attempt++) {
+        const int attempts = turning_ ? kMaxAttempts : kPlainAttempts;
+        for (int attempt = 0; attempt < attempts && theta.empty(); attempt++) {
           blocked_ = -1;
-          for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
-            theta = try_radius(loop, radius, shapes);
+          for (const Mode& mode : phase) {
+            lean_ = mode.lean;
+            above_ = mode.above;
+            turns_ = mode.turns;
+            for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
+              theta = try_radius(loop, radius, shapes);
+              if (!theta.empty()) break;
+              // Past this radius even the longest steps no longer close the circle.
+              if (loop.closed() &&
+                  chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
+                break;
+            }
             if (!theta.empty()) break;
-            // Past this radius even the longest steps no longer close the circle.
-            if (loop.closed() &&
-                chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
-              break;
           }
           if (theta.empty() && !stretch(loop, placed.rise, shapes)) break;
         }
@@ -603,7 +620,7 @@ class WedgeLayout {
       chosen_.assign(branches, 0);
     }
     placed.local.push_back(finish(loop, placed, vertices(loop, theta, radius), shapes));
-    if (loop.closed() && longest_step_ == kMaxStep && branches > 0) {
+    if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0) {
       // The turned shapes: the slack all on the first edge, or on the last, on the circle
       // that turns the branches furthest.
       const auto direction = [&](const std::vector<double>& t, double r) {
@@ -692,8 +709,10 @@ class WedgeLayout {
   PieceGrid grid_;
   int blocked_ = -1;                // the branch in the way when a radius failed, or -1
   double longest_step_ = kMaxStep;  // the longest backbone step allowed now
-  int bias_ = 0;        // 1: all the slack turns the branches clockwise, -1: counterclockwise
-  bool turns_ = false;  // whether branches may take their turned shapes
+  int bias_ = 0;  // 1: all the slack turns the branches clockwise, -1: counterclockwise
+  const bool turning_;
+  bool gave_up_ = false;        // a loop needed longer steps than the plain layout allows
+  bool turns_ = false;          // whether branches may take their turned shapes
   std::vector<size_t> chosen_;  // the shape of each branch that try_radius placed
   bool above_ = false;          // whether all beyond the loop must lie above its closing pair
   double lean_ = 0.0;           // how far above the closing pair's line each branch must point
@@ -708,7 +727,9 @@ Layout layout_structure(const PairTable& table, DrawingStyle style) {
     for (int k = 0; k < table[0]; k++) layout.bases.push_back(Point{k * 1.0, 0.0});
     return layout;
   }
-  Layout layout = WedgeLayout(table, tree).run();
+  // The plain layout where its steps stay short, else the turning one.
+  Layout layout = WedgeLayout(table, tree, false).run();
+  if (layout.bases.empty() && table[0] > 0) layout = WedgeLayout(table, tree, true).run();
   // Where branches could not be fitted, overlap removal gives a picture without faults.
   if (layout.faults > 0) {
     Layout opened = overlap_removal_layout(table, tree);
