@@ -17,8 +17,11 @@ inline Point operator*(Point a, double s) { return {a.x * s, a.y * s}; }
 // turned a quarter counterclockwise; local x < 0 is the counterclockwise side.
 struct Frame {
   Point origin{0.0, 0.0};
-  Point axis{0.0, 1.0};  // unit
-  Point map(Point local) const;
+  Point axis{0.0, 1.0};           // unit
+  Point map(Point local) const {  // inline: the layout maps whole branches many times
+    return Point{origin.x + axis.x * local.y + axis.y * local.x,
+                 origin.y + axis.y * local.y - axis.x * local.x};
+  }
   Point turn(Point direction) const;  // a direction given in the frame
 };
 

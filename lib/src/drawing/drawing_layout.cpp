@@ -4,8 +4,11 @@
 // and moved as one piece) around its circle, turning each clockwise just as far as it
 // takes to keep clear of what is placed; where the branches do not fit, the loop spreads
 // its bases over a larger circle (backbone steps up to kMaxStep), then lengthens its
-// helices, and only then allows longer steps. Where a loop still cannot fit its branches,
-// layout_structure falls back to overlap removal for the whole structure.
+// helices, and only then allows longer steps. Where a loop needs longer steps, the layout
+// is redone turning: every loop also offers its branches turned as far clockwise and
+// counterclockwise as its slack allows (bent at interior loops), and loops keep all beyond
+// them above their closing pair as long as they can. Where a loop still cannot fit its
+// branches, layout_structure falls back to overlap removal for the whole structure.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -32,7 +35,9 @@ constexpr double kGrowth = 1.08;     // the radius tried next, as a factor
 constexpr double kRuleDistance = 0.5;
 constexpr double kCell = 1.5;
 constexpr double kRiseNotch = 0.5;  // a helix lengthens its rise by this much at a time
-constexpr int kMaxAttempts = 3;
+constexpr int kMaxAttempts = 5;
+constexpr int kPlainAttempts = 3;
+constexpr double kTurnRange = 2.5;  // how much larger a circle may turn a loop's branches
 constexpr double kLean = kPi / 6;
 constexpr double kAbove = 0.3;
 constexpr double kBeside = 1e9;
@@ -85,8 +90,14 @@ class PieceGrid {
     if (other.a == piece.a || other.a == piece.b || other.b == piece.a || other.b == piece.b)
       return true;
     const bool bases = other.a == other.b && piece.a == piece.b;
-    return segment_distance(piece.pa, piece.pb, other.pa, other.pb) >=
-           (bases ? kBaseGap : kSegmentGap);
+    const double gap = bases ? kBaseGap : kSegmentGap;
+    // Boxes that far apart hold segments that far apart.
+    if (std::min(piece.pa.x, piece.pb.x) - std::max(other.pa.x, other.pb.x) >= gap ||
+        std::min(other.pa.x, other.pb.x) - std::max(piece.pa.x, piece.pb.x) >= gap ||
+        std::min(piece.pa.y, piece.pb.y) - std::max(other.pa.y, other.pb.y) >= gap ||
+        std::min(other.pa.y, other.pb.y) - std::max(piece.pa.y, piece.pb.y) >= gap)
+      return true;
+    return segment_distance(piece.pa, piece.pb, other.pa, other.pb) >= gap;
   }
 
   bool fits(const Piece& piece) const {
@@ -149,26 +160,39 @@ class PieceGrid {
 // One loop as placed in its own frame. A closed loop's closing pair lies at (-0.5, 0)
 // (its 5' base) and (0.5, 0), the loop above it; the exterior loop's frame is the page's.
 struct PlacedLoop {
-  std::vector<Point> vertex;  // per vertex of the loop
-  std::vector<Frame> branch;  // per branch: its first pair at (-0.5, 0) and (0.5, 0)
-  std::vector<double> rise;   // per branch: the distance between its stacked pairs
-  int first = 0;              // the loop's bases and all beyond: positions first..last
+  std::vector<double> rise;  // per branch: the distance between its stacked pairs
+  int first = 0;             // the loop's bases and all beyond: positions first..last
   int last = 0;
-  std::vector<Point> local;  // their places, local[k - first] for position k
+  // Their places, local[v][k - first] for position k: v = 0 as the loop chose, then as
+  // far turned clockwise and counterclockwise as the loop's slack allows (where it has
+  // any), for the loop below to pick what fits there.
+  std::vector<std::vector<Point>> local;
 };
+
+// A branch in the branch's frame: the places of its positions and its pieces there.
+struct Shape {
+  std::vector<Point> points;
+  std::vector<Piece> pieces;
+};
+
+// Per branch of a loop, its shapes.
+using Shapes = std::vector<std::vector<Shape>>;
 
 class WedgeLayout {
  public:
-  WedgeLayout(const PairTable& table, const DrawTree& tree)
-      : table_(table), tree_(tree), placed_(tree.loops.size()) {}
+  // `turning`: whether loops offer turned shapes and keep their branches above them longer;
+  // without, the layout gives up where a loop needs steps longer than kMaxStep.
+  WedgeLayout(const PairTable& table, const DrawTree& tree, bool turning)
+      : table_(table), tree_(tree), placed_(tree.loops.size()), turning_(turning) {}
 
   Layout run() {
     Layout layout;
     const int n = table_[0];
     if (n == 0) return layout;
     // Children come after their parent in the tree, so backwards is bottom-up.
-    for (size_t l = tree_.loops.size(); l-- > 0;) place_loop(static_cast<int>(l));
-    layout.bases = placed_[0].local;
+    for (size_t l = tree_.loops.size(); l-- > 0 && !gave_up_;) place_loop(static_cast<int>(l));
+    if (gave_up_) return layout;
+    layout.bases = placed_[0].local[0];
     layout.faults = count_layout_faults(layout.bases, table_, kRuleDistance, 0.0);
     return layout;
   }
@@ -188,7 +212,8 @@ class WedgeLayout {
   }
 
   // Branch b of a loop in the branch's frame: positions p..q of its helix and beyond.
-  std::vector<Point> branch_points(const DrawLoop& loop, size_t b, double rise) const {
+  std::vector<Point> branch_points(const DrawLoop& loop, size_t b, double rise,
+                                   size_t shape = 0) const {
     const int p = loop.vertices[at(loop.branch_edge[b])];
     const int q = loop.vertices[at(loop.branch_edge[b] + 1)];
     const int pairs = loop.helix_pairs[b];
@@ -200,20 +225,37 @@ class WedgeLayout {
     }
     const Point lift{0.0, (pairs - 1) * rise};
     for (int k = child.first; k <= child.last; k++)
-      place[at(k - p)] = child.local[at(k - child.first)] + lift;
+      place[at(k - p)] = child.local[shape][at(k - child.first)] + lift;
     return place;
   }
 
   // The branch's points placed with its first pair centred at angle `mid` on the circle.
-  static std::vector<Point> turned(const std::vector<Point>& shape, Point centre, double distance,
-                                   double mid) {
+  static Frame branch_frame(Point centre, double distance, double mid) {
     Frame frame;
     frame.axis = Point{std::cos(mid), std::sin(mid)};
     frame.origin = centre + frame.axis * distance;
-    std::vector<Point> points;
-    points.reserve(shape.size());
-    for (const Point& p : shape) points.push_back(frame.map(p));
-    return points;
+    return frame;
+  }
+
+  static std::vector<Piece> turned(const Shape& shape, Point centre, double distance, double mid,
+                                   int owner) {
+    const Frame frame = branch_frame(centre, distance, mid);
+    std::vector<Piece> result = shape.pieces;
+    for (Piece& piece : result) {
+      piece.pa = frame.map(piece.pa);
+      piece.pb = piece.a == piece.b ? piece.pa : frame.map(piece.pb);
+      piece.owner = owner;
+    }
+    return result;
+  }
+
+  // Branch b of a loop in the branch's frame, with its pieces.
+  Shape branch_shape(const DrawLoop& loop, size_t b, double rise, size_t which) const {
+    Shape shape;
+    shape.points = branch_points(loop, b, rise, which);
+    const int p = loop.vertices[at(loop.branch_edge[b])];
+    shape.pieces = pieces(p, table_[at(p)], shape.points);
+    return shape;
   }
 
   // The pieces of the helix below a closed loop with stacked pairs one step apart, in
@@ -238,8 +280,7 @@ class WedgeLayout {
 
   // Vertex angles (from the loop centre, clockwise = decreasing) for a circle of the given
   // radius, or an empty vector when the branches do not fit.
-  std::vector<double> try_radius(const DrawLoop& loop, double radius,
-                                 const std::vector<std::vector<Point>>& shapes) {
+  std::vector<double> try_radius(const DrawLoop& loop, double radius, const Shapes& shapes) {
     const bool closed = loop.closed();
     const size_t m = loop.vertices.size();
     const double pair = chord_angle(kPairWidth, radius);
@@ -253,13 +294,13 @@ class WedgeLayout {
     // The pieces that come with vertex v + 1 at angle t: the step from vertex v (at
     // angle `from`) and the vertex, or the whole branch it starts.
     size_t branch = 0;
-    const auto with_vertex = [&](size_t v, double from, double t) {
+    chosen_.assign(shapes.size(), 0);
+    const auto with_vertex = [&](size_t v, double from, double t, size_t shape) {
       const int k = loop.vertices[v + 1];
       std::vector<Piece> result;
       if (v + 2 < m && !loop.is_backbone[v + 1]) {
-        const int q = loop.vertices[v + 2];
-        result = pieces(k, q, turned(shapes[branch], centre, distance, t - pair / 2));
-        for (Piece& piece : result) piece.owner = static_cast<int>(branch);
+        result =
+            turned(shapes[branch][shape], centre, distance, t - pair / 2, static_cast<int>(branch));
       } else {
         result.push_back(Piece{k, k, on_circle(t), on_circle(t)});
       }
@@ -276,7 +317,7 @@ class WedgeLayout {
       const Piece& step = candidate.back();
       for (const Piece& piece : candidate)
         if (!PieceGrid::apart(step, piece)) return false;
-      if (!closed || lean_ == 0.0 || candidate.front().owner < 0) return true;
+      if (!closed || !above_ || candidate.front().owner < 0) return true;
       // The branch's first pair lies on the circle; the rest keeps out.
       const int p = candidate.front().a;
       const int q = table_[at(p)];
@@ -287,6 +328,30 @@ class WedgeLayout {
       }
       return true;
     };
+    // The same test for vertex v + 1 starting a branch in the given shape, its pieces
+    // checked one at a time as they are moved into place, so that most misfits show
+    // before the whole branch is moved; `out` gets the pieces when they fit.
+    std::vector<Piece> out;
+    const auto branch_fits = [&](size_t v, double from, double t, size_t shape) {
+      const Shape& local = shapes[branch][shape];
+      const Frame frame = branch_frame(centre, distance, t - pair / 2);
+      const int p = local.pieces.front().a;
+      const int q = table_[at(p)];
+      const Piece step{loop.vertices[v], p, on_circle(from), frame.map(local.pieces.front().pa)};
+      out.clear();
+      for (Piece piece : local.pieces) {
+        piece.pa = frame.map(piece.pa);
+        piece.pb = piece.a == piece.b ? piece.pa : frame.map(piece.pb);
+        piece.owner = static_cast<int>(branch);
+        if (!PieceGrid::apart(step, piece)) return false;
+        const bool root = piece.a == p || piece.a == q;
+        if (closed && above_ && !root && piece.a == piece.b && piece.pa.y < kAbove) return false;
+        if (!grid_.fits(piece)) return false;
+        out.push_back(piece);
+      }
+      out.push_back(step);
+      return grid_.fits(step);
+    };
     std::vector<double> theta(m);
     theta[0] = closed ? std::atan2(-distance, -0.5) + 2 * kPi : 0.0;
     grid_.clear();
@@ -295,9 +360,7 @@ class WedgeLayout {
       // The first vertex: a base, or a branch that starts the loop.
       std::vector<Piece> first;
       if (!loop.is_backbone[0]) {
-        first = pieces(loop.vertices[0], loop.vertices[1],
-                       turned(shapes[0], centre, distance, theta[0] - pair / 2));
-        for (Piece& piece : first) piece.owner = 0;
+        first = turned(shapes[0][0], centre, distance, theta[0] - pair / 2, 0);
         branch = 1;
       } else {
         first.push_back(Piece{loop.vertices[0], loop.vertices[0], on_circle(0), on_circle(0)});
@@ -315,22 +378,34 @@ class WedgeLayout {
         theta[e + 1] = theta[e] - pair;
         continue;
       }
-      // The first angle, turning clockwise, where the vertex meets nothing placed.
+      // The first angle, turning clockwise, where the vertex meets nothing placed; a
+      // branch in the first shape of it that fits there.
+      const bool starts_branch = e + 2 < m && !loop.is_backbone[e + 1];
+      const size_t choices = starts_branch && turns_ ? shapes[branch].size() : 1;
       bool placed = false;
-      for (double next = theta[e] - pair; theta[e] - next <= cap + 1e-12; next -= pair / 6) {
-        const std::vector<Piece> candidate = with_vertex(e, theta[e], next);
-        if (allowed(candidate) && grid_.fits(candidate)) {
-          grid_.add(candidate);
-          theta[e + 1] = next;
-          placed = true;
-          break;
+      for (double next = theta[e] - pair; theta[e] - next <= cap + 1e-12 && !placed;
+           next -= pair / 6) {
+        for (size_t shape = 0; shape < choices && !placed; shape++) {
+          bool fits = false;
+          if (starts_branch) {
+            fits = branch_fits(e, theta[e], next, shape);
+          } else {
+            out = with_vertex(e, theta[e], next, shape);
+            fits = allowed(out) && grid_.fits(out);
+          }
+          if (fits) {
+            grid_.add(out);
+            theta[e + 1] = next;
+            if (starts_branch) chosen_[branch] = shape;
+            placed = true;
+          }
         }
       }
       if (!placed) {
         blocked_ = grid_.blocker();
         return {};
       }
-      if (e + 2 < m && !loop.is_backbone[e + 1]) branch++;
+      if (starts_branch) branch++;
     }
     if (!closed) {
       const double open = theta[0] - theta[m - 1];
@@ -353,9 +428,15 @@ class WedgeLayout {
       if (static_cast<int>(e) > last_branch_edge) after.push_back(static_cast<int>(e));
     }
     const std::vector<int> ends{0, static_cast<int>(m) - 2};
-    for (int option = 0; option < 3; option++) {
+    for (int option = bias_ != 0 ? -1 : 0; option < (bias_ != 0 ? 0 : 3); option++) {
       std::vector<double> spread = angle;
       double rest = slack;
+      if (option == -1) {
+        const int e = bias_ > 0 ? 0 : static_cast<int>(m) - 2;
+        const double take = std::min(rest, cap - spread[at(e)]);
+        spread[at(e)] += take;
+        rest -= take;
+      }
       if (option == 0) {
         for (int e : ends) {
           const double share = std::min(rest, std::max(0.0, (slack / 2) - 0.0));
@@ -387,7 +468,7 @@ class WedgeLayout {
           const Point a = on_circle(t[e]);
           candidate.push_back(Piece{loop.vertices[e], loop.vertices[e + 1], a, Point{0.5, 0.0}});
         } else {
-          candidate = with_vertex(e, t[e], t[e + 1]);
+          candidate = with_vertex(e, t[e], t[e + 1], branch < chosen_.size() ? chosen_[branch] : 0);
           if (!loop.is_backbone[e + 1]) branch++;
         }
         ok = allowed(candidate) && grid_.fits(candidate);
@@ -420,8 +501,7 @@ class WedgeLayout {
 
   // Lengthens the helix of the branch that was in the way (all helices when the loop
   // itself was), one notch; false when none can be lengthened further.
-  bool stretch(const DrawLoop& loop, std::vector<double>& rise,
-               std::vector<std::vector<Point>>& shapes) {
+  bool stretch(const DrawLoop& loop, std::vector<double>& rise, Shapes& shapes) {
     std::vector<size_t> wanted;
     if (blocked_ >= 0 && at(blocked_) < rise.size()) wanted.push_back(at(blocked_));
     if (wanted.empty() || rise[wanted[0]] >= kMaxStep || loop.helix_pairs[wanted[0]] == 1) {
@@ -432,13 +512,26 @@ class WedgeLayout {
     for (size_t b : wanted) {
       if (rise[b] >= kMaxStep || loop.helix_pairs[b] == 1) continue;
       const double longer = std::min(kMaxStep, rise[b] + kRiseNotch);
-      std::vector<Point> shape = branch_points(loop, b, longer);
-      if (!helix_clear(loop, b, longer, shape)) continue;
+      std::vector<Shape> stretched;
+      for (size_t v = 0; v < shapes[b].size(); v++) {
+        stretched.push_back(branch_shape(loop, b, longer, v));
+        if (!helix_clear(loop, b, longer, stretched.back().points)) break;
+      }
+      if (stretched.size() < shapes[b].size()) continue;
       rise[b] = longer;
-      shapes[b] = std::move(shape);
+      shapes[b] = std::move(stretched);
       any = true;
     }
     return any;
+  }
+
+  // Every shape of each branch with its helix at its rise.
+  Shapes branch_shapes(const DrawLoop& loop, const std::vector<double>& rise) const {
+    Shapes shapes(rise.size());
+    for (size_t b = 0; b < rise.size(); b++)
+      for (size_t v = 0; v < placed_[at(loop.branch_loop[b])].local.size(); v++)
+        shapes[b].push_back(branch_shape(loop, b, rise[b], v));
+    return shapes;
   }
 
   void place_loop(int index) {
@@ -449,13 +542,13 @@ class WedgeLayout {
     placed.first = loop.closed() ? loop.vertices.front() : 1;
     placed.last = loop.closed() ? loop.vertices.back() : table_[0];
     if (loop.closed() && m == 2) {  // a hairpin of no unpaired bases
-      placed.vertex = {Point{-0.5, 0.0}, Point{0.5, 0.0}};
-      finish(loop, placed);
+      placed.local.push_back(finish(loop, placed, {Point{-0.5, 0.0}, Point{0.5, 0.0}}));
       return;
     }
     if (!loop.closed() && branches == 0) {  // nothing paired: the bases on a line
-      for (size_t v = 0; v < m; v++) placed.vertex.push_back(Point{static_cast<double>(v), 0.0});
-      finish(loop, placed);
+      std::vector<Point> vertex;
+      for (size_t v = 0; v < m; v++) vertex.push_back(Point{static_cast<double>(v), 0.0});
+      placed.local.push_back(finish(loop, placed, vertex));
       return;
     }
     // A closed loop's edges and its closing pair; the exterior loop's edges and an opening.
@@ -463,28 +556,56 @@ class WedgeLayout {
     const double smallest = 0.5 / std::sin(kPi / edges);
     std::vector<double> theta;
     double radius = smallest;
-    placed.rise.assign(branches, 1.0);
-    std::vector<std::vector<Point>> shapes(branches);
-    for (size_t b = 0; b < branches; b++) shapes[b] = branch_points(loop, b, 1.0);
-    // Steps longer than kMaxStep only where nothing else fits.
+    Shapes shapes;
+    // Steps longer than kMaxStep only where nothing else fits. In each phase the modes are
+    // tried in turn at every length of the helices, which lengthen as far as needed before
+    // the next phase. The plain layout: best with every branch turned well away from the
+    // helix below and all beyond the loop above the closing pair's line, else as it fits.
+    // Where that needs longer steps, the turning layout keeps all beyond the loop above
+    // its line (so the loops below can turn the piece freely) as long as it can: first
+    // with the branches as they chose, then in their turned shapes.
+    struct Mode {
+      double lean;
+      bool above;
+      bool turns;
+    };
+    using Phase = std::vector<Mode>;
+    const std::vector<Phase> plain = {{{kLean, true, false}, {0.0, false, false}}};
+    const std::vector<Phase> turning = {{{kLean, true, false}},
+                                        {{0.0, true, false}},
+                                        {{kLean, true, true}},
+                                        {{0.0, true, true}},
+                                        {{0.0, false, true}}};
+    bias_ = 0;
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
       longest_step_ = longest;
-      for (int attempt = 0; attempt < kMaxAttempts && theta.empty(); attempt++) {
-        blocked_ = -1;
-        // Best with every branch turned well away from the helix below, else as it fits.
-        for (double lean : {kLean, 0.0}) {
-          lean_ = lean;
-          for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
-            theta = try_radius(loop, radius, shapes);
+      if (longest > kMaxStep && !turning_) {
+        gave_up_ = true;  // the turning layout follows
+        return;
+      }
+      for (const Phase& phase : turning_&& longest == kMaxStep ? turning : plain) {
+        placed.rise.assign(branches, 1.0);
+        shapes = branch_shapes(loop, placed.rise);
+        const int attempts = turning_ ? kMaxAttempts : kPlainAttempts;
+        for (int attempt = 0; attempt < attempts && theta.empty(); attempt++) {
+          blocked_ = -1;
+          for (const Mode& mode : phase) {
+            lean_ = mode.lean;
+            above_ = mode.above;
+            turns_ = mode.turns;
+            for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
+              theta = try_radius(loop, radius, shapes);
+              if (!theta.empty()) break;
+              // Past this radius even the longest steps no longer close the circle.
+              if (loop.closed() &&
+                  chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
+                break;
+            }
             if (!theta.empty()) break;
-            // Past this radius even the longest steps no longer close the circle.
-            if (loop.closed() &&
-                chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
-              break;
           }
-          if (!theta.empty()) break;
+          if (theta.empty() && !stretch(loop, placed.rise, shapes)) break;
         }
-        if (theta.empty() && !stretch(loop, placed.rise, shapes)) break;
+        if (!theta.empty()) break;
       }
       if (!theta.empty()) break;
     }
@@ -496,46 +617,90 @@ class WedgeLayout {
       theta.assign(m, 0.0);
       theta[0] = loop.closed() ? kPi * 1.5 - pair / 2 : 0.0;
       for (size_t v = 1; v < m; v++) theta[v] = theta[v - 1] - step;
+      chosen_.assign(branches, 0);
     }
+    placed.local.push_back(finish(loop, placed, vertices(loop, theta, radius), shapes));
+    if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0) {
+      // The turned shapes: the slack all on the first edge, or on the last, on the circle
+      // that turns the branches furthest.
+      const auto direction = [&](const std::vector<double>& t, double r) {
+        double sum = 0.0;
+        for (size_t b = 0; b < branches; b++)
+          sum += t[at(loop.branch_edge[b])] - chord_angle(kPairWidth, r) / 2;
+        return sum / static_cast<double>(branches);
+      };
+      const double straight = direction(theta, radius);
+      for (int bias : {1, -1}) {
+        bias_ = bias;
+        std::vector<double> best;
+        double best_radius = radius;
+        double best_turn = 0.05;
+        for (double r = radius; r < std::min(smallest * 12, radius * kTurnRange); r *= kGrowth) {
+          const std::vector<double> t = try_radius(loop, r, shapes);
+          if (t.empty()) continue;
+          const double turn = (straight - direction(t, r)) * bias;
+          if (turn > best_turn) {
+            best_turn = turn;
+            best = t;
+            best_radius = r;
+          }
+          if (chord_angle(kMaxStep, r) * static_cast<double>(m - 1) < 2 * kPi) break;
+        }
+        if (best.empty()) continue;
+        try_radius(loop, best_radius, shapes);  // sets chosen_ for it
+        placed.local.push_back(finish(loop, placed, vertices(loop, best, best_radius), shapes));
+      }
+      bias_ = 0;
+    }
+    // The branches' own places are no longer needed.
+    for (size_t b = 0; b < branches; b++) {
+      PlacedLoop& child = placed_[at(loop.branch_loop[b])];
+      child.local.clear();
+      child.local.shrink_to_fit();
+    }
+  }
+
+  // The loop's vertices at angles theta on a circle of the given radius.
+  static std::vector<Point> vertices(const DrawLoop& loop, std::vector<double> theta,
+                                     double radius) {
+    const size_t m = loop.vertices.size();
     const double centre = loop.closed() ? std::sqrt(std::max(0.0, radius * radius - 0.25)) : 0.0;
     if (!loop.closed()) {
       // The opening between the two ends faces down the page.
       const double opening = (theta[m - 1] + theta[0] - 2 * kPi) / 2;
       for (double& t : theta) t += -kPi / 2 - opening;
     }
-    placed.vertex.resize(m);
+    std::vector<Point> vertex(m);
     for (size_t v = 0; v < m; v++)
-      placed.vertex[v] = Point{radius * std::cos(theta[v]), centre + radius * std::sin(theta[v])};
+      vertex[v] = Point{radius * std::cos(theta[v]), centre + radius * std::sin(theta[v])};
     if (loop.closed()) {
-      placed.vertex.front() = Point{-0.5, 0.0};
-      placed.vertex.back() = Point{0.5, 0.0};
+      vertex.front() = Point{-0.5, 0.0};
+      vertex.back() = Point{0.5, 0.0};
     }
-    finish(loop, placed);
+    return vertex;
   }
 
-  // The branches' frames and the places of all bases from the loop on.
-  void finish(const DrawLoop& loop, PlacedLoop& placed) {
-    placed.local.assign(at(placed.last - placed.first + 1), Point{});
+  // The places of all bases from the loop on, its vertices given and each branch in the
+  // shape chosen_ names.
+  std::vector<Point> finish(const DrawLoop& loop, const PlacedLoop& placed,
+                            const std::vector<Point>& vertex, const Shapes& shapes = {}) const {
+    std::vector<Point> local(at(placed.last - placed.first + 1));
     for (size_t v = 0; v < loop.vertices.size(); v++)
-      placed.local[at(loop.vertices[v] - placed.first)] = placed.vertex[v];
+      local[at(loop.vertices[v] - placed.first)] = vertex[v];
     for (size_t b = 0; b < loop.branch_edge.size(); b++) {
       const int p = loop.vertices[at(loop.branch_edge[b])];
-      const Point from = placed.vertex[at(loop.branch_edge[b])];
-      const Point to = placed.vertex[at(loop.branch_edge[b] + 1)];
+      const Point from = vertex[at(loop.branch_edge[b])];
+      const Point to = vertex[at(loop.branch_edge[b] + 1)];
       const Point side = to - from;
       const double norm = std::hypot(side.x, side.y);
       Frame frame;
       frame.origin = (from + to) * 0.5;
       frame.axis = Point{-side.y / norm, side.x / norm};
-      placed.branch.push_back(frame);
-      const std::vector<Point> shape = branch_points(loop, b, placed.rise[b]);
+      const std::vector<Point>& shape = shapes[b][chosen_[b]].points;
       for (size_t k = 0; k < shape.size(); k++)
-        placed.local[at(p - placed.first) + k] = frame.map(shape[k]);
-      // The branch's own data is no longer needed.
-      PlacedLoop& child = placed_[at(loop.branch_loop[b])];
-      child.local.clear();
-      child.local.shrink_to_fit();
+        local[at(p - placed.first) + k] = frame.map(shape[k]);
     }
+    return local;
   }
 
   const PairTable& table_;
@@ -544,7 +709,13 @@ class WedgeLayout {
   PieceGrid grid_;
   int blocked_ = -1;                // the branch in the way when a radius failed, or -1
   double longest_step_ = kMaxStep;  // the longest backbone step allowed now
-  double lean_ = 0.0;               // how far above the closing pair's line each branch must point
+  int bias_ = 0;  // 1: all the slack turns the branches clockwise, -1: counterclockwise
+  const bool turning_;
+  bool gave_up_ = false;        // a loop needed longer steps than the plain layout allows
+  bool turns_ = false;          // whether branches may take their turned shapes
+  std::vector<size_t> chosen_;  // the shape of each branch that try_radius placed
+  bool above_ = false;          // whether all beyond the loop must lie above its closing pair
+  double lean_ = 0.0;           // how far above the closing pair's line each branch must point
 };
 
 }  // namespace
@@ -556,7 +727,9 @@ Layout layout_structure(const PairTable& table, DrawingStyle style) {
     for (int k = 0; k < table[0]; k++) layout.bases.push_back(Point{k * 1.0, 0.0});
     return layout;
   }
-  Layout layout = WedgeLayout(table, tree).run();
+  // The plain layout where its steps stay short, else the turning one.
+  Layout layout = WedgeLayout(table, tree, false).run();
+  if (layout.bases.empty() && table[0] > 0) layout = WedgeLayout(table, tree, true).run();
   // Where branches could not be fitted, overlap removal gives a picture without faults.
   if (layout.faults > 0) {
     Layout opened = overlap_removal_layout(table, tree);
