@@ -14,6 +14,14 @@
 
 namespace stemloop {
 
+// Waits until a block has finished step c, or the pass has stopped.
+inline void wait_for_step(const std::atomic<int>& done, int c, const std::atomic<bool>& stopped) {
+  for (int spins = 0;
+       done.load(std::memory_order_acquire) <= c && !stopped.load(std::memory_order_relaxed);
+       spins++)
+    if (spins > 64) std::this_thread::yield();
+}
+
 // Calls step(first, last, c) for the rows first..last of each block of `block_rows` rows
 // and the steps c = 0 .. steps-1, blocks taken in order and dealt round to the threads
 // (a thread starts a block only once it has finished its previous one). A step that
@@ -30,13 +38,7 @@ bool run_wavefront(int rows, int steps, int threads, int block_rows, const Step&
     for (int b = w; b < blocks; b += workers) {
       const int first = b * block_rows, last = std::min(rows, first + block_rows) - 1;
       for (int c = 0; c < steps; c++) {
-        if (b > 0) {
-          for (int spins = 0;
-               done[static_cast<size_t>(b - 1)].load(std::memory_order_acquire) <= c &&
-               !stopped.load(std::memory_order_relaxed);
-               spins++)
-            if (spins > 64) std::this_thread::yield();
-        }
+        if (b > 0) wait_for_step(done[static_cast<size_t>(b - 1)], c, stopped);
         bool go = false;
         try {
           go = !stopped.load(std::memory_order_relaxed) && step(first, last, c);
