@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "records.hpp"
+#include "stemloop/dangle_modes.hpp"
 #include "stemloop/temperature.hpp"
 
 namespace stemloop_tools {
@@ -190,7 +191,7 @@ void check_suboptimal(ToolOptions& opts, const Given& given) {
   if (opts.ensemble)
     throw UsageError(std::string(opts.subopt ? "--subopt" : "--zuker") +
                      " and -p cannot be combined");
-  if (opts.fold.dangles % 2 == 1) {
+  if (!stemloop::supports_dangles(stemloop::Algorithm::Suboptimal, opts.fold.dangles)) {
     throw UsageError(std::string(opts.subopt ? "--subopt" : "--zuker") +
                      " needs -d 0 or -d 2: in modes 1 and 3 one structure has several energies");
   }
@@ -483,7 +484,9 @@ void check_combinations(ToolOptions& opts, const Given& given) {
     throw UsageError("-p needs the linear multiloop penalty of the fold (drop --logML)");
   if (opts.ensemble || opts.fold.enforce_constraints) {
     const char* what = opts.ensemble ? "-p" : "--enforce-constraints";
-    if (opts.fold.dangles != 0 && opts.fold.dangles != 2)
+    const stemloop::Algorithm algorithm =
+        opts.ensemble ? stemloop::Algorithm::Ensemble : stemloop::Algorithm::EnforcedFold;
+    if (!stemloop::supports_dangles(algorithm, opts.fold.dangles))
       throw UsageError(
           std::string(what) +
           " needs dangle mode 0 or 2: in modes 1 and 3 an energy is no sum over loops");

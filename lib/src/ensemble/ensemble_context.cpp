@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ensemble/ensemble_recursions.hpp"
+#include "stemloop/dangle_modes.hpp"
 #include "stemloop/error.hpp"
 
 namespace stemloop {
@@ -27,7 +28,8 @@ EnsembleContext::EnsembleContext(const Model& model, const EnsembleOptions& opts
       no_lonely_pairs(opts.noLonelyPairs),
       no_closing_gu(opts.no_closingGU),
       rt(kGasConstant * (model.options.temperature + 273.15)) {
-  if (opts.dangles != 0 && opts.dangles != 2) throw Error("the ensemble needs dangle mode 0 or 2");
+  if (!supports_dangles(Algorithm::Ensemble, opts.dangles))
+    throw Error("the ensemble needs dangle mode 0 or 2");
 }
 
 BoltzmannRing::BoltzmannRing(double rt, std::vector<double> log_scale)

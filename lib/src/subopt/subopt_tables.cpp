@@ -4,13 +4,14 @@
 #include <algorithm>
 
 #include "mfe/fill_kernels.hpp"
+#include "stemloop/dangle_modes.hpp"
 #include "stemloop/error.hpp"
 
 namespace stemloop {
 namespace {
 
 int checked_dangles(int dangles) {
-  if (dangles != 0 && dangles != 2)
+  if (!supports_dangles(Algorithm::Suboptimal, dangles))
     throw Error(
         "suboptimal structures need dangle mode 0 or 2: in modes 1 and 3 one structure "
         "has several decompositions");
