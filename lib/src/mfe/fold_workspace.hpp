@@ -6,7 +6,6 @@
 #include <memory>
 #include <vector>
 
-#include "mfe/fill_kernels.hpp"
 #include "mfe/table_buffer.hpp"
 #include "model/energy_terms.hpp"
 #include "model/triangle.hpp"
