@@ -29,7 +29,8 @@ namespace stemloop {
 
 // A triangle of (i, j) entries, 0 <= i <= j <= n + 1, stored as lines. By rows, line i
 // holds j = i .. n+1 contiguously; by columns, line j holds i = 0 .. j. A line's pointer is
-// indexed by the other coordinate.
+// indexed by the other coordinate. Not the model's Triangle: the band search reads the
+// boundary lines 0 and n + 1, and its inner loops walk whole lines by pointer.
 template <class T>
 class TriangleTable {
  public:
