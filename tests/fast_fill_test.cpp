@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "mfe/fill_kernels.hpp"
 #include "mfe/fold_workspace.hpp"
 #include "stemloop/error.hpp"
 #include "stemloop/evaluate.hpp"

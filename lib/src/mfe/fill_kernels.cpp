@@ -41,7 +41,7 @@ KERNEL_BODY void split_rows_lanes(int* best, const int* columns, const int* inde
   Vec acc[V];
   std::memcpy(acc, best, sizeof acc);
   for (int c = 0; c < count; c++) {
-    const int* column = columns + column_start(index[c]);
+    const int* column = columns + Triangle::column_start(index[c]);
     const Vec add = Vec{} + b[c];
     for (int v = 0; v < V; v++) {
       Vec x;

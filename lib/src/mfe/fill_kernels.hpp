@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "model/triangle.hpp"
 #include "stemloop/constants.h"
 
 namespace stemloop::kernels {
@@ -25,12 +26,6 @@ static_assert(static_cast<long long>(kOutOfLoop) + (1 << 29) < std::numeric_limi
 
 // Rows whose multiloop splits one call of min_split_rows takes at once.
 constexpr int kSplitRows = 32;
-
-// Column-major upper triangle: column j holds rows 1..j from column_start(j) + 1 on.
-// Computed rather than looked up, so that a split point costs no table read.
-inline size_t column_start(int j) {
-  return static_cast<size_t>(j) * static_cast<size_t>(j - 1) / 2;
-}
 
 // Marks a pair type that may not take part in a coaxial stack.
 constexpr int kNoStack = std::numeric_limits<int>::min();
@@ -58,7 +53,7 @@ struct BranchBits {
 struct KernelSet {
   const char* name;  // "avx512", "avx2" or "portable"
 
-  // best[r] = min(best[r], columns[column_start(index[c]) + r] + b[c]) for every
+  // best[r] = min(best[r], columns[Triangle::column_start(index[c]) + r] + b[c]) for every
   // r < kSplitRows and c < count: splits at the candidates index[c] for kSplitRows rows at
   // once, from column-major pieces.
   void (*min_split_rows)(int* best, const int* columns, const int* index, const int* b, int count);

@@ -1,4 +1,4 @@
-// The folding workspace: triangular tables addressed by indx[j] + i, and the per-row
+// The folding workspace: triangular tables addressed by one Triangle, and the per-row
 // arrays of the fill. Internal to the library.
 #pragma once
 
@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "mfe/fill_kernels.hpp"
 #include "mfe/table_buffer.hpp"
 #include "model/energy_terms.hpp"
+#include "model/triangle.hpp"
 #include "stemloop/alphabet.hpp"
 #include "stemloop/constants.h"
 #include "stemloop/folder.hpp"
@@ -27,16 +27,13 @@ class Workspace {
   // Sizes every array for sequences of up to n bases and lays the rows out for n.
   void prepare(int n);
 
-  // Row-major upper triangle: the cells of one left end i are contiguous in j, which is
-  // the order in which the fill walks them.
-  size_t cell(int i, int j) const {
-    return rowstart[static_cast<size_t>(i)] + static_cast<size_t>(j);
-  }
-  // Column-major upper triangle: the cells of one right end j are contiguous in i, so
-  // that the multiloop splits of a block of rows read one run per split point.
-  size_t col(int i, int j) const { return kernels::column_start(j) + static_cast<size_t>(i); }
+  // By rows, the order in which the fill walks the cells.
+  size_t cell(int i, int j) const { return index.row(i, j); }
+  // By columns, so that the multiloop splits of a block of rows read one run per split
+  // point.
+  static size_t col(int i, int j) { return Triangle::col(i, j); }
 
-  std::vector<size_t> rowstart;  // cell(i, j) = rowstart[i] + j
+  Triangle index;
   // The tables hold whatever an earlier fold left; a fold writes every cell (i <= j)
   // it reads.
   TableBuffer<int> c;         // i paired with j, by cell()
@@ -68,7 +65,7 @@ struct FoldContext {
   bool no_closing_gu;
   // The workspace's arrays as plain pointers: read for every cell, and the fill's
   // stores into int tables cannot change them.
-  const size_t* rowstart = ws.rowstart.data();
+  const size_t* rowstart = ws.index.rowstart.data();
   int* c_cells = ws.c.data();
   int* fml_cells = ws.fML.data();
   const int8_t* types = ws.ptype.data();

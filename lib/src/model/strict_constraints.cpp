@@ -6,16 +6,6 @@
 
 namespace stemloop {
 
-Triangle::Triangle(int n) : rowstart(static_cast<size_t>(n) + 2, 0) {
-  const size_t size = static_cast<size_t>(n);
-  cells = size * (size + 1) / 2 + 2;
-  size_t offset = 1;
-  for (size_t i = 1; i <= size; i++) {
-    rowstart[i] = offset - i;
-    offset += size - i + 1;
-  }
-}
-
 PairRules strict_pair_rules(const EncodedSequence& seq, const PairMatrix& pm,
                             const char* constraint) {
   const int n = seq.length();

@@ -2,27 +2,13 @@
 // Shared by the ensemble and the fold with enforced constraints.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "model/triangle.hpp"
 #include "stemloop/alphabet.hpp"
 
 namespace stemloop {
-
-// Upper triangle of an n x n table, row by row: the cells of one left end i are
-// contiguous in j. Column by column, col(i, j) keeps the cells of one right end j together.
-struct Triangle {
-  explicit Triangle(int n);
-  size_t row(int i, int j) const {
-    return rowstart[static_cast<size_t>(i)] + static_cast<size_t>(j);
-  }
-  static size_t col(int i, int j) {
-    return static_cast<size_t>(j) * static_cast<size_t>(j - 1) / 2 + static_cast<size_t>(i);
-  }
-  size_t cells;                  // entries either layout needs
-  std::vector<size_t> rowstart;  // row(i, j) = rowstart[i] + j
-};
 
 struct PairRules {
   int n = 0;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "model/energy_terms.hpp"
+#include "model/impossible.hpp"
 #include "model/loop_candidates.hpp"
 #include "model/strict_constraints.hpp"
 #include "stemloop/alphabet.hpp"
@@ -26,17 +27,10 @@
 
 namespace stemloop {
 
-// What these tables store for something that cannot form. ENERGY_INF leaves too little
-// room for sums with the energies of long sequences; sums of three such values still fit
-// in an int, and anything from kPossibleLimit up counts as impossible.
-constexpr int kImpossible = 1 << 29;
-constexpr int kPossibleLimit = 1 << 28;
-constexpr bool possible(int energy) { return energy < kPossibleLimit; }
-constexpr int or_impossible(int energy) { return possible(energy) ? energy : kImpossible; }
-
 // A triangle of (i, j) entries, 0 <= i <= j <= n + 1, stored as lines. By rows, line i
 // holds j = i .. n+1 contiguously; by columns, line j holds i = 0 .. j. A line's pointer is
-// indexed by the other coordinate.
+// indexed by the other coordinate. Not the model's Triangle: the band search reads the
+// boundary lines 0 and n + 1, and its inner loops walk whole lines by pointer.
 template <class T>
 class TriangleTable {
  public:
