@@ -54,10 +54,14 @@ class FoldWorker {
     Outcome outcome;
     std::string why = record.error;
     const int n = static_cast<int>(record.length);
-    const int threads = stemloop_tools::fill_threads(n, options_);
+    // A fill on one thread needs less: where a shared one would not fit, or ran short of
+    // memory, the record is folded on one, so what -j 1 folds any -j folds.
+    int threads = stemloop_tools::fill_threads(n, options_);
+    const size_t memory = stemloop_tools::memory_budget();
+    if (memory != 0 && stemloop_tools::fold_workspace_bytes(n, options_, threads) > memory)
+      threads = 1;
     if (why.empty()) why = fold(record, outcome, threads);
     if (threads > 1 && out_of_memory(why)) {
-      // The fill on one thread needs less: what -j 1 folds, any -j folds.
       outcome = Outcome();
       why = fold(record, outcome, 1);
     }
@@ -83,12 +87,8 @@ class FoldWorker {
   std::string fold(const FoldRecord& record, Outcome& outcome, int threads) {
     const int n = static_cast<int>(record.length);
     const bool suboptimal = options_.subopt || options_.zuker;
-    size_t workspace = stemloop_tools::fold_workspace_bytes(n, options_, threads);
+    const size_t workspace = stemloop_tools::fold_workspace_bytes(n, options_, threads);
     const size_t memory = stemloop_tools::memory_budget();
-    if (memory != 0 && workspace > memory && threads > 1) {
-      threads = 1;  // a fill on fewer threads needs less
-      workspace = stemloop_tools::fold_workspace_bytes(n, options_, threads);
-    }
     if (memory != 0 && workspace > memory) {
       return "folding " + std::to_string(n) + " bases needs " + mib(workspace) +
              " of workspace, more than the " + mib(memory) + " of memory";

@@ -166,24 +166,22 @@ class OrderedRunner {
 
   size_t cost_of(const Task& task) const { return cost_ ? cost_(task) : 0; }
 
-  // Whether the next task may start: nothing else runs, or it fits beside what does.
-  bool fits() const {
-    if (running_ == 0) return true;
+  // Whether the next task fits beside the running ones in `room` bytes of the budget.
+  bool fits_beside(size_t room) const {
     if (queue_.front().alone) return false;
     if (!cost_ || budget_ == 0) return true;
-    return running_cost_ + cost_of(queue_.front().task) <= budget_;
+    return running_cost_ + cost_of(queue_.front().task) <= room;
   }
+
+  // Whether the next task may start: nothing else runs, or it fits beside what does.
+  bool fits() const { return running_ == 0 || fits_beside(budget_); }
 
   // Starts threads, with the mutex held, while more tasks wait than threads are free to
   // take them; under a budget only while the next task fits beside the running ones once
   // the new thread's stack is taken from the budget (the first thread always starts).
   void grow() {
     while (threads_.size() < max_threads_ && queue_.size() > waiting_) {
-      if (!threads_.empty() && budget_ != 0 && cost_) {
-        if (queue_.front().alone || budget_ <= per_thread_ ||
-            running_cost_ + cost_of(queue_.front().task) > budget_ - per_thread_)
-          return;
-      }
+      if (!threads_.empty() && !fits_beside(budget_ - std::min(budget_, per_thread_))) return;
       try {
         threads_.emplace_back([this, worker = make_worker_()]() mutable { work(worker); });
       } catch (const std::system_error&) {
