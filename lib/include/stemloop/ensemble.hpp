@@ -27,12 +27,10 @@ class EnsembleTables;
 STEMLOOP_API_BEGIN
 namespace stemloop {
 
-struct EnsembleOptions {
-  int dangles = 2;  // 0 or 2: the modes in which a structure's energy is a sum over loops
-  bool noLonelyPairs = false;  // only structures in which every pair stacks on another
-  bool no_closingGU = false;   // G-U pairs close no loop other than a stack
-  bool tetra_loop = true;      // special hairpin bonuses
-  int threads = 1;             // threads for one long sequence; results do not depend on it
+// The loop options (dangle modes 0 and 2 only: there a structure's energy is a sum over
+// its loops) and the threads.
+struct EnsembleOptions : LoopOptions {
+  int threads = 1;  // threads for one long sequence; results do not depend on it
 };
 
 // The ensemble options that match a fold's: dangles, lonely pairs, closing G-U,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "stemloop/export.h"
+#include "stemloop/loop_options.hpp"
 #include "stemloop/model.hpp"
 
 namespace stemloop {
@@ -18,11 +19,9 @@ class Workspace;
 STEMLOOP_API_BEGIN
 namespace stemloop {
 
-struct FoldOptions {
-  int dangles = 1;  // 0..3; any other value behaves as 1
-  bool noLonelyPairs = false;
-  bool no_closingGU = false;
-  bool tetra_loop = true;
+// The loop options (default dangle mode 1) and what only the fold has.
+struct FoldOptions : LoopOptions {
+  FoldOptions() { dangles = 1; }
   char backtrack_type = 'F';  // 'F' whole sequence, 'C' 1 paired with n, 'M' multiloop piece
   int threads = 1;            // threads the fill of one long sequence may use
   // Constraints held strictly, as the ensemble holds them: 'x' unpaired, '|' paired,

@@ -28,12 +28,8 @@ class SuboptTables;
 STEMLOOP_API_BEGIN
 namespace stemloop {
 
-struct SuboptOptions {
-  int dangles = 2;             // 0 or 2; other modes throw Error
-  bool noLonelyPairs = false;  // only structures without isolated pairs
-  bool no_closingGU = false;   // a G-U or U-G pair closes no loop but a stack and is the
-                               // inner pair of no bulge or interior loop
-  bool tetra_loop = true;      // bonuses of the special hairpins
+// The loop options (dangle modes 0 and 2; other modes throw Error) and the constraint.
+struct SuboptOptions : LoopOptions {
   // Strict constraints, one character per position: 'x' unpaired, '|' paired, '<' paired
   // with a base downstream, '>' paired with a base upstream, '(' ')' paired with each
   // other, '.' free. Positions past its end are free; "" constrains nothing.

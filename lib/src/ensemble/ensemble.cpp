@@ -36,10 +36,7 @@ double EnsembleTables::log_z() const { return std::log(z()) - ring.log_scale(); 
 
 EnsembleOptions ensemble_options(const FoldOptions& fold) {
   EnsembleOptions options;
-  options.dangles = fold.dangles;
-  options.noLonelyPairs = fold.noLonelyPairs;
-  options.no_closingGU = fold.no_closingGU;
-  options.tetra_loop = fold.tetra_loop;
+  static_cast<LoopOptions&>(options) = fold;
   options.threads = fold.threads;
   return options;
 }

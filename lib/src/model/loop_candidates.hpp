@@ -39,10 +39,16 @@ inline __attribute__((always_inline)) int two_pair_energy(const Site& x, int i, 
                                  x.s(q + 1));
 }
 
+// Only the stack (i (i+1 ... j-1) j) is open to a barred (i, j) and to an inner pair read
+// from inside as u that may not be inner.
+template <class Site>
+inline bool two_pair_rules_allow(const Site& x, bool stack, bool barred, int u) {
+  return stack || (!barred && x.may_be_inner(u));
+}
+
 // Every (i (p ... q) j) that (i, j) may close: p ascending and, for each p, q descending,
-// with at most MAX_INTERIOR unpaired bases, all free, and more than MIN_HAIRPIN bases
-// inside (p, q). Only the stack (i (i+1 ... j-1) j) is open to a barred (i, j) and to an
-// inner pair that may not be inner. Calls visit(p, q, u), u the type of (p, q) from inside,
+// with at most MAX_INTERIOR unpaired bases, all free, more than MIN_HAIRPIN bases inside
+// (p, q), and two_pair_rules_allow. Calls visit(p, q, u), u the type of (p, q) from inside,
 // until it returns true, and then returns true. The walk may start at (p_from, q_from),
 // where a walk that stopped there would go on.
 template <class Site, class Visit>
@@ -57,12 +63,24 @@ bool for_each_two_pair_loop(const Site& x, int i, int j, bool barred, Visit&& vi
       const int t2 = x.type(p, q);
       if (t2 == 0) continue;
       const int u = E.rtype(t2);
-      const bool stack = p == i + 1 && q == j - 1;
-      if (!stack && (barred || !x.may_be_inner(u))) continue;
+      if (!two_pair_rules_allow(x, p == i + 1 && q == j - 1, barred, u)) continue;
       if (visit(p, q, u)) return true;
     }
   }
   return false;
+}
+
+// For one (i (p ... q) j), i < j: the type of (p, q) from inside when for_each_two_pair_loop
+// visits it for (i, j), barred or not, and 0 when it does not.
+template <class Site>
+inline int two_pair_inner_type(const Site& x, int i, int j, int p, int q, bool barred) {
+  const int left = p - i - 1, right = j - q - 1;
+  if (left < 0 || right < 0 || left + right > MAX_INTERIOR || q - p <= MIN_HAIRPIN) return 0;
+  if (!x.free(i + 1, p - 1) || !x.free(q + 1, j - 1)) return 0;
+  const int t2 = x.type(p, q);
+  if (t2 == 0) return 0;
+  const int u = x.terms().rtype(t2);
+  return two_pair_rules_allow(x, left + right == 0, barred, u) ? u : 0;
 }
 
 // k (i ... j) m: the helix (i, j) of type t in the exterior loop, with the bases next to

@@ -48,10 +48,7 @@ std::vector<ScoredStructure> lowest_after(BandSearch& search, int n, int thresho
 
 SuboptOptions subopt_options(const FoldOptions& fold) {
   SuboptOptions options;
-  options.dangles = fold.dangles;
-  options.noLonelyPairs = fold.noLonelyPairs;
-  options.no_closingGU = fold.no_closingGU;
-  options.tetra_loop = fold.tetra_loop;
+  static_cast<LoopOptions&>(options) = fold;
   return options;
 }
 

@@ -96,13 +96,9 @@ class SuboptTables {
   int hairpin(int i, int j) const;
   // (i (p ... q) j): stack, bulge or interior loop
   int two_pair(int i, int j, int p, int q) const {
-    const int left = p - i - 1, right = j - q - 1;
-    if (left < 0 || right < 0 || left + right > MAX_INTERIOR || q - p <= MIN_HAIRPIN)
-      return kImpossible;
-    const int t = type(i, j), t2 = type(p, q);
-    if (t == 0 || t2 == 0 || left > free_after(i) || right > free_before(j)) return kImpossible;
-    if (left + right > 0 && (barred(t) || barred(t2))) return kImpossible;
-    return two_pair_energy(*this, i, j, p, q, t, E_.rtype(t2));
+    const int t = type(i, j);
+    const int u = t == 0 ? 0 : two_pair_inner_type(*this, i, j, p, q, barred(t));
+    return u == 0 ? kImpossible : two_pair_energy(*this, i, j, p, q, t, u);
   }
   // (i .. (p ... q) .. j), generic: the part of (i, j), whose sum with the size part
   // and inner(p, q) is two_pair + C(p, q)
