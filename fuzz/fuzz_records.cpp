@@ -1,4 +1,4 @@
-// The record readers of the tools on arbitrary input text.
+// The record readers on arbitrary input text.
 //
 // Input: byte 0 picks the reader (bit 0: evaluation records instead of folding records;
 // bit 1: folding records with a constraint line each); the rest is the input stream.
@@ -11,12 +11,11 @@
 #include <string>
 
 #include "fuzz_check.hpp"
-#include "line_reader.hpp"
-#include "records.hpp"
+#include "stemloop/records.hpp"
 
 namespace {
 
-using namespace stemloop_tools;
+using namespace stemloop;
 
 bool only(const std::string& text, const char* allowed) {
   return text.find_first_not_of(allowed) == std::string::npos;

@@ -11,13 +11,14 @@
 
 #include "drawing_files.hpp"
 #include "eval_formats.hpp"
-#include "input_decoder.hpp"
 #include "output.hpp"
-#include "pseudoknots.hpp"
 #include "record_warnings.hpp"
+#include "stemloop/pseudoknots.hpp"
+#include "stemloop/records.hpp"
 
 namespace {
 
+using namespace stemloop;
 using namespace stemloop_tools;
 
 std::vector<EvalRecord> read_eval(const std::string& text, InputFormat format = InputFormat::Auto) {

@@ -1,15 +1,16 @@
-// Pieces of the tools that the command-line tests reach only in part: the structure line
-// with its energy and JSON strings.
+// Pieces that the command-line tests reach only in part: the structure line with its
+// energy (the record reader) and the tools' JSON strings.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
 #include "output.hpp"
-#include "records.hpp"
+#include "stemloop/records.hpp"
 
 namespace {
 
+using namespace stemloop;
 using namespace stemloop_tools;
 
 TEST(ToolsEvalRecords, SplitStructureLine) {

@@ -9,9 +9,10 @@
 #include <iostream>
 
 #include "fold_memory.hpp"
-#include "input_decoder.hpp"
 #include "stemloop/drawing.hpp"
+#include "stemloop/error.hpp"
 #include "stemloop/parameter_set.hpp"
+#include "stemloop/records.hpp"
 #include "stemloop/version.h"
 
 namespace stemloop_tools {
@@ -105,7 +106,7 @@ int for_each_input(const char* name, const std::vector<std::string>& inputs,
   // Every input may be gzip-compressed or start with a byte-order mark.
   const auto decoded = [&](std::istream& source, const std::string& shown,
                            const std::string& input) {
-    DecodedInput decoder(source);
+    stemloop::DecodedInput decoder(source);
     std::istream in(&decoder);
     read(in, input);
     if (decoder.error().empty()) return true;
@@ -144,11 +145,6 @@ std::string drawing_of(const ToolOptions& options, const std::string& label,
     drawing.scale_label = "probability that the base pairs";
   }
   return stemloop::structure_svg(sequence, structure, drawing);
-}
-
-std::string describe(const stemloop::Error& error, const char* what) {
-  if (error.position() <= 0) return error.what();
-  return std::string(what) + " position " + std::to_string(error.position()) + ": " + error.what();
 }
 
 std::string refusal(const char* name, const std::string& label, const std::string& why) {

@@ -14,14 +14,13 @@
 #include <vector>
 
 #include "drawing_files.hpp"
-#include "line_reader.hpp"
 #include "options.hpp"
 #include "output.hpp"
 #include "parallel.hpp"
 #include "progress.hpp"
 #include "safe_output.hpp"
-#include "stemloop/error.hpp"
 #include "stemloop/model.hpp"
+#include "stemloop/records.hpp"
 
 namespace stemloop_tools {
 
@@ -54,9 +53,6 @@ std::optional<ToolOptions> start(Program program, const char* name, int argc, ch
 // kExitOk otherwise.
 int for_each_input(const char* name, const std::vector<std::string>& inputs,
                    const std::function<void(std::istream&, const std::string&)>& read);
-
-// The message of an engine error, led by the position it names, if any.
-std::string describe(const stemloop::Error& error, const char* what);
 
 // The drawing of a record for --svg; empty without --svg.
 // The title gives the label, the length and the energy (0.01 kcal/mol); with an
@@ -131,7 +127,7 @@ int run_program(Program program, const char* name, int argc, char** argv, MakeWo
     size_t counter = 0;
     const int input_status =
         for_each_input(name, options->inputs, [&](std::istream& in, const std::string& input) {
-          LineReader lines(in);
+          stemloop::LineReader lines(in);
           read(lines, input, *options, counter,
                [&](Record&& record) { runner.submit(std::move(record)); });
         });

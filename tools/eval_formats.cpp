@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "json_fields.hpp"
-#include "pseudoknots.hpp"
+#include "stemloop/pseudoknots.hpp"
 
 namespace stemloop_tools {
 namespace {
@@ -44,22 +44,23 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-void start(EvalRecord& record, size_t& counter, const std::string& name) {
-  record = EvalRecord{};
+void start(stemloop::EvalRecord& record, size_t& counter, const std::string& name) {
+  record = stemloop::EvalRecord{};
   record.id.number = ++counter;
   if (!name.empty()) record.id.set_name(name);
 }
 
 // The sequence and pairs of a CT or BPSEQ record become the record's text.
-void take_pairs(EvalRecord& record, const std::string& sequence, const std::vector<int>& partner) {
+void take_pairs(stemloop::EvalRecord& record, const std::string& sequence,
+                const std::vector<int>& partner) {
   record.sequence = sequence;
   record.length = sequence.size();
-  if (record.error.empty()) record.error = check_sequence(record.sequence, record.length);
-  if (record.error.empty()) record.error = pairs_to_brackets(partner, record.structure);
+  if (record.error.empty()) record.error = stemloop::check_sequence(record.sequence, record.length);
+  if (record.error.empty()) record.error = stemloop::pairs_to_brackets(partner, record.structure);
 }
 
 // "ENERGY = -5.40  name" or "dG = -5.4 name": the energy, then the name.
-void read_title(const std::string& title, EvalRecord& record) {
+void read_title(const std::string& title, stemloop::EvalRecord& record) {
   std::string rest = trimmed(title);
   for (const char* lead : {"ENERGY =", "ENERGY=", "dG =", "dG="}) {
     const std::string prefix(lead);
@@ -78,8 +79,8 @@ void read_title(const std::string& title, EvalRecord& record) {
 
 // Reads the header lines of a BPSEQ record up to its first base line: sets `name` to
 // the first non-empty name they give ('# name' or 'Filename: name'); false when none does.
-bool read_bpseq_name(LineReader& lines, std::string& name) {
-  Line line;
+bool read_bpseq_name(stemloop::LineReader& lines, std::string& name) {
+  stemloop::Line line;
   bool named = false;
   while (lines.next(line)) {
     const std::vector<std::string> f = fields_of(line.text, ' ');
@@ -112,40 +113,40 @@ InputFormat detect_format(const std::string& first_line) {
   return bpseq_row ? InputFormat::Bpseq : InputFormat::Ct;
 }
 
-EvalFormatReader::EvalFormatReader(LineReader& lines, const std::string& input, InputFormat format,
-                                   size_t& counter)
+EvalFormatReader::EvalFormatReader(stemloop::LineReader& lines, const std::string& input,
+                                   InputFormat format, size_t& counter)
     : lines_(lines),
       file_name_(input.substr(input.find_last_of('/') + 1)),
       format_(format),
       counter_(counter),
       text_(lines, counter) {}
 
-void EvalFormatReader::name_after_file(EvalRecord& record) {
+void EvalFormatReader::name_after_file(stemloop::EvalRecord& record) {
   read_here_++;
   if (!record.id.named && !file_name_.empty())
     record.id.set_name(file_name_ + ":" + std::to_string(read_here_));
 }
 
-void EvalFormatReader::queue_more(const EvalRecord& record,
+void EvalFormatReader::queue_more(const stemloop::EvalRecord& record,
                                   const std::vector<std::string>& structures) {
-  if (!check_sequence(record.sequence, record.length).empty()) return;
+  if (!stemloop::check_sequence(record.sequence, record.length).empty()) return;
   for (const std::string& structure : structures) {
-    EvalRecord more = record;
+    stemloop::EvalRecord more = record;
     more.structure = structure;
     more.given_energy.reset();
-    more.error = check_structure(structure, more.length);
+    more.error = stemloop::check_structure(structure, more.length);
     queued_.push_back(std::move(more));
   }
 }
 
-bool EvalFormatReader::next(EvalRecord& record) {
+bool EvalFormatReader::next(stemloop::EvalRecord& record) {
   if (!queued_.empty()) {
     record = std::move(queued_.front());
     queued_.pop_front();
     return true;
   }
   if (format_ == InputFormat::Auto) {
-    Line first;
+    stemloop::Line first;
     if (!lines_.next(first)) return false;
     format_ = detect_format(first.text);
     lines_.unread(std::move(first));
@@ -168,8 +169,8 @@ bool EvalFormatReader::next(EvalRecord& record) {
   }
 }
 
-bool EvalFormatReader::next_tsv(EvalRecord& record) {
-  Line line;
+bool EvalFormatReader::next_tsv(stemloop::EvalRecord& record) {
+  stemloop::Line line;
   if (!lines_.next(line)) return false;
   const std::vector<std::string> fields = fields_of(line.text, '\t');
   if (line.text.compare(0, sizeof kTsvHeader - 1, kTsvHeader) == 0) {
@@ -187,8 +188,9 @@ bool EvalFormatReader::next_tsv(EvalRecord& record) {
   record.structure = fields[2];
   if (fields.size() > 3 && !fields[3].empty())
     record.given_energy = std::strtod(fields[3].c_str(), nullptr);
-  record.error = check_sequence(record.sequence, record.length);
-  if (record.error.empty()) record.error = check_structure(record.structure, record.length);
+  record.error = stemloop::check_sequence(record.sequence, record.length);
+  if (record.error.empty())
+    record.error = stemloop::check_structure(record.structure, record.length);
   queue_more(record, tsv_more_structures(fields));
   return true;
 }
@@ -215,8 +217,8 @@ std::vector<std::string> EvalFormatReader::tsv_more_structures(
   return more;
 }
 
-bool EvalFormatReader::next_json(EvalRecord& record) {
-  Line line;
+bool EvalFormatReader::next_json(stemloop::EvalRecord& record) {
+  stemloop::Line line;
   if (!lines_.next(line)) return false;
   std::map<std::string, JsonValue> members;
   const std::string why =
@@ -249,16 +251,17 @@ bool EvalFormatReader::next_json(EvalRecord& record) {
   record.length = record.sequence.size();
   record.structure = structures.front();
   record.given_energy = energy;
-  record.error = check_sequence(record.sequence, record.length);
-  if (record.error.empty()) record.error = check_structure(record.structure, record.length);
+  record.error = stemloop::check_sequence(record.sequence, record.length);
+  if (record.error.empty())
+    record.error = stemloop::check_structure(record.structure, record.length);
   structures.erase(structures.begin());
   queue_more(record, structures);
   return true;
 }
 
 // CT: a line "N title", then N lines "index base previous next partner natural-index".
-bool EvalFormatReader::next_ct(EvalRecord& record) {
-  Line header;
+bool EvalFormatReader::next_ct(stemloop::EvalRecord& record) {
+  stemloop::Line header;
   if (!lines_.next(header)) return false;
   const std::vector<std::string> head = fields_of(header.text, ' ');
   start(record, counter_, "");
@@ -271,7 +274,7 @@ bool EvalFormatReader::next_ct(EvalRecord& record) {
   std::string sequence;
   std::vector<int> partner;
   for (long k = 1; k <= n; k++) {
-    Line row;
+    stemloop::Line row;
     if (!lines_.next(row)) {
       if (record.error.empty())
         record.error =
@@ -286,13 +289,13 @@ bool EvalFormatReader::next_ct(EvalRecord& record) {
                        std::to_string(k) + " as 'index base previous next partner'";
       continue;
     }
-    if (static_cast<size_t>(n) <= kMaxBases) {
+    if (static_cast<size_t>(n) <= stemloop::kMaxBases) {
       sequence += f[1];
       partner.push_back(static_cast<int>(whole_number(f[4])));
     }
   }
-  if (static_cast<size_t>(n) > kMaxBases && record.error.empty()) {
-    record.error = check_sequence(sequence, static_cast<size_t>(n));
+  if (static_cast<size_t>(n) > stemloop::kMaxBases && record.error.empty()) {
+    record.error = stemloop::check_sequence(sequence, static_cast<size_t>(n));
     record.length = static_cast<size_t>(n);
   }
   if (record.error.empty()) take_pairs(record, sequence, partner);
@@ -301,10 +304,10 @@ bool EvalFormatReader::next_ct(EvalRecord& record) {
 
 // BPSEQ: optional header lines ('# name', 'Filename: name', others ignored), then lines
 // "index base partner"; a record ends before a header line or an index 1.
-bool EvalFormatReader::next_bpseq(EvalRecord& record) {
+bool EvalFormatReader::next_bpseq(stemloop::EvalRecord& record) {
   std::string name;
   const bool named = read_bpseq_name(lines_, name);
-  Line row;
+  stemloop::Line row;
   if (!lines_.next(row)) {
     if (!named) return false;
     start(record, counter_, name);
@@ -326,15 +329,15 @@ bool EvalFormatReader::next_bpseq(EvalRecord& record) {
       if (record.error.empty())
         record.error = "BPSEQ line " + std::to_string(row.number) + ": expected base " +
                        std::to_string(k) + " as 'index base partner'";
-    } else if (++count <= kMaxBases) {
+    } else if (++count <= stemloop::kMaxBases) {
       sequence += f[1];
       partner.push_back(static_cast<int>(whole_number(f[2])));
     }
     if (!lines_.next(row)) break;
   }
-  if (record.error.empty() && count > kMaxBases) {
+  if (record.error.empty() && count > stemloop::kMaxBases) {
     record.length = count;
-    record.error = check_sequence(sequence, count);
+    record.error = stemloop::check_sequence(sequence, count);
   }
   if (record.error.empty()) take_pairs(record, sequence, partner);
   return true;

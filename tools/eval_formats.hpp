@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "line_reader.hpp"
 #include "options.hpp"
-#include "records.hpp"
+#include "stemloop/records.hpp"
 
 namespace stemloop_tools {
 
@@ -24,31 +23,31 @@ class EvalFormatReader {
   // With InputFormat::Auto, the format is told from the first line. CT and BPSEQ records
   // without a name are named after `input`, the file they come from ("" for standard
   // input), and their number in it: "trna.ct:1".
-  EvalFormatReader(LineReader& lines, const std::string& input, InputFormat format,
+  EvalFormatReader(stemloop::LineReader& lines, const std::string& input, InputFormat format,
                    size_t& counter);
-  bool next(EvalRecord& record);
+  bool next(stemloop::EvalRecord& record);
 
  private:
   void read_tsv_header(const std::vector<std::string>& fields);
   // The further structures of a tsv row under the header read last.
   std::vector<std::string> tsv_more_structures(const std::vector<std::string>& fields) const;
   // Queues a record like `record` for each further structure.
-  void queue_more(const EvalRecord& record, const std::vector<std::string>& structures);
-  bool next_tsv(EvalRecord& record);
-  bool next_json(EvalRecord& record);
-  bool next_ct(EvalRecord& record);
-  bool next_bpseq(EvalRecord& record);
+  void queue_more(const stemloop::EvalRecord& record, const std::vector<std::string>& structures);
+  bool next_tsv(stemloop::EvalRecord& record);
+  bool next_json(stemloop::EvalRecord& record);
+  bool next_ct(stemloop::EvalRecord& record);
+  bool next_bpseq(stemloop::EvalRecord& record);
 
   // Names a CT or BPSEQ record after the input when it has no name of its own.
-  void name_after_file(EvalRecord& record);
+  void name_after_file(stemloop::EvalRecord& record);
 
-  LineReader& lines_;
+  stemloop::LineReader& lines_;
   std::string file_name_;  // the input's name without its folders, "" for standard input
   size_t read_here_ = 0;   // records read from this input
   InputFormat format_;
   size_t& counter_;
-  EvalRecordReader text_;
-  std::deque<EvalRecord> queued_;
+  stemloop::EvalRecordReader text_;
+  std::deque<stemloop::EvalRecord> queued_;
   std::vector<size_t> tsv_more_;  // tsv columns of further structures (mea, centroid)
   size_t tsv_samples_ = 0;        // tsv column of the samples joined by ';', 0 when none
   std::string pending_name_;      // BPSEQ: a header line naming the next record

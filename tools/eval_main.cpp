@@ -8,20 +8,20 @@
 
 #include "app.hpp"
 #include "eval_formats.hpp"
-#include "line_reader.hpp"
 #include "output.hpp"
 #include "parallel.hpp"
-#include "pseudoknots.hpp"
 #include "record_warnings.hpp"
-#include "records.hpp"
 #include "stemloop/ensemble.hpp"
+#include "stemloop/error.hpp"
 #include "stemloop/evaluate.hpp"
 #include "stemloop/model.hpp"
 #include "stemloop/pair_table.hpp"
+#include "stemloop/pseudoknots.hpp"
+#include "stemloop/records.hpp"
 
 namespace {
 
-using stemloop_tools::EvalRecord;
+using stemloop::EvalRecord;
 using stemloop_tools::Outcome;
 
 constexpr char kName[] = "stemloop-eval";
@@ -33,7 +33,8 @@ Outcome evaluate(const stemloop::Model& model, const stemloop_tools::ToolOptions
   std::string why = record.error;
   std::string structure = record.structure;
   int dropped = 0;
-  if (why.empty()) why = resolve_pseudoknots(structure, options.strip_pseudoknots, dropped);
+  if (why.empty())
+    why = stemloop::resolve_pseudoknots(structure, options.strip_pseudoknots, dropped);
   if (why.empty()) {
     try {
       const stemloop::Evaluation eval = stemloop::evaluate_structure(
@@ -66,7 +67,7 @@ Outcome evaluate(const stemloop::Model& model, const stemloop_tools::ToolOptions
       outcome.drawing = drawing_of(options, label, record.sequence, structure, eval.energy);
       outcome.drawing_name = label;
     } catch (const stemloop::Error& e) {
-      why = describe(e, "structure");
+      why = stemloop::describe(e, "structure");
     } catch (const std::exception& e) {
       why = e.what();
     }
@@ -88,8 +89,8 @@ int main(int argc, char** argv) {
          SafeOutput&) {
         return [&](EvalRecord& record) { return evaluate(model, options, writer, record); };
       },
-      [](LineReader& lines, const std::string& input, const ToolOptions& options, size_t& counter,
-         const auto& submit) {
+      [](stemloop::LineReader& lines, const std::string& input, const ToolOptions& options,
+         size_t& counter, const auto& submit) {
         EvalFormatReader reader(lines, input, options.input_format, counter);
         EvalRecord record;
         while (reader.next(record)) submit(std::move(record));

@@ -9,20 +9,20 @@
 
 #include "app.hpp"
 #include "fold_memory.hpp"
-#include "line_reader.hpp"
 #include "output.hpp"
 #include "parallel.hpp"
 #include "record_warnings.hpp"
-#include "records.hpp"
 #include "stemloop/ensemble.hpp"
+#include "stemloop/error.hpp"
 #include "stemloop/folder.hpp"
 #include "stemloop/model.hpp"
+#include "stemloop/records.hpp"
 #include "stemloop/subopt.hpp"
 #include "suboptimal.hpp"
 
 namespace {
 
-using stemloop_tools::FoldRecord;
+using stemloop::FoldRecord;
 using stemloop_tools::Outcome;
 
 constexpr char kName[] = "stemloop-fold";
@@ -140,7 +140,7 @@ class FoldWorker {
       }
       return {};
     } catch (const stemloop::Error& e) {
-      return stemloop_tools::describe(e, "constraint");
+      return stemloop::describe(e, "constraint");
     } catch (const std::bad_alloc&) {
       folder_.reset();  // drop half-grown tables
       ensemble_.reset();
@@ -184,9 +184,9 @@ int main(int argc, char** argv) {
       Program::Fold, kName, argc, argv,
       [](const stemloop::Model& model, const ToolOptions& options, const Writer& writer,
          SafeOutput& output) { return FoldWorker(model, options, writer, output); },
-      [](LineReader& lines, const std::string&, const ToolOptions& options, size_t& counter,
-         const auto& submit) {
-        FoldRecordReader reader(lines, options.constraint, counter);
+      [](stemloop::LineReader& lines, const std::string&, const ToolOptions& options,
+         size_t& counter, const auto& submit) {
+        stemloop::FoldRecordReader reader(lines, options.constraint, counter);
         FoldRecord record;
         while (reader.next(record)) submit(std::move(record));
       },

@@ -11,8 +11,8 @@
 #include <limits>
 #include <thread>
 
-#include "records.hpp"
 #include "stemloop/dangle_modes.hpp"
+#include "stemloop/records.hpp"
 #include "stemloop/temperature.hpp"
 
 namespace stemloop_tools {
@@ -453,8 +453,8 @@ bool take_run_option(Program program, int code, ToolOptions& opts) {
       opts.svg_format = parse_svg_format(optarg);
       return true;
     case kWorkspaceBytes:
-      opts.workspace_length = parse_int(code, optarg, 1, static_cast<int>(kMaxBases),
-                                        "1 to " + std::to_string(kMaxBases));
+      opts.workspace_length = parse_int(code, optarg, 1, static_cast<int>(stemloop::kMaxBases),
+                                        "1 to " + std::to_string(stemloop::kMaxBases));
       return true;
     case 'C':
       opts.constraint = true;
@@ -683,12 +683,12 @@ std::string usage(Program program, const char* name) {
   }
   text += "  -h, --help              this text\n";
   text += "      --version           the version\n";
-  text += "Sequences may have up to " + std::to_string(kMaxBases) + " bases";
+  text += "Sequences may have up to " + std::to_string(stemloop::kMaxBases) + " bases";
   if (is_fold) {
     text += "; folding n bases needs a\nworkspace per thread of " +
             memory(stemloop::Folder::workspace_bytes(5000)) + " for 5000 bases and " +
-            memory(stemloop::Folder::workspace_bytes(static_cast<int>(kMaxBases))) + " for " +
-            std::to_string(kMaxBases) + " bases";
+            memory(stemloop::Folder::workspace_bytes(static_cast<int>(stemloop::kMaxBases))) +
+            " for " + std::to_string(stemloop::kMaxBases) + " bases";
   }
   text += ".\n";
   text +=

@@ -6,7 +6,7 @@
 
 #include "stemloop/energy_params.hpp"
 #include "stemloop/pair_table.hpp"
-#include "utf8.hpp"
+#include "stemloop/utf8.hpp"
 
 namespace stemloop_tools {
 namespace {
@@ -102,7 +102,7 @@ std::string json_string(const std::string& text) {
   for (size_t k = 0; k < text.size();) {
     const auto c = static_cast<unsigned char>(text[k]);
     if (c >= 0x80) {
-      const size_t length = utf8_length(text, k);
+      const size_t length = stemloop::utf8_length(text, k);
       if (length == 0) {
         json += "\\ufffd";
         k++;
@@ -174,14 +174,14 @@ std::string Writer::header() const {
   return line + '\n';
 }
 
-std::string Writer::folded(const RecordId& id, const std::string& sequence,
+std::string Writer::folded(const stemloop::RecordId& id, const std::string& sequence,
                            const std::string& structure, int energy, const EnsembleReport* ensemble,
                            const std::vector<std::string>& warnings) const {
   return record(id, sequence, structure, energy, {}, ensemble ? ensemble_text(*ensemble) : "",
                 warnings);
 }
 
-std::string Writer::evaluated(const RecordId& id, const std::string& sequence,
+std::string Writer::evaluated(const stemloop::RecordId& id, const std::string& sequence,
                               const std::string& structure, const stemloop::Evaluation& eval,
                               const StructureReport* ensemble,
                               const std::vector<std::string>& warnings) const {
@@ -191,7 +191,7 @@ std::string Writer::evaluated(const RecordId& id, const std::string& sequence,
 
 // CT: "N  ENERGY = E  name", then per base its index, letter, neighbours, partner and
 // index again. BPSEQ: "# name", then per base its index, letter and partner.
-std::string Writer::pair_list(const RecordId& id, const std::string& sequence,
+std::string Writer::pair_list(const stemloop::RecordId& id, const std::string& sequence,
                               const std::string& structure, int energy) const {
   const stemloop::PairTable table = stemloop::make_pair_table(structure);
   const int n = static_cast<int>(sequence.size());
@@ -217,7 +217,7 @@ std::string Writer::pair_list(const RecordId& id, const std::string& sequence,
   return text;
 }
 
-std::string Writer::record(const RecordId& id, const std::string& sequence,
+std::string Writer::record(const stemloop::RecordId& id, const std::string& sequence,
                            const std::string& structure, int energy, const std::string& loops,
                            const std::string& extra,
                            const std::vector<std::string>& warnings) const {
@@ -321,7 +321,7 @@ std::string Writer::structure_text(const StructureReport& r) const {
   return line;
 }
 
-std::string pairs_listing(const RecordId& id, size_t length,
+std::string pairs_listing(const stemloop::RecordId& id, size_t length,
                           const std::vector<stemloop::PairProbability>& pairs) {
   std::string text = "# " + (id.named ? id.name : id.label()) + ' ' + std::to_string(length) + '\n';
   for (const stemloop::PairProbability& p : pairs)
@@ -329,7 +329,8 @@ std::string pairs_listing(const RecordId& id, size_t length,
   return text;
 }
 
-std::string Writer::structures_begin(const RecordId& id, const std::string& sequence) const {
+std::string Writer::structures_begin(const stemloop::RecordId& id,
+                                     const std::string& sequence) const {
   switch (format_) {
     case Format::Tsv:
     case Format::Ct:
@@ -344,7 +345,7 @@ std::string Writer::structures_begin(const RecordId& id, const std::string& sequ
   return (id.named ? ">" + id.name + "\n" : "") + sequence + '\n';
 }
 
-std::string Writer::structure_entry(const RecordId& id, const std::string& sequence,
+std::string Writer::structure_entry(const stemloop::RecordId& id, const std::string& sequence,
                                     const std::string& structure, int energy, bool first) const {
   switch (format_) {
     case Format::Tsv:

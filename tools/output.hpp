@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "options.hpp"
-#include "records.hpp"
 #include "stemloop/ensemble.hpp"
 #include "stemloop/evaluate.hpp"
+#include "stemloop/records.hpp"
 
 namespace stemloop_tools {
 
@@ -39,7 +39,7 @@ struct StructureReport {
 
 // The pair probabilities of one record as --bpp writes them: a "# name length" line,
 // then "i j p" per pair.
-std::string pairs_listing(const RecordId& id, size_t length,
+std::string pairs_listing(const stemloop::RecordId& id, size_t length,
                           const std::vector<stemloop::PairProbability>& pairs);
 
 class Writer {
@@ -50,10 +50,11 @@ class Writer {
   std::string header() const;
   // `warnings` go into the JSON "warnings" list; the other formats leave them to the
   // messages on standard error.
-  std::string folded(const RecordId& id, const std::string& sequence, const std::string& structure,
-                     int energy, const EnsembleReport* ensemble = nullptr,
+  std::string folded(const stemloop::RecordId& id, const std::string& sequence,
+                     const std::string& structure, int energy,
+                     const EnsembleReport* ensemble = nullptr,
                      const std::vector<std::string>& warnings = {}) const;
-  std::string evaluated(const RecordId& id, const std::string& sequence,
+  std::string evaluated(const stemloop::RecordId& id, const std::string& sequence,
                         const std::string& structure, const stemloop::Evaluation& eval,
                         const StructureReport* ensemble = nullptr,
                         const std::vector<std::string>& warnings = {}) const;
@@ -63,16 +64,16 @@ class Writer {
   // Text lists the structures under the sequence, tsv gives each its own row, JSON the
   // record's "subopt" array of {"structure", "energy"} (and the "warnings" after it), CT
   // and BPSEQ one block per structure.
-  std::string structures_begin(const RecordId& id, const std::string& sequence) const;
-  std::string structure_entry(const RecordId& id, const std::string& sequence,
+  std::string structures_begin(const stemloop::RecordId& id, const std::string& sequence) const;
+  std::string structure_entry(const stemloop::RecordId& id, const std::string& sequence,
                               const std::string& structure, int energy, bool first) const;
   std::string structures_end(const std::vector<std::string>& warnings = {}) const;
 
  private:
-  std::string record(const RecordId& id, const std::string& sequence, const std::string& structure,
-                     int energy, const std::string& loops, const std::string& extra,
-                     const std::vector<std::string>& warnings) const;
-  std::string pair_list(const RecordId& id, const std::string& sequence,
+  std::string record(const stemloop::RecordId& id, const std::string& sequence,
+                     const std::string& structure, int energy, const std::string& loops,
+                     const std::string& extra, const std::vector<std::string>& warnings) const;
+  std::string pair_list(const stemloop::RecordId& id, const std::string& sequence,
                         const std::string& structure, int energy) const;
   std::string ensemble_text(const EnsembleReport& report) const;
   std::string structure_text(const StructureReport& report) const;

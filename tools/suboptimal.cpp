@@ -26,7 +26,7 @@ class OpenRecord {
 }  // namespace
 
 std::string list_suboptimal(const stemloop::Model& model, const ToolOptions& options,
-                            const Writer& writer, const FoldRecord& record,
+                            const Writer& writer, const stemloop::FoldRecord& record,
                             const std::vector<std::string>& warnings, SafeOutput& output,
                             std::string& out) {
   stemloop::SuboptOptions so = stemloop::subopt_options(options.fold);

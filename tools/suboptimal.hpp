@@ -7,9 +7,9 @@
 
 #include "options.hpp"
 #include "output.hpp"
-#include "records.hpp"
 #include "safe_output.hpp"
 #include "stemloop/model.hpp"
+#include "stemloop/records.hpp"
 
 namespace stemloop_tools {
 
@@ -19,7 +19,7 @@ namespace stemloop_tools {
 // it), which keeps the output in order only while records run one at a time. Returns
 // what went wrong, or an empty string.
 std::string list_suboptimal(const stemloop::Model& model, const ToolOptions& options,
-                            const Writer& writer, const FoldRecord& record,
+                            const Writer& writer, const stemloop::FoldRecord& record,
                             const std::vector<std::string>& warnings, SafeOutput& output,
                             std::string& out);
 

@@ -14,9 +14,8 @@
 #include <vector>
 
 #include "arguments.hpp"
-#include "options.hpp"
-#include "pseudoknots.hpp"
-#include "records.hpp"
+#include "stemloop/pseudoknots.hpp"
+#include "stemloop/records.hpp"
 
 namespace stemloop_python {
 
@@ -37,15 +36,18 @@ inline void refuse_if(const std::string& why) {
 // A given structure as stemloop-eval takes it: one character of ( ) . per base, pairs
 // written with [] {} <> refused with their position.
 inline void refuse_bad_structure(const std::string& structure, size_t bases) {
-  refuse_if(stemloop_tools::check_structure(structure, bases));
+  refuse_if(stemloop::check_structure(structure, bases));
   std::string nested = structure;
   int dropped = 0;
-  refuse_if(stemloop_tools::resolve_pseudoknots(nested, false, dropped));
+  refuse_if(stemloop::resolve_pseudoknots(nested, false, dropped));
 }
 
 // Threads for a batch: the number of cores when none is given, as the tools' -j.
 inline int batch_threads(std::optional<int> threads) {
-  if (!threads) return stemloop_tools::default_jobs();
+  if (!threads) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
+  }
   if (*threads < 1) bad_value("threads must be at least 1");
   return *threads;
 }
@@ -85,7 +87,7 @@ void run_batch(size_t count, int threads, const MakeWork& make_work) {
     try {
       std::rethrow_exception(failures[k]);
     } catch (const pybind11::value_error& e) {
-      stemloop_tools::RecordId id;
+      stemloop::RecordId id;
       id.number = k + 1;
       throw pybind11::value_error(id.label() + ": " + e.what());
     }

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "app.hpp"
 #include "arguments.hpp"
 #include "batch.hpp"
 #include "python_model.hpp"
-#include "records.hpp"
+#include "stemloop/error.hpp"
+#include "stemloop/records.hpp"
 #include "value_type.hpp"
 
 namespace py = pybind11;
@@ -43,7 +43,7 @@ Pair pair_of(int i, int j) {
 // One record, as stemloop-eval evaluates it. Needs no GIL.
 Evaluation evaluate_record(const PythonModel& m, const std::string& sequence,
                            const std::string& structure, bool log_ml) {
-  refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
+  refuse_if(stemloop::check_sequence(sequence, sequence.size()));
   refuse_bad_structure(structure, sequence.size());
   stemloop::EvalOptions options = m.eval;
   options.logML = log_ml;
@@ -51,7 +51,7 @@ Evaluation evaluate_record(const PythonModel& m, const std::string& sequence,
   try {
     ev = stemloop::evaluate_structure(m.model, options, sequence, structure, true);
   } catch (const stemloop::Error& e) {
-    throw py::value_error(stemloop_tools::describe(e, "structure"));
+    throw py::value_error(stemloop::describe(e, "structure"));
   }
   Evaluation result;
   result.energy = kcal(ev.energy);

@@ -1,5 +1,5 @@
 // read_fasta: the records of a FASTA file, plain or gzip-compressed, one at a time, read
-// by the tools' own reader so that the module and stemloop-fold read a file alike.
+// by the library's record reader, the one stemloop-fold reads with, so both read a file alike.
 #include <pybind11/stl.h>
 #include <sys/stat.h>
 
@@ -12,10 +12,8 @@
 #include <string>
 
 #include "arguments.hpp"
-#include "input_decoder.hpp"
-#include "line_reader.hpp"
 #include "python_model.hpp"
-#include "records.hpp"
+#include "stemloop/records.hpp"
 #include "value_type.hpp"
 
 namespace py = pybind11;
@@ -38,7 +36,7 @@ class FastaReader {
   // The next record, or nothing at the end of the file. Needs no GIL.
   std::optional<FastaRecord> next() {
     std::lock_guard<std::mutex> lock(mutex_);
-    stemloop_tools::FoldRecord record;
+    stemloop::FoldRecord record;
     if (!records_.next(record)) {
       if (!decoder_.error().empty())
         throw Unreadable("cannot read '" + shown_ + "': " + decoder_.error());
@@ -58,11 +56,11 @@ class FastaReader {
   std::string shown_;  // the path as messages show it
   std::mutex mutex_;   // one thread reads at a time
   std::ifstream file_;
-  stemloop_tools::DecodedInput decoder_{file_};
+  stemloop::DecodedInput decoder_{file_};
   std::istream text_{&decoder_};
-  stemloop_tools::LineReader lines_{text_};
+  stemloop::LineReader lines_{text_};
   size_t counter_ = 0;
-  stemloop_tools::FoldRecordReader records_{lines_, false, counter_};
+  stemloop::FoldRecordReader records_{lines_, false, counter_};
 };
 
 // OSError (FileNotFoundError, IsADirectoryError, ...) of errno for `path`.

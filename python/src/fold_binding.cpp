@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app.hpp"
 #include "arguments.hpp"
 #include "batch.hpp"
 #include "python_model.hpp"
-#include "records.hpp"
 #include "stemloop/drawing.hpp"
+#include "stemloop/error.hpp"
+#include "stemloop/records.hpp"
 #include "value_type.hpp"
 
 namespace py = pybind11;
@@ -29,8 +29,8 @@ struct FoldResult {
 // One record, as stemloop-fold folds it. Needs no GIL.
 FoldResult fold_record(const PythonModel& m, stemloop::Folder& folder, const std::string& sequence,
                        const std::string* constraint, int threads) {
-  refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
-  if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
+  refuse_if(stemloop::check_sequence(sequence, sequence.size()));
+  if (constraint) refuse_if(stemloop::check_constraint(*constraint, sequence.size()));
   stemloop::FoldOptions options = m.fold;
   options.threads = threads;
   try {
@@ -38,7 +38,7 @@ FoldResult fold_record(const PythonModel& m, stemloop::Folder& folder, const std
         folder.fold(m.model, options, sequence, constraint ? constraint->c_str() : nullptr);
     return {sequence, r.structure, kcal(r.energy)};
   } catch (const stemloop::Error& e) {
-    throw py::value_error(stemloop_tools::describe(e, "constraint"));
+    throw py::value_error(stemloop::describe(e, "constraint"));
   }
 }
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app.hpp"
 #include "arguments.hpp"
 #include "batch.hpp"
 #include "python_model.hpp"
-#include "records.hpp"
 #include "stemloop/ensemble.hpp"
+#include "stemloop/error.hpp"
+#include "stemloop/records.hpp"
 #include "value_type.hpp"
 
 namespace py = pybind11;
@@ -40,15 +40,15 @@ auto translated(const char* what, const Work& work) {
   try {
     return work();
   } catch (const stemloop::Error& e) {
-    throw py::value_error(stemloop_tools::describe(e, what));
+    throw py::value_error(stemloop::describe(e, what));
   }
 }
 
 // One record, as stemloop-fold -p computes it. Needs no GIL.
 std::unique_ptr<PythonEnsemble> ensemble_of(const PythonModel& m, const std::string& sequence,
                                             const std::string* constraint, int threads) {
-  refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
-  if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
+  refuse_if(stemloop::check_sequence(sequence, sequence.size()));
+  if (constraint) refuse_if(stemloop::check_constraint(*constraint, sequence.size()));
   auto result = std::make_unique<PythonEnsemble>();
   result->settings = m.settings;
   result->sequence = sequence;

@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "app.hpp"
 #include "arguments.hpp"
 #include "batch.hpp"
-#include "records.hpp"
 #include "stemloop/constants.h"
+#include "stemloop/error.hpp"
+#include "stemloop/records.hpp"
 
 namespace py = pybind11;
 
@@ -24,8 +24,8 @@ namespace stemloop_python {
 std::unique_ptr<stemloop::SuboptFolder> subopt_folder(
     const PythonModel& m, const std::string& sequence,
     const std::optional<std::string>& constraint) {
-  refuse_if(stemloop_tools::check_sequence(sequence, sequence.size()));
-  if (constraint) refuse_if(stemloop_tools::check_constraint(*constraint, sequence.size()));
+  refuse_if(stemloop::check_sequence(sequence, sequence.size()));
+  if (constraint) refuse_if(stemloop::check_constraint(*constraint, sequence.size()));
   stemloop::SuboptOptions options = stemloop::subopt_options(m.fold);
   if (constraint) options.constraint = *constraint;
   try {
@@ -33,7 +33,7 @@ std::unique_ptr<stemloop::SuboptFolder> subopt_folder(
     if (folder->mfe() >= ENERGY_INF) throw py::value_error("no structure meets the constraints");
     return folder;
   } catch (const stemloop::Error& e) {
-    throw py::value_error(stemloop_tools::describe(e, "constraint"));
+    throw py::value_error(stemloop::describe(e, "constraint"));
   }
 }
 
@@ -61,7 +61,7 @@ std::vector<Scored> suboptimal(const PythonModel& m, const std::string& sequence
   try {
     list(*folder, structures);
   } catch (const stemloop::Error& e) {
-    throw py::value_error(stemloop_tools::describe(e, "constraint"));
+    throw py::value_error(stemloop::describe(e, "constraint"));
   }
   return structures;
 }

@@ -15,9 +15,9 @@
 #include <thread>
 #include <utility>
 
-#include "app.hpp"
 #include "arguments.hpp"
 #include "batch.hpp"
+#include "stemloop/error.hpp"
 #include "subopt_binding.hpp"
 
 namespace py = pybind11;
@@ -84,7 +84,7 @@ class BandStream {
         return true;
       });
     } catch (const stemloop::Error& e) {
-      failure = std::make_exception_ptr(py::value_error(stemloop_tools::describe(e, "constraint")));
+      failure = std::make_exception_ptr(py::value_error(stemloop::describe(e, "constraint")));
     } catch (...) {
       failure = std::current_exception();
     }

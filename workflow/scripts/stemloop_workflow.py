@@ -11,7 +11,7 @@ import json
 import os
 import subprocess
 
-# --- Records as stemloop-fold reads them (tools/line_reader.cpp, tools/records.cpp) ---
+# --- Records as stemloop-fold reads them (lib/src/records/line_reader.cpp, records.cpp) ---
 
 # Characters that stemloop-fold drops at the end of a line.
 BLANKS = b" \t\r\v\f"

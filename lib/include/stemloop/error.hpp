@@ -27,5 +27,12 @@ class Error : public std::runtime_error {
   Kind kind_;
 };
 
+// The message of an error, led by the position it names in `what` ("structure", ...),
+// if any: "structure position 4: ...".
+inline std::string describe(const Error& error, const char* what) {
+  if (error.position() <= 0) return error.what();
+  return std::string(what) + " position " + std::to_string(error.position()) + ": " + error.what();
+}
+
 }  // namespace stemloop
 STEMLOOP_API_END

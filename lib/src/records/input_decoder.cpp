@@ -1,8 +1,11 @@
-#include "input_decoder.hpp"
+#include <zlib.h>
 
 #include <cstring>
+#include <memory>
 
-namespace stemloop_tools {
+#include "stemloop/records.hpp"
+
+namespace stemloop {
 namespace {
 
 constexpr size_t kRawBytes = 1 << 16;
@@ -11,35 +14,40 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
+struct DecodedInput::Stream : z_stream {};
+
 DecodedInput::DecodedInput(std::istream& source)
-    : source_(source.rdbuf()), raw_(kRawBytes), out_(kOutBytes) {}
+    : source_(source.rdbuf()),
+      raw_(kRawBytes),
+      out_(kOutBytes),
+      zlib_(std::make_unique<Stream>()) {}
 
 DecodedInput::~DecodedInput() {
-  if (gzip_) inflateEnd(&zlib_);
+  if (gzip_) inflateEnd(zlib_.get());
 }
 
 bool DecodedInput::read_raw() {
   const std::streamsize got =
       source_->sgetn(raw_.data(), static_cast<std::streamsize>(raw_.size()));
-  zlib_.next_in = reinterpret_cast<Bytef*>(raw_.data());
-  zlib_.avail_in = got > 0 ? static_cast<uInt>(got) : 0;
+  zlib_->next_in = reinterpret_cast<Bytef*>(raw_.data());
+  zlib_->avail_in = got > 0 ? static_cast<uInt>(got) : 0;
   return got > 0;
 }
 
 size_t DecodedInput::inflate_some() {
-  zlib_.next_out = reinterpret_cast<Bytef*>(out_.data());
-  zlib_.avail_out = static_cast<uInt>(out_.size());
-  while (zlib_.avail_out == out_.size()) {
-    if (zlib_.avail_in == 0 && !read_raw()) {
+  zlib_->next_out = reinterpret_cast<Bytef*>(out_.data());
+  zlib_->avail_out = static_cast<uInt>(out_.size());
+  while (zlib_->avail_out == out_.size()) {
+    if (zlib_->avail_in == 0 && !read_raw()) {
       if (!member_done_) error_ = "compressed data ends early";
       break;
     }
     if (member_done_) {
       // Another gzip member follows the one that ended.
-      inflateReset(&zlib_);
+      inflateReset(zlib_.get());
       member_done_ = false;
     }
-    const int status = inflate(&zlib_, Z_NO_FLUSH);
+    const int status = inflate(zlib_.get(), Z_NO_FLUSH);
     if (status == Z_STREAM_END) {
       member_done_ = true;
     } else if (status != Z_OK && status != Z_BUF_ERROR) {
@@ -47,7 +55,7 @@ size_t DecodedInput::inflate_some() {
       break;
     }
   }
-  return out_.size() - zlib_.avail_out;
+  return out_.size() - zlib_->avail_out;
 }
 
 DecodedInput::int_type DecodedInput::underflow() {
@@ -57,17 +65,17 @@ DecodedInput::int_type DecodedInput::underflow() {
   if (!started_) {
     started_ = true;
     read_raw();
-    gzip_ = zlib_.avail_in >= 2 && raw_[0] == '\x1F' && raw_[1] == '\x8B';
+    gzip_ = zlib_->avail_in >= 2 && raw_[0] == '\x1F' && raw_[1] == '\x8B';
     if (gzip_) {
       // 15 + 32: the largest window, with the gzip header read and checked by zlib.
-      if (inflateInit2(&zlib_, 15 + 32) != Z_OK) {
+      if (inflateInit2(zlib_.get(), 15 + 32) != Z_OK) {
         error_ = "cannot start decompressing";
         return traits_type::eof();
       }
       size = inflate_some();
     } else {
-      std::memcpy(out_.data(), raw_.data(), zlib_.avail_in);
-      size = zlib_.avail_in;
+      std::memcpy(out_.data(), raw_.data(), zlib_->avail_in);
+      size = zlib_->avail_in;
     }
     if (size >= 3 && std::memcmp(out_.data(), kByteOrderMark, 3) == 0) skip = 3;
   } else if (gzip_) {
@@ -82,4 +90,4 @@ DecodedInput::int_type DecodedInput::underflow() {
   return traits_type::to_int_type(*gptr());
 }
 
-}  // namespace stemloop_tools
+}  // namespace stemloop

@@ -1,4 +1,4 @@
-#include "records.hpp"
+#include "stemloop/records.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <utility>
 
-#include "utf8.hpp"
+#include "stemloop/utf8.hpp"
 
-namespace stemloop_tools {
+namespace stemloop {
 namespace {
 
 bool is_letter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
@@ -246,4 +246,4 @@ bool EvalRecordReader::next(EvalRecord& record) {
   return true;
 }
 
-}  // namespace stemloop_tools
+}  // namespace stemloop

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
-namespace stemloop_tools {
+#include "stemloop/export.h"
+
+STEMLOOP_API_BEGIN
+namespace stemloop {
 
 // Writes pairs (partner[k] is the 1-based partner of position k + 1, 0 when unpaired)
 // as dot-bracket: taking pairs by their 5' base, each goes to the first bracket kind
@@ -18,4 +21,5 @@ std::string pairs_to_brackets(const std::vector<int>& partner, std::string& stru
 // position and a hint. Returns what is wrong, or an empty string.
 std::string resolve_pseudoknots(std::string& structure, bool strip, int& dropped);
 
-}  // namespace stemloop_tools
+}  // namespace stemloop
+STEMLOOP_API_END

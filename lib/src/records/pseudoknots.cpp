@@ -1,8 +1,8 @@
-#include "pseudoknots.hpp"
+#include "stemloop/pseudoknots.hpp"
 
 #include <cstddef>
 
-namespace stemloop_tools {
+namespace stemloop {
 namespace {
 
 constexpr char kOpen[] = "([{<";
@@ -67,4 +67,4 @@ std::string resolve_pseudoknots(std::string& structure, bool strip, int& dropped
   return {};
 }
 
-}  // namespace stemloop_tools
+}  // namespace stemloop

@@ -1,6 +1,6 @@
-#include "utf8.hpp"
+#include "stemloop/utf8.hpp"
 
-namespace stemloop_tools {
+namespace stemloop {
 
 size_t utf8_length(const std::string& text, size_t k) {
   const auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
@@ -44,4 +44,4 @@ std::string valid_utf8(const std::string& text) {
   return valid;
 }
 
-}  // namespace stemloop_tools
+}  // namespace stemloop

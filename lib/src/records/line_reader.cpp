@@ -1,8 +1,8 @@
-#include "line_reader.hpp"
-
 #include <utility>
 
-namespace stemloop_tools {
+#include "stemloop/records.hpp"
+
+namespace stemloop {
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -53,4 +53,4 @@ void LineReader::unread(Line line) {
   has_pending_ = true;
 }
 
-}  // namespace stemloop_tools
+}  // namespace stemloop

@@ -1,17 +1,86 @@
-// The records of the two programs, read from non-blank lines. A record that cannot be
-// used keeps the reason in `error`; reading goes on with the next record.
+// Reading the records of the text formats: input decoded whatever form it comes in,
+// non-blank lines read with bounded memory, and the records of the folding and the
+// evaluation read from those lines. A record that cannot be used keeps the reason in
+// `error`; reading goes on with the next record.
 #pragma once
 
 #include <cstddef>
+#include <istream>
+#include <memory>
 #include <optional>
+#include <streambuf>
 #include <string>
+#include <vector>
 
-#include "line_reader.hpp"
 #include "stemloop/constants.h"
+#include "stemloop/export.h"
 
-namespace stemloop_tools {
+STEMLOOP_API_BEGIN
+namespace stemloop {
 
-// Longest sequence the tools accept: the 16-bit encodings of the engine hold no more.
+// Input as text whatever form it comes in: gzip data (told by its first two bytes) is
+// inflated with zlib, member after member, and a UTF-8 byte-order mark at the very start
+// is skipped.
+class DecodedInput : public std::streambuf {
+ public:
+  explicit DecodedInput(std::istream& source);
+  ~DecodedInput() override;
+  DecodedInput(const DecodedInput&) = delete;
+  DecodedInput& operator=(const DecodedInput&) = delete;
+
+  // Why the compressed data could not be read to its end; empty when all went well.
+  const std::string& error() const { return error_; }
+
+ protected:
+  int_type underflow() override;
+
+ private:
+  bool read_raw();        // refills the raw buffer; false at the end of the source
+  size_t inflate_some();  // inflates into the output buffer; 0 at the end or on error
+
+  std::streambuf* source_;
+  std::vector<char> raw_;
+  std::vector<char> out_;
+  struct Stream;  // zlib's state, kept out of this header
+  std::unique_ptr<Stream> zlib_;
+  bool started_ = false;
+  bool gzip_ = false;
+  bool member_done_ = false;  // the last gzip member ended cleanly
+  std::string error_;
+};
+
+// Non-blank input lines: LF or CR LF endings, trailing blanks dropped, and at most
+// LineReader::kMaxKept characters of any line kept (the rest is only counted).
+struct Line {
+  std::string text;   // the line without its ending and trailing blanks, maybe cut short
+  size_t length = 0;  // characters the line really had (after dropping trailing blanks)
+  size_t number = 0;  // 1-based line number in its input
+  bool cut() const { return text.size() < length; }
+};
+
+class LineReader {
+ public:
+  // Lines longer than this keep only their first kMaxKept characters; a record that long
+  // is refused anyway, so nothing is lost.
+  static constexpr size_t kMaxKept = 65536;
+
+  explicit LineReader(std::istream& in) : in_(in) {}
+
+  // The next non-blank line; false at the end of the input.
+  bool next(Line& line);
+  // Hands `line` back: the next call to next() returns it again.
+  void unread(Line line);
+
+ private:
+  bool read_raw(Line& line);
+
+  std::istream& in_;
+  size_t line_number_ = 0;
+  bool has_pending_ = false;
+  Line pending_;
+};
+
+// Longest sequence a record may have: the 16-bit encodings of the engine hold no more.
 constexpr size_t kMaxBases = MAX_SEQUENCE_LENGTH;
 
 struct RecordId {
@@ -87,4 +156,5 @@ std::string check_structure(const std::string& structure, size_t bases);
 bool split_structure_line(const std::string& line, std::string& structure,
                           std::optional<double>& energy);
 
-}  // namespace stemloop_tools
+}  // namespace stemloop
+STEMLOOP_API_END
