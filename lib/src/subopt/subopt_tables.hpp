@@ -86,7 +86,7 @@ class SuboptTables {
   int length() const { return n_; }
   const char* text() const { return sequence_.c_str(); }
   const short* S1() const { return enc_.S1.data(); }
-  bool free(int a, int b) const { return rules_.may_be_unpaired(a, b); }
+  bool free(int a, int b) const { return a > b || free_after(a - 1) > b - a; }
   // Under no_closingGU a G-U or U-G pair takes part in no loop other than a stack.
   bool barred(int type) const { return no_closing_gu_ && is_wobble(type); }
   bool may_be_inner(int type) const { return !barred(type); }
@@ -95,7 +95,7 @@ class SuboptTables {
   // (i ... j): hairpin
   int hairpin(int i, int j) const;
   // (i (p ... q) j): stack, bulge or interior loop
-  int two_pair(int i, int j, int p, int q) const {
+  __attribute__((always_inline)) int two_pair(int i, int j, int p, int q) const {
     const int t = type(i, j);
     const int u = t == 0 ? 0 : two_pair_inner_type(*this, i, j, p, q, barred(t));
     return u == 0 ? kImpossible : two_pair_energy(*this, i, j, p, q, t, u);
