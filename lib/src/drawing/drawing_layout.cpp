@@ -7,8 +7,11 @@
 // helices, and only then allows longer steps. Where a loop needs longer steps, the layout
 // is redone turning: every loop also offers its branches turned as far clockwise and
 // counterclockwise as its slack allows (bent at interior loops), and loops keep all beyond
-// them above their closing pair as long as they can. Where a loop still cannot fit its
-// branches, layout_structure falls back to overlap removal for the whole structure.
+// them above their closing pair as long as they can; where they cannot, out of a cone
+// below the closing pair, narrowing step by step to a strip as wide as the pair, so that
+// a large branch never hangs where the loops below it need their bases and helix. Where
+// a loop still cannot fit its branches, layout_structure falls back to overlap removal for
+// the whole structure.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -40,7 +43,7 @@ constexpr int kPlainAttempts = 3;
 constexpr double kTurnRange = 2.5;  // how much larger a circle may turn a loop's branches
 constexpr double kLean = kPi / 6;
 constexpr double kAbove = 0.3;
-constexpr double kBeside = 1e9;
+constexpr double kHalfPlane = 1e9;  // a slope that keeps all below the closing pair free
 
 size_t at(int k) { return static_cast<size_t>(k); }
 
@@ -323,8 +326,7 @@ class WedgeLayout {
       const int q = table_[at(p)];
       for (const Piece& piece : candidate) {
         const bool root = piece.a == p || piece.a == q;
-        if (!root && piece.a == piece.b && piece.pa.y < kAbove && std::fabs(piece.pa.x) < kBeside)
-          return false;
+        if (!root && piece.a == piece.b && kept_free(piece.pa)) return false;
       }
       return true;
     };
@@ -345,7 +347,7 @@ class WedgeLayout {
         piece.owner = static_cast<int>(branch);
         if (!PieceGrid::apart(step, piece)) return false;
         const bool root = piece.a == p || piece.a == q;
-        if (closed && above_ && !root && piece.a == piece.b && piece.pa.y < kAbove) return false;
+        if (closed && above_ && !root && piece.a == piece.b && kept_free(piece.pa)) return false;
         if (!grid_.fits(piece)) return false;
         out.push_back(piece);
       }
@@ -568,14 +570,16 @@ class WedgeLayout {
       double lean;
       bool above;
       bool turns;
+      double slope = kHalfPlane;
     };
     using Phase = std::vector<Mode>;
     const std::vector<Phase> plain = {{{kLean, true, false}, {0.0, false, false}}};
-    const std::vector<Phase> turning = {{{kLean, true, false}},
-                                        {{0.0, true, false}},
-                                        {{kLean, true, true}},
-                                        {{0.0, true, true}},
-                                        {{0.0, false, true}}};
+    const std::vector<Phase> turning = {
+        {{kLean, true, false}},    {{0.0, true, false}},      {{kLean, true, true}},
+        {{0.0, true, true}},       {{0.0, true, true, 3.0}},  {{0.0, true, true, 1.7}},
+        {{0.0, true, true, 1.0}},  {{0.0, true, true, 0.7}},  {{0.0, true, true, 0.5}},
+        {{0.0, true, true, 0.35}}, {{0.0, true, true, 0.25}}, {{0.0, true, true, 0.1}},
+        {{0.0, true, true, 0.0}},  {{0.0, false, true}}};
     bias_ = 0;
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
       longest_step_ = longest;
@@ -592,6 +596,7 @@ class WedgeLayout {
           for (const Mode& mode : phase) {
             lean_ = mode.lean;
             above_ = mode.above;
+            slope_ = mode.slope;
             turns_ = mode.turns;
             for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
               theta = try_radius(loop, radius, shapes);
@@ -715,7 +720,15 @@ class WedgeLayout {
   bool turns_ = false;          // whether branches may take their turned shapes
   std::vector<size_t> chosen_;  // the shape of each branch that try_radius placed
   bool above_ = false;          // whether all beyond the loop must lie above its closing pair
-  double lean_ = 0.0;           // how far above the closing pair's line each branch must point
+  // With above_, the room kept free below the closing pair: below kAbove, within
+  // 0.5 + slope_ * depth of the pair's middle (kHalfPlane: all of it).
+  double slope_ = kHalfPlane;
+  double lean_ = 0.0;  // how far above the closing pair's line each branch must point
+
+  // Whether a point in a closed loop's frame lies in the room kept free below its closing pair.
+  bool kept_free(Point point) const {
+    return point.y < kAbove && std::fabs(point.x) < 0.5 + (kAbove - point.y) * slope_;
+  }
 };
 
 }  // namespace
