@@ -28,7 +28,7 @@ struct OutsidePass {
         width(static_cast<size_t>(n) + 2),
         ring(ring_rows(tables.threads, MAX_INTERIOR + 2)),
         z(tables.z()),
-        y_col(tables.index.cells, 0.0),
+        y_col(tables.index.cells),
         rows(static_cast<size_t>(ring) * width * kRows, 0.0),
         tail(static_cast<size_t>(ring), 0.0) {}
 
@@ -66,8 +66,8 @@ struct OutsidePass {
     for (int l = 1; l <= std::min(left_max, i - 2); l++) {
       const int r_max = std::min({right_max, MAX_INTERIOR - l, n - j - 1});
       if (r_max >= 1)
-        generic +=
-            R.unit(i - 1 - l, i - 1) * dot(row(kMismatch, i - 1 - l) + j + 2, &c.by_r[l][1], r_max);
+        generic += R.unit(i - 1 - l, i - 1) *
+                   dot_short(row(kMismatch, i - 1 - l) + j + 2, &c.by_r[l][1], r_max);
     }
     return v + R.weight(E.interior_inner(u, x.s(j + 1), x.s(i - 1))) * generic;
   }
@@ -153,7 +153,7 @@ struct OutsidePass {
   const size_t width;
   const int ring;
   const double z;
-  std::vector<double> y_col;  // y by column, every row
+  CellTable y_col;  // y by column, every row
   std::vector<double> rows;
   std::vector<double> tail;  // per row in flight: the unpaired-tail sum of hat(Multi)
 };
@@ -181,7 +181,7 @@ void outside_pass(EnsembleTables& T) {
     T.q5[static_cast<size_t>(j)] = v;
   }
 
-  T.prob.assign(T.index.cells, 0.0);
+  T.prob = CellTable(T.index.cells);
   OutsidePass pass(T);
   // Row r is i = r + 1; step c is column j = n - c.
   run_wavefront(n, n, T.threads, kBlockRows, [&](int first, int last, int c) {

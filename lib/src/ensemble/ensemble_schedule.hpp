@@ -16,4 +16,22 @@ int ring_rows(int threads, int reach);
 // sum over k < count of a[k] * b[k], in a fixed order of additions.
 double dot(const double* a, const double* b, int count);
 
+// dot(a, b, count) for count < 32, inlined: the interior-loop windows make many such
+// short products. The same additions in the same order: below 16 one running sum; from
+// 16 on, the 32 running sums of dot() hold one product each (the others stay 0, and
+// adding 0 changes no value the tables hold, none being -0) and are added up as there.
+inline double dot_short(const double* a, const double* b, int count) {
+  if (count < 16) {
+    double sum = 0.0;
+    for (int k = 0; k < count; k++) sum += a[k] * b[k];
+    return sum;
+  }
+  double acc[16];
+  for (int m = 0; m < 16; m++) acc[m] = a[m] * b[m];
+  for (int m = 0; m + 16 < count; m++) acc[m] += a[m + 16] * b[m + 16];
+  for (int m = 0; m < 8; m++) acc[m] += acc[m + 8];
+  for (int m = 0; m < 4; m++) acc[m] += acc[m + 4];
+  return (acc[0] + acc[2]) + (acc[1] + acc[3]);
+}
+
 }  // namespace stemloop
