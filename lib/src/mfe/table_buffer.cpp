@@ -30,12 +30,11 @@ void* allocate_zeroed_table(size_t bytes) {
     void* mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) throw std::bad_alloc();
-    const auto start = reinterpret_cast<uintptr_t>(mapped);
-    const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-    if (aligned > start) munmap(mapped, aligned - start);
-    if (const size_t after = start + kHugePage - aligned; after > 0)
-      munmap(reinterpret_cast<void*>(aligned + length), after);
-    void* p = reinterpret_cast<void*>(aligned);
+    char* const start = static_cast<char*>(mapped);
+    const size_t lead = (kHugePage - reinterpret_cast<uintptr_t>(mapped) % kHugePage) % kHugePage;
+    char* const p = start + lead;
+    if (lead > 0) munmap(start, lead);
+    munmap(p + length, kHugePage - lead);
 #ifdef MADV_HUGEPAGE
     madvise(p, length, MADV_HUGEPAGE);
 #endif
