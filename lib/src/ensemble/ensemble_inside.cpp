@@ -41,10 +41,20 @@ struct InsidePass {
         inner_mm(static_cast<size_t>(ring) * width, 0.0),
         inner_au(inner_mm),
         splits(inner_mm),
+        lane_stride(static_cast<size_t>(ring) + kWindowLanes),
+        by_span((static_cast<size_t>(n) + 1) * lane_stride, 0.0),
         tail(static_cast<size_t>(ring), 0.0) {}
 
   double* mm_row(int p) { return &inner_mm[static_cast<size_t>(p & (ring - 1)) * width]; }
   double* au_row(int p) { return &inner_au[static_cast<size_t>(p & (ring - 1)) * width]; }
+  // inner_mm by span j - i, rows in ring order, the first kWindowLanes rows again after
+  // the last, so that rows i+1 .. i+32 of one span are contiguous
+  void store_by_span(int i, int j, double v) {
+    const size_t slot = static_cast<size_t>(i & (ring - 1));
+    double* at = &by_span[static_cast<size_t>(j - i) * lane_stride];
+    at[slot] = v;
+    if (slot < kWindowLanes) at[slot + static_cast<size_t>(ring)] = v;
+  }
   double* split_row(int p) { return &splits[static_cast<size_t>(p & (ring - 1)) * width]; }
 
   // (i (p ... q) j) for every p, q but the stack.
@@ -74,6 +84,15 @@ struct InsidePass {
     v += w.terminal[t] * (R.base(i) * right + R.base(j) * left);
     // (i ... (p ... q) ... j): generic interior loops
     double generic = 0.0;
+    if (left_max >= MAX_INTERIOR - 1 && right_max >= MAX_INTERIOR && span >= MAX_INTERIOR + 6) {
+      // Every window whole: (p, q) = (i+1+l, j-31+l+k) lies on span j-i-32+k.
+      double sums[kWindowLanes];
+      window_sums(&by_span[static_cast<size_t>(span - 32) * lane_stride +
+                           static_cast<size_t>((i + 1) & (ring - 1))],
+                  lane_stride, c.lanes, sums);
+      for (int l = 1; l < MAX_INTERIOR; l++) generic += R.unit(i, i + l) * sums[l];
+      return v + R.weight(E.interior_outer(t, a, b)) * generic;
+    }
     for (int l = 1; l <= left_max; l++) {
       const int r_max = std::min<int>({right_max, MAX_INTERIOR - l, span - l - 6});
       if (r_max < 1) break;
@@ -122,6 +141,7 @@ struct InsidePass {
     const int u = E.rtype(t);
     const bool inner = t != 0 && i > 1 && j < n && !x.barred(t);
     mm_row(i)[j] = inner ? enclosed * R.weight(E.interior_inner(u, x.s(j + 1), x.s(i - 1))) : 0.0;
+    store_by_span(i, j, mm_row(i)[j]);
     au_row(i)[j] = inner ? enclosed * w.terminal[u] : 0.0;
 
     // . [i+1 .. j] and (i .. j): Branch
@@ -177,6 +197,8 @@ struct InsidePass {
   std::vector<double> inner_mm, inner_au;
   // Per row, the part of Multi(i, j) with two or more branches, for the rows above.
   std::vector<double> splits;
+  const size_t lane_stride;
+  std::vector<double> by_span;
   std::vector<double> tail;  // per row in flight
   double drift = 0.0;        // change of ln(scale factor) a block asked for
 };
@@ -213,6 +235,8 @@ ColumnWeights::ColumnWeights(const LoopWeights& w, const BoltzmannRing& R, int j
       for (int r = 1; l + r <= MAX_INTERIOR; r++) row[r] = w.generic[l][r] * side[r];
     }
   }
+  for (int l = 1; l < MAX_INTERIOR; l++)
+    for (int k = 0; l + k < MAX_INTERIOR; k++) lanes[k][l] = by_r[l][inside ? l + k : 1 + k];
 }
 
 LoopWeights::LoopWeights(const EnsembleContext& x, const BoltzmannRing& R)

@@ -2,6 +2,8 @@
 // several threads (threads/wavefront.hpp), and the dot product they spend their time in.
 #pragma once
 
+#include <cstddef>
+
 #include "threads/wavefront.hpp"
 
 namespace stemloop {
@@ -15,6 +17,16 @@ int ring_rows(int threads, int reach);
 
 // sum over k < count of a[k] * b[k], in a fixed order of additions.
 double dot(const double* a, const double* b, int count);
+
+// Lanes of window_sums: one per loop side l = 0 .. 31, of which 1 .. 29 are loops.
+constexpr int kWindowLanes = 32;
+
+// The interior-loop windows of one pair at once, lane l the sum over k < 30 - l of
+// data[k * stride + l] * weights[k][l] with its additions as dot_short(., ., 30 - l) makes
+// them; out[l] for l = 1 .. 29. Weights past a lane's products are 0, and data holds
+// finite values in every lane.
+void window_sums(const double* data, size_t stride, const double (*weights)[kWindowLanes],
+                 double* out);
 
 // dot(a, b, count) for count < 32, inlined: the interior-loop windows make many such
 // short products. The same additions in the same order: below 16 one running sum; from

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ensemble/ensemble_recursions.hpp"
+#include "ensemble/ensemble_schedule.hpp"
 #include "mfe/table_buffer.hpp"
 #include "stemloop/ensemble.hpp"
 #include "stemloop/model.hpp"
@@ -37,6 +38,10 @@ struct LoopWeights {
 struct ColumnWeights {
   ColumnWeights(const LoopWeights& w, const BoltzmannRing& R, int j, bool inside);
   double by_r[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
+  // The same weights by lanes for window_sums when every window is whole: lanes[k][l]
+  // is the weight of the k-th product of loop side l (by_r[l][l + k] inside,
+  // by_r[l][1 + k] outside), 0 past the side's 30 - l products.
+  double lanes[MAX_INTERIOR][kWindowLanes] = {};
 };
 
 // A table of one value per cell, starting at 0.
