@@ -37,19 +37,21 @@ __attribute__((always_inline)) inline double dot_body(const double* a, const dou
 }
 
 // Lanes 1 .. 14 have 16 to 29 products: dot()'s running sums, one product each (the
-// second half's past the lane's products are 0), added up as there. Lanes 15 .. 29 have
-// fewer than 16: one running sum each.
+// others stay 0), added up as there. Lanes 15 .. 29 have fewer than 16: one running sum
+// each. Lane l reads only its 30 - l products, lane 0 those of lane 1: the values past
+// them may still be in the making on another thread.
 __attribute__((always_inline)) inline void window_body(const double* data, size_t stride,
                                                        const double (*w)[kWindowLanes],
                                                        double* out) {
-  double t[16][16];
+  double t[16][16] = {};
   for (int m = 0; m < 16; m++) {
     const double* d = data + static_cast<size_t>(m) * stride;
-    for (int l = 0; l < 16; l++) t[m][l] = d[l] * w[m][l];
+    const int lanes = std::min(16, 30 - m);
+    for (int l = 0; l < lanes; l++) t[m][l] = d[l] * w[m][l];
   }
   for (int m = 0; m < 14; m++) {
     const double* d = data + static_cast<size_t>(m + 16) * stride;
-    for (int l = 0; l < 16; l++) t[m][l] += d[l] * w[m + 16][l];
+    for (int l = 0; l < 14 - m; l++) t[m][l] += d[l] * w[m + 16][l];
   }
   for (int m = 0; m < 8; m++)
     for (int l = 0; l < 16; l++) t[m][l] += t[m + 8][l];
@@ -59,7 +61,7 @@ __attribute__((always_inline)) inline void window_body(const double* data, size_
   double s[16] = {};
   for (int k = 0; k < 15; k++) {
     const double* d = data + static_cast<size_t>(k) * stride + 15;
-    for (int l = 0; l < 16; l++) s[l] += d[l] * w[k][15 + l];
+    for (int l = 0; l < 15 - k; l++) s[l] += d[l] * w[k][15 + l];
   }
   for (int l = 0; l < 15; l++) out[15 + l] = s[l];
 }

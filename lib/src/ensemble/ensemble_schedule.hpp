@@ -23,8 +23,7 @@ constexpr int kWindowLanes = 32;
 
 // The interior-loop windows of one pair at once, lane l the sum over k < 30 - l of
 // data[k * stride + l] * weights[k][l] with its additions as dot_short(., ., 30 - l) makes
-// them; out[l] for l = 1 .. 29. Weights past a lane's products are 0, and data holds
-// finite values in every lane.
+// them; out[l] for l = 1 .. 29. Lane l reads rows k < 30 - l only.
 void window_sums(const double* data, size_t stride, const double (*weights)[kWindowLanes],
                  double* out);
 

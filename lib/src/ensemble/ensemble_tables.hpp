@@ -40,7 +40,7 @@ struct ColumnWeights {
   double by_r[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
   // The same weights by lanes for window_sums when every window is whole: lanes[k][l]
   // is the weight of the k-th product of loop side l (by_r[l][l + k] inside,
-  // by_r[l][1 + k] outside), 0 past the side's 30 - l products.
+  // by_r[l][1 + k] outside), k < 30 - l.
   double lanes[MAX_INTERIOR][kWindowLanes] = {};
 };
 
