@@ -25,12 +25,12 @@ EnsembleTables::EnsembleTables(const Model& m, const EnsembleOptions& options,
       index(x.n),
       ring(x.rt, uniform_scale(x.n, x.rt)),
       threads(options.threads),
-      qb(index.cells, 0.0),
-      qs(x.no_lonely_pairs ? index.cells : 0, 0.0),
-      qm1(index.cells, 0.0),
-      qm1_col(index.cells, 0.0),
-      qm(index.cells, 0.0),
-      qm_col(index.cells, 0.0) {}
+      qb(index.cells),
+      qs(x.no_lonely_pairs ? index.cells : 0),
+      qm1(index.cells),
+      qm1_col(index.cells),
+      qm(index.cells),
+      qm_col(index.cells) {}
 
 double EnsembleTables::log_z() const { return std::log(z()) - ring.log_scale(); }
 

@@ -7,6 +7,8 @@
 // - Multi(i, j) = sum over l of Branch(i, l) x (Multi(l+1, j) + the bases l+1..j
 //   unpaired); the second part is a running sum along the row.
 // - Multi is also kept by column, so both multiloop sums read contiguous memory.
+// - The multiloop closed by (i, j) sums Branch(i+1, l) x Multi(l+1, j-1) over the same l
+//   as Multi(i+1, j-1) does for its two or more branches: that sum is formed once.
 //
 // Values are scaled by a factor per base, so that a stretch of any length holds a value
 // near 1 when the factor matches the ensemble's free energy per base. The factor starts
@@ -38,10 +40,22 @@ struct InsidePass {
         ring(ring_rows(tables.threads, MAX_INTERIOR + 2)),
         inner_mm(static_cast<size_t>(ring) * width, 0.0),
         inner_au(inner_mm),
+        splits(inner_mm),
+        lane_stride(static_cast<size_t>(ring) + kWindowLanes),
+        by_span((static_cast<size_t>(n) + 1) * lane_stride, 0.0),
         tail(static_cast<size_t>(ring), 0.0) {}
 
   double* mm_row(int p) { return &inner_mm[static_cast<size_t>(p & (ring - 1)) * width]; }
   double* au_row(int p) { return &inner_au[static_cast<size_t>(p & (ring - 1)) * width]; }
+  // inner_mm by span j - i, rows in ring order, the first kWindowLanes rows again after
+  // the last, so that rows i+1 .. i+32 of one span are contiguous
+  void store_by_span(int i, int j, double v) {
+    const size_t slot = static_cast<size_t>(i & (ring - 1));
+    double* at = &by_span[static_cast<size_t>(j - i) * lane_stride];
+    at[slot] = v;
+    if (slot < kWindowLanes) at[slot + static_cast<size_t>(ring)] = v;
+  }
+  double* split_row(int p) { return &splits[static_cast<size_t>(p & (ring - 1)) * width]; }
 
   // (i (p ... q) j) for every p, q but the stack.
   double loops(int i, int j, int t, const ColumnWeights& c) {
@@ -70,11 +84,20 @@ struct InsidePass {
     v += w.terminal[t] * (R.base(i) * right + R.base(j) * left);
     // (i ... (p ... q) ... j): generic interior loops
     double generic = 0.0;
+    if (left_max >= MAX_INTERIOR - 1 && right_max >= MAX_INTERIOR && span >= MAX_INTERIOR + 6) {
+      // Every window whole: (p, q) = (i+1+l, j-31+l+k) lies on span j-i-32+k.
+      double sums[kWindowLanes];
+      window_sums(&by_span[static_cast<size_t>(span - 32) * lane_stride +
+                           static_cast<size_t>((i + 1) & (ring - 1))],
+                  lane_stride, c.lanes, sums);
+      for (int l = 1; l < MAX_INTERIOR; l++) generic += R.unit(i, i + l) * sums[l];
+      return v + R.weight(E.interior_outer(t, a, b)) * generic;
+    }
     for (int l = 1; l <= left_max; l++) {
       const int r_max = std::min<int>({right_max, MAX_INTERIOR - l, span - l - 6});
       if (r_max < 1) break;
-      generic += R.unit(i, i + l) *
-                 dot(mm_row(i + 1 + l) + (j - 1 - r_max), &c.by_r[l][MAX_INTERIOR - r_max], r_max);
+      generic += R.unit(i, i + l) * dot_short(mm_row(i + 1 + l) + (j - 1 - r_max),
+                                              &c.by_r[l][MAX_INTERIOR - r_max], r_max);
     }
     return v + R.weight(E.interior_outer(t, a, b)) * generic;
   }
@@ -99,12 +122,13 @@ struct InsidePass {
       }
       if (!barred) {
         qb += loops(i, j, t, c);
-        // (i [i+1 .. l][l+1 .. j-1] j): multiloop, l = i+5 .. j-6
+        // (i [i+1 .. l][l+1 .. j-1] j): multiloop, l = i+5 .. j-6: the very sum of the
+        // two or more branches of Multi(i+1, j-1), kept when that was computed
         if (span >= 2 * MIN_HAIRPIN + 5) {
+          const double split = split_row(i + 1)[j - 1];
           multiloop_closings(x, i, j, t, E.dangles(), [&](int, int, int e) {
             const double closing = R.weight(e) * (R.base(i) * R.base(j));
-            qb += closing * dot(&T.qm1[T.index.row(i + 1, i + 5)],
-                                &T.qm_col[Triangle::col(i + 6, j - 1)], span - 10);
+            qb += closing * split;
           });
         }
       }
@@ -117,6 +141,7 @@ struct InsidePass {
     const int u = E.rtype(t);
     const bool inner = t != 0 && i > 1 && j < n && !x.barred(t);
     mm_row(i)[j] = inner ? enclosed * R.weight(E.interior_inner(u, x.s(j + 1), x.s(i - 1))) : 0.0;
+    store_by_span(i, j, mm_row(i)[j]);
     au_row(i)[j] = inner ? enclosed * w.terminal[u] : 0.0;
 
     // . [i+1 .. j] and (i .. j): Branch
@@ -132,9 +157,11 @@ struct InsidePass {
     double& last = tail[static_cast<size_t>(i & (ring - 1))];
     last = (span > MIN_HAIRPIN + 1 && x.free(j, j) ? last * (w.ml_unpaired * R.base(j)) : 0.0) +
            branch;
-    // [i .. l][l+1 .. j], l = i+4 .. j-5
-    const double multi =
-        last + dot(&T.qm1[T.index.row(i, i + 4)], &T.qm_col[Triangle::col(i + 5, j)], span - 8);
+    // [i .. l][l+1 .. j], l = i+4 .. j-5, kept for the multiloop closed by (i-1, j+1)
+    const double split =
+        dot(&T.qm1[T.index.row(i, i + 4)], &T.qm_col[Triangle::col(i + 5, j)], span - 8);
+    split_row(i)[j] = split;
+    const double multi = last + split;
     T.qm[at] = T.qm_col[Triangle::col(i, j)] = multi;
   }
 
@@ -168,6 +195,10 @@ struct InsidePass {
   // inner mismatch (generic loops) or its terminal penalty (bulges), 0 where it may not
   // be the inner pair of such a loop.
   std::vector<double> inner_mm, inner_au;
+  // Per row, the part of Multi(i, j) with two or more branches, for the rows above.
+  std::vector<double> splits;
+  const size_t lane_stride;
+  std::vector<double> by_span;
   std::vector<double> tail;  // per row in flight
   double drift = 0.0;        // change of ln(scale factor) a block asked for
 };
@@ -189,15 +220,23 @@ void exterior(EnsembleTables& T) {
 
 ColumnWeights::ColumnWeights(const LoopWeights& w, const BoltzmannRing& R, int j, bool inside) {
   const int n = static_cast<int>(w.free_from.size()) - 2;
-  for (int l = 1; l <= MAX_INTERIOR; l++)
-    for (int r = 1; l + r <= MAX_INTERIOR; r++) {
-      if (w.generic[l][r] == 0.0) continue;
-      if (inside) {
-        if (j - r >= 1) by_r[l][MAX_INTERIOR - r] = w.generic[l][r] * R.unit(j - r, j);
-      } else if (j + 1 + r <= n) {
-        by_r[l][r] = w.generic[l][r] * R.unit(j + 1, j + 1 + r);
-      }
+  // The factor of the r bases on the column's side, 0 where they would leave the sequence
+  // (as are the weights of the loops outside the windows).
+  double side[MAX_INTERIOR + 1] = {};
+  for (int r = 1; r <= MAX_INTERIOR; r++) {
+    if (inside ? j - r >= 1 : j + 1 + r <= n)
+      side[r] = inside ? R.unit(j - r, j) : R.unit(j + 1, j + 1 + r);
+  }
+  for (int l = 1; l <= MAX_INTERIOR; l++) {
+    double* row = by_r[l];
+    if (inside) {
+      for (int r = 1; l + r <= MAX_INTERIOR; r++) row[MAX_INTERIOR - r] = w.generic[l][r] * side[r];
+    } else {
+      for (int r = 1; l + r <= MAX_INTERIOR; r++) row[r] = w.generic[l][r] * side[r];
     }
+  }
+  for (int l = 1; l < MAX_INTERIOR; l++)
+    for (int k = 0; l + k < MAX_INTERIOR; k++) lanes[k][l] = by_r[l][inside ? l + k : 1 + k];
 }
 
 LoopWeights::LoopWeights(const EnsembleContext& x, const BoltzmannRing& R)

@@ -31,7 +31,7 @@ MeaStructure Ensemble::mea(double gamma) const {
 
   // best(i, j) by row, best(i, i-1) = 0 at row(i, i) - 1 ... kept as a function.
   const Triangle& ix = T.index;
-  std::vector<double> best(ix.cells, 0.0);
+  CellTable best(ix.cells);
   auto value = [&](int i, int j) { return j < i ? 0.0 : best[ix.row(i, j)]; };
   for (int i = n; i >= 1; i--) {
     for (int j = i; j <= n; j++) {

@@ -28,8 +28,10 @@ struct OutsidePass {
         width(static_cast<size_t>(n) + 2),
         ring(ring_rows(tables.threads, MAX_INTERIOR + 2)),
         z(tables.z()),
-        y_col(tables.index.cells, 0.0),
+        y_col(tables.index.cells),
         rows(static_cast<size_t>(ring) * width * kRows, 0.0),
+        lane_stride(static_cast<size_t>(ring) + kWindowLanes),
+        mismatch_by_col((static_cast<size_t>(n) + 2) * lane_stride, 0.0),
         tail(static_cast<size_t>(ring), 0.0) {}
 
   // Per-row state in rings: hat(Pair), hat(Stacked), hat(Pair) times the outer mismatch
@@ -38,6 +40,16 @@ struct OutsidePass {
   enum Row { kPair, kStacked, kMismatch, kTerminal, kBranch, kClosing, kY, kRows };
   double* row(Row what, int i) {
     return &rows[(static_cast<size_t>(i & (ring - 1)) * kRows + what) * width];
+  }
+
+  // row(kMismatch) by column, rows in reverse ring order, the first kWindowLanes slots
+  // again after the last, so that rows i-1, i-2 .. i-32 of one column are contiguous
+  static size_t reverse_slot(int i, int ring) { return static_cast<size_t>(~i & (ring - 1)); }
+  void store_by_col(int i, int j, double v) {
+    const size_t slot = reverse_slot(i, ring);
+    double* at = &mismatch_by_col[static_cast<size_t>(j) * lane_stride];
+    at[slot] = v;
+    if (slot < kWindowLanes) at[slot + static_cast<size_t>(ring)] = v;
   }
 
   // Around the pair (i, j) of type t read as u from inside: the loops (a (i ... j) b)
@@ -63,11 +75,21 @@ struct OutsidePass {
     v += w.terminal[u] * (R.base(i - 1) * right + R.base(j + 1) * left);
     // (a ... (i ... j) ... b): generic interior loops
     double generic = 0.0;
+    if (std::min(left_max, i - 2) >= MAX_INTERIOR - 1 && right_max >= MAX_INTERIOR &&
+        n - j - 1 >= MAX_INTERIOR) {
+      // Every window whole: (a, b) = (i-1-l, j+2+k) lies in column j+2+k.
+      double sums[kWindowLanes];
+      window_sums(
+          &mismatch_by_col[static_cast<size_t>(j + 2) * lane_stride + reverse_slot(i - 1, ring)],
+          lane_stride, c.lanes, sums);
+      for (int l = 1; l < MAX_INTERIOR; l++) generic += R.unit(i - 1 - l, i - 1) * sums[l];
+      return v + R.weight(E.interior_inner(u, x.s(j + 1), x.s(i - 1))) * generic;
+    }
     for (int l = 1; l <= std::min(left_max, i - 2); l++) {
       const int r_max = std::min({right_max, MAX_INTERIOR - l, n - j - 1});
       if (r_max >= 1)
-        generic +=
-            R.unit(i - 1 - l, i - 1) * dot(row(kMismatch, i - 1 - l) + j + 2, &c.by_r[l][1], r_max);
+        generic += R.unit(i - 1 - l, i - 1) *
+                   dot_short(row(kMismatch, i - 1 - l) + j + 2, &c.by_r[l][1], r_max);
     }
     return v + R.weight(E.interior_inner(u, x.s(j + 1), x.s(i - 1))) * generic;
   }
@@ -135,6 +157,7 @@ struct OutsidePass {
       }
     }
     if (t == 0 || x.barred(t)) row(kMismatch, i)[j] = row(kTerminal, i)[j] = 0.0;
+    store_by_col(i, j, row(kMismatch, i)[j]);
     row(kPair, i)[j] = pair;
     row(kStacked, i)[j] = stacked;
     row(kClosing, i)[j] = closing;
@@ -153,8 +176,10 @@ struct OutsidePass {
   const size_t width;
   const int ring;
   const double z;
-  std::vector<double> y_col;  // y by column, every row
+  CellTable y_col;  // y by column, every row
   std::vector<double> rows;
+  const size_t lane_stride;
+  std::vector<double> mismatch_by_col;
   std::vector<double> tail;  // per row in flight: the unpaired-tail sum of hat(Multi)
 };
 
@@ -181,7 +206,7 @@ void outside_pass(EnsembleTables& T) {
     T.q5[static_cast<size_t>(j)] = v;
   }
 
-  T.prob.assign(T.index.cells, 0.0);
+  T.prob = CellTable(T.index.cells);
   OutsidePass pass(T);
   // Row r is i = r + 1; step c is column j = n - c.
   run_wavefront(n, n, T.threads, kBlockRows, [&](int first, int last, int c) {

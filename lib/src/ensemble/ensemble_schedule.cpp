@@ -36,7 +36,53 @@ __attribute__((always_inline)) inline double dot_body(const double* a, const dou
   return (acc[0] + acc[2]) + (acc[1] + acc[3]);
 }
 
+// Lanes 1 .. 14 have 16 to 29 products: dot()'s running sums, one product each (the
+// others stay 0), added up as there. Lanes 15 .. 29 have fewer than 16: one running sum
+// each. Lane l reads only its 30 - l products, lane 0 those of lane 1: the values past
+// them may still be in the making on another thread.
+__attribute__((always_inline)) inline void window_body(const double* data, size_t stride,
+                                                       const double (*w)[kWindowLanes],
+                                                       double* out) {
+  double t[16][16] = {};
+  for (int m = 0; m < 16; m++) {
+    const double* d = data + static_cast<size_t>(m) * stride;
+    const int lanes = std::min(16, 30 - m);
+    for (int l = 0; l < lanes; l++) t[m][l] = d[l] * w[m][l];
+  }
+  for (int m = 0; m < 14; m++) {
+    const double* d = data + static_cast<size_t>(m + 16) * stride;
+    for (int l = 0; l < 14 - m; l++) t[m][l] += d[l] * w[m + 16][l];
+  }
+  for (int m = 0; m < 8; m++)
+    for (int l = 0; l < 16; l++) t[m][l] += t[m + 8][l];
+  for (int m = 0; m < 4; m++)
+    for (int l = 0; l < 16; l++) t[m][l] += t[m + 4][l];
+  for (int l = 1; l < 15; l++) out[l] = (t[0][l] + t[2][l]) + (t[1][l] + t[3][l]);
+  double s[16] = {};
+  for (int k = 0; k < 15; k++) {
+    const double* d = data + static_cast<size_t>(k) * stride + 15;
+    for (int l = 0; l < 15 - k; l++) s[l] += d[l] * w[k][15 + l];
+  }
+  for (int l = 0; l < 15; l++) out[15 + l] = s[l];
+}
+
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target("avx512f"))) void windows_avx512(const double* data, size_t stride,
+                                                       const double (*w)[kWindowLanes],
+                                                       double* out) {
+  window_body(data, stride, w, out);
+}
+__attribute__((target("avx2"))) void windows_avx2(const double* data, size_t stride,
+                                                  const double (*w)[kWindowLanes], double* out) {
+  window_body(data, stride, w, out);
+}
+using WindowFn = void (*)(const double*, size_t, const double (*)[kWindowLanes], double*);
+WindowFn best_windows() {
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return windows_avx512;
+  if (__builtin_cpu_supports("avx2")) return windows_avx2;
+  return window_body;
+}
 __attribute__((target("avx512f"))) double dot_avx512(const double* a, const double* b, int count) {
   return dot_body(a, b, count);
 }
@@ -60,6 +106,16 @@ double dot(const double* a, const double* b, int count) {
   return fn(a, b, count);
 #else
   return dot_body(a, b, count);
+#endif
+}
+
+void window_sums(const double* data, size_t stride, const double (*weights)[kWindowLanes],
+                 double* out) {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+  static const WindowFn fn = best_windows();
+  fn(data, stride, weights, out);
+#else
+  window_body(data, stride, weights, out);
 #endif
 }
 

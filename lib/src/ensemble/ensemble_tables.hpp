@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "ensemble/ensemble_recursions.hpp"
+#include "ensemble/ensemble_schedule.hpp"
+#include "mfe/table_buffer.hpp"
 #include "stemloop/ensemble.hpp"
 #include "stemloop/model.hpp"
 
@@ -36,7 +38,14 @@ struct LoopWeights {
 struct ColumnWeights {
   ColumnWeights(const LoopWeights& w, const BoltzmannRing& R, int j, bool inside);
   double by_r[MAX_INTERIOR + 1][MAX_INTERIOR + 1] = {};
+  // The same weights by lanes for window_sums when every window is whole: lanes[k][l]
+  // is the weight of the k-th product of loop side l (by_r[l][l + k] inside,
+  // by_r[l][1 + k] outside), k < 30 - l.
+  double lanes[MAX_INTERIOR][kWindowLanes] = {};
 };
+
+// A table of one value per cell, starting at 0.
+using CellTable = std::vector<double, ZeroedAllocator<double>>;
 
 class EnsembleTables {
  public:
@@ -53,10 +62,10 @@ class EnsembleTables {
   // Inside values, each scaled by ring.unit of the bases it covers. Pair, Stacked (lonely-pair rule
   // only), Branch and Multi by row; Branch and Multi by column as well, for the passes
   // that read them down a column.
-  std::vector<double> qb, qs, qm1, qm1_col, qm, qm_col;
+  CellTable qb, qs, qm1, qm1_col, qm, qm_col;
   std::vector<double> q3;        // Exterior(i), q3[n + 1] = 1
   std::vector<double> q5;        // the exterior loop of 1..j, q5[0] = 1
-  std::vector<double> prob;      // pair probabilities by row
+  CellTable prob;                // pair probabilities by row
   std::vector<double> unpaired;  // per base
 
   double get(Ref r) const {

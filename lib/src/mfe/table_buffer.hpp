@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace stemloop {
 
@@ -17,6 +18,39 @@ inline size_t table_buffer_bytes(size_t bytes) {
 
 // Uninitialised memory of `bytes` = table_buffer_bytes(...), released with std::free.
 void* allocate_table(size_t bytes);
+
+// Zeroed memory of `bytes` (any size), released with release_zeroed_table(p, bytes):
+// from one huge page on, fresh pages of the system, which are zero already, advised to
+// be huge pages; below that, std::calloc.
+void* allocate_zeroed_table(size_t bytes);
+void release_zeroed_table(void* p, size_t bytes) noexcept;
+
+// An allocator of zeroed memory for vectors of arithmetic values: elements inserted
+// without a value keep the zeros they start with, so that a large table is neither
+// cleared by a pass of its own nor faulted in 4 KiB at a time.
+template <typename T>
+struct ZeroedAllocator {
+  using value_type = T;
+  ZeroedAllocator() = default;
+  template <typename U>
+  ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+  T* allocate(size_t count) { return static_cast<T*>(allocate_zeroed_table(count * sizeof(T))); }
+  void deallocate(T* p, size_t count) noexcept { release_zeroed_table(p, count * sizeof(T)); }
+  template <typename U>
+  void construct(U*) noexcept {}
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  template <typename U>
+  bool operator==(const ZeroedAllocator<U>&) const noexcept {
+    return true;
+  }
+  template <typename U>
+  bool operator!=(const ZeroedAllocator<U>&) const noexcept {
+    return false;
+  }
+};
 
 template <typename T>
 class TableBuffer {
