@@ -16,12 +16,12 @@ using namespace stemloop;
 
 TEST(RunWorkers, EveryWorkerRunsAndTheFirstFailureReachesTheCaller) {
   std::atomic<int> ran{0};
-  int told = 0;
+  std::atomic<int> told{0};  // every worker writes it
   run_workers(3, [&](int, int workers) {
     ran++;
     told = workers;
   });
-  EXPECT_EQ(ran.load(), told);
+  EXPECT_EQ(ran.load(), told.load());
   EXPECT_THROW(run_workers(3,
                            [&](int w, int) {
                              if (w == 1) throw std::bad_alloc();
