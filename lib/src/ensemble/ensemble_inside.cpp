@@ -50,10 +50,8 @@ struct InsidePass {
   // inner_mm by span j - i, rows in ring order, the first kWindowLanes rows again after
   // the last, so that rows i+1 .. i+32 of one span are contiguous
   void store_by_span(int i, int j, double v) {
-    const size_t slot = static_cast<size_t>(i & (ring - 1));
-    double* at = &by_span[static_cast<size_t>(j - i) * lane_stride];
-    at[slot] = v;
-    if (slot < kWindowLanes) at[slot + static_cast<size_t>(ring)] = v;
+    store_in_window_line(&by_span[static_cast<size_t>(j - i) * lane_stride],
+                         static_cast<size_t>(i & (ring - 1)), ring, v);
   }
   double* split_row(int p) { return &splits[static_cast<size_t>(p & (ring - 1)) * width]; }
 

@@ -46,10 +46,8 @@ struct OutsidePass {
   // again after the last, so that rows i-1, i-2 .. i-32 of one column are contiguous
   static size_t reverse_slot(int i, int ring) { return static_cast<size_t>(~i & (ring - 1)); }
   void store_by_col(int i, int j, double v) {
-    const size_t slot = reverse_slot(i, ring);
-    double* at = &mismatch_by_col[static_cast<size_t>(j) * lane_stride];
-    at[slot] = v;
-    if (slot < kWindowLanes) at[slot + static_cast<size_t>(ring)] = v;
+    store_in_window_line(&mismatch_by_col[static_cast<size_t>(j) * lane_stride],
+                         reverse_slot(i, ring), ring, v);
   }
 
   // Around the pair (i, j) of type t read as u from inside: the loops (a (i ... j) b)

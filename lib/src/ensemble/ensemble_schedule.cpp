@@ -66,57 +66,50 @@ __attribute__((always_inline)) inline void window_body(const double* data, size_
   for (int l = 0; l < 15; l++) out[15 + l] = s[l];
 }
 
+// Both kernels compiled for one instruction set.
+struct EnsembleKernels {
+  double (*dot)(const double*, const double*, int);
+  void (*windows)(const double*, size_t, const double (*)[kWindowLanes], double*);
+};
+
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target("avx512f"))) double dot_avx512(const double* a, const double* b, int count) {
+  return dot_body(a, b, count);
+}
 __attribute__((target("avx512f"))) void windows_avx512(const double* data, size_t stride,
                                                        const double (*w)[kWindowLanes],
                                                        double* out) {
   window_body(data, stride, w, out);
 }
+__attribute__((target("avx2"))) double dot_avx2(const double* a, const double* b, int count) {
+  return dot_body(a, b, count);
+}
 __attribute__((target("avx2"))) void windows_avx2(const double* data, size_t stride,
                                                   const double (*w)[kWindowLanes], double* out) {
   window_body(data, stride, w, out);
 }
-using WindowFn = void (*)(const double*, size_t, const double (*)[kWindowLanes], double*);
-WindowFn best_windows() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f")) return windows_avx512;
-  if (__builtin_cpu_supports("avx2")) return windows_avx2;
-  return window_body;
-}
-__attribute__((target("avx512f"))) double dot_avx512(const double* a, const double* b, int count) {
-  return dot_body(a, b, count);
-}
-__attribute__((target("avx2"))) double dot_avx2(const double* a, const double* b, int count) {
-  return dot_body(a, b, count);
-}
-using DotFn = double (*)(const double*, const double*, int);
-DotFn best_dot() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f")) return dot_avx512;
-  if (__builtin_cpu_supports("avx2")) return dot_avx2;
-  return dot_body;
-}
 #endif
+
+// The widest instruction set the CPU has, chosen once for both kernels.
+const EnsembleKernels& kernels() {
+  static const EnsembleKernels chosen = [] {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f")) return EnsembleKernels{dot_avx512, windows_avx512};
+    if (__builtin_cpu_supports("avx2")) return EnsembleKernels{dot_avx2, windows_avx2};
+#endif
+    return EnsembleKernels{dot_body, window_body};
+  }();
+  return chosen;
+}
 
 }  // namespace
 
-double dot(const double* a, const double* b, int count) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-  static const DotFn fn = best_dot();
-  return fn(a, b, count);
-#else
-  return dot_body(a, b, count);
-#endif
-}
+double dot(const double* a, const double* b, int count) { return kernels().dot(a, b, count); }
 
 void window_sums(const double* data, size_t stride, const double (*weights)[kWindowLanes],
                  double* out) {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-  static const WindowFn fn = best_windows();
-  fn(data, stride, weights, out);
-#else
-  window_body(data, stride, weights, out);
-#endif
+  kernels().windows(data, stride, weights, out);
 }
 
 }  // namespace stemloop

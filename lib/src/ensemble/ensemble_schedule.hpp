@@ -27,6 +27,14 @@ constexpr int kWindowLanes = 32;
 void window_sums(const double* data, size_t stride, const double (*weights)[kWindowLanes],
                  double* out);
 
+// Stores v at `slot` of a line of ring + kWindowLanes cells whose first kWindowLanes slots
+// are kept again after the last, so that any kWindowLanes slots in ring order from any
+// slot on are contiguous, as window_sums reads them.
+inline void store_in_window_line(double* line, size_t slot, int ring, double v) {
+  line[slot] = v;
+  if (slot < kWindowLanes) line[slot + static_cast<size_t>(ring)] = v;
+}
+
 // dot(a, b, count) for count < 32, inlined: the interior-loop windows make many such
 // short products. The same additions in the same order: below 16 one running sum; from
 // 16 on, the 32 running sums of dot() hold one product each (the others stay 0, and
