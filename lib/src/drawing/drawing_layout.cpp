@@ -9,9 +9,10 @@
 // counterclockwise as its slack allows (bent at interior loops), and loops keep all beyond
 // them above their closing pair as long as they can; where they cannot, out of a cone
 // below the closing pair, narrowing step by step to a strip as wide as the pair, so that
-// a large branch never hangs where the loops below it need their bases and helix. Where
-// a loop still cannot fit its branches, layout_structure falls back to overlap removal for
-// the whole structure.
+// a large branch never hangs where the loops below it need their bases and helix. An
+// exterior loop that cannot fit its branches around its circle places them as a free
+// chain (drawing_chain.cpp). Where a loop still cannot fit its branches, layout_structure
+// falls back to overlap removal for the whole structure.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -20,23 +21,19 @@
 #include <utility>
 #include <vector>
 
+#include "drawing/drawing_chain.hpp"
 #include "drawing/drawing_faults.hpp"
 #include "drawing/drawing_geometry.hpp"
 #include "drawing/drawing_layouts.hpp"
+#include "drawing/drawing_pieces.hpp"
 #include "drawing/drawing_tree.hpp"
 #include "stemloop/drawing.hpp"
 
 namespace stemloop {
 namespace {
 
-// The layout keeps more room than the rules it reports on, so that rounding in the
-// picture never brings two elements within those.
-constexpr double kBaseGap = 0.7;     // between two base centres
-constexpr double kSegmentGap = 0.3;  // between segments (and bases) that share no base
-constexpr double kMaxStep = 2.9;     // longest backbone step across a loop
-constexpr double kGrowth = 1.08;     // the radius tried next, as a factor
+constexpr double kGrowth = 1.08;  // the radius tried next, as a factor
 constexpr double kRuleDistance = 0.5;
-constexpr double kCell = 1.5;
 constexpr double kRiseNotch = 0.5;  // a helix lengthens its rise by this much at a time
 constexpr int kMaxAttempts = 5;
 constexpr int kPlainAttempts = 3;
@@ -45,7 +42,7 @@ constexpr double kLean = kPi / 6;
 constexpr double kAbove = 0.3;
 constexpr double kHalfPlane = 1e9;  // a slope that keeps all below the closing pair free
 
-size_t at(int k) { return static_cast<size_t>(k); }
+using namespace layout;  // NOLINT(google-build-using-namespace): the layout's own pieces
 
 double chord_angle(double chord, double radius) {
   return 2 * std::asin(std::min(1.0, chord / (2 * radius)));
@@ -71,95 +68,6 @@ bool fill_edges(std::vector<double>& angle, const std::vector<int>& edges, doubl
   return true;
 }
 
-// A base (a == b) or a segment between two bases (1-based positions), where it lies.
-struct Piece {
-  int a = 0;
-  int b = 0;
-  Point pa;
-  Point pb;
-  int owner = -1;  // the branch of the loop being placed it belongs to, or -1
-};
-
-// Pieces already placed, found by a grid of cells.
-class PieceGrid {
- public:
-  void clear() {
-    cells_.clear();
-    pieces_.clear();
-  }
-
-  // Whether two pieces that share no base keep their distance.
-  static bool apart(const Piece& piece, const Piece& other) {
-    if (other.a == piece.a || other.a == piece.b || other.b == piece.a || other.b == piece.b)
-      return true;
-    const bool bases = other.a == other.b && piece.a == piece.b;
-    const double gap = bases ? kBaseGap : kSegmentGap;
-    // Boxes that far apart hold segments that far apart.
-    if (std::min(piece.pa.x, piece.pb.x) - std::max(other.pa.x, other.pb.x) >= gap ||
-        std::min(other.pa.x, other.pb.x) - std::max(piece.pa.x, piece.pb.x) >= gap ||
-        std::min(piece.pa.y, piece.pb.y) - std::max(other.pa.y, other.pb.y) >= gap ||
-        std::min(other.pa.y, other.pb.y) - std::max(piece.pa.y, piece.pb.y) >= gap)
-      return true;
-    return segment_distance(piece.pa, piece.pb, other.pa, other.pb) >= gap;
-  }
-
-  bool fits(const Piece& piece) const {
-    bool ok = true;
-    visit(piece, [&](int index) {
-      const Piece& other = pieces_[at(index)];
-      if (ok && !apart(piece, other)) {
-        ok = false;
-        blocker_ = other.owner;
-      }
-    });
-    return ok;
-  }
-
-  // The owner of the piece that a failed fits() met.
-  int blocker() const { return blocker_; }
-
-  bool fits(const std::vector<Piece>& pieces) const {
-    for (const Piece& piece : pieces)
-      if (!fits(piece)) return false;
-    return true;
-  }
-
-  void add(const std::vector<Piece>& pieces) {
-    for (const Piece& piece : pieces) {
-      const int index = static_cast<int>(pieces_.size());
-      pieces_.push_back(piece);
-      cover(piece, 0.0, [&](uint64_t key) { cells_[key].push_back(index); });
-    }
-  }
-
- private:
-  static int64_t cell(double u) { return static_cast<int64_t>(std::floor(u / kCell)); }
-  static uint64_t key(int64_t cx, int64_t cy) {
-    return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xffffffffULL);
-  }
-  template <typename F>
-  static void cover(const Piece& piece, double grow, F f) {
-    const int64_t x0 = cell(std::min(piece.pa.x, piece.pb.x) - grow);
-    const int64_t x1 = cell(std::max(piece.pa.x, piece.pb.x) + grow);
-    const int64_t y0 = cell(std::min(piece.pa.y, piece.pb.y) - grow);
-    const int64_t y1 = cell(std::max(piece.pa.y, piece.pb.y) + grow);
-    for (int64_t cx = x0; cx <= x1; cx++)
-      for (int64_t cy = y0; cy <= y1; cy++) f(key(cx, cy));
-  }
-  template <typename F>
-  void visit(const Piece& piece, F f) const {
-    cover(piece, kBaseGap, [&](uint64_t k) {
-      const auto it = cells_.find(k);
-      if (it == cells_.end()) return;
-      for (int index : it->second) f(index);
-    });
-  }
-
-  std::unordered_map<uint64_t, std::vector<int>> cells_;
-  std::vector<Piece> pieces_;
-  mutable int blocker_ = -1;
-};
-
 // One loop as placed in its own frame. A closed loop's closing pair lies at (-0.5, 0)
 // (its 5' base) and (0.5, 0), the loop above it; the exterior loop's frame is the page's.
 struct PlacedLoop {
@@ -170,12 +78,6 @@ struct PlacedLoop {
   // far turned clockwise and counterclockwise as the loop's slack allows (where it has
   // any), for the loop below to pick what fits there.
   std::vector<std::vector<Point>> local;
-};
-
-// A branch in the branch's frame: the places of its positions and its pieces there.
-struct Shape {
-  std::vector<Point> points;
-  std::vector<Piece> pieces;
 };
 
 // Per branch of a loop, its shapes.
@@ -582,6 +484,17 @@ class WedgeLayout {
         {{0.0, true, true, 0.0}},  {{0.0, false, true}}};
     bias_ = 0;
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
+      // An exterior loop whose branches need longer steps around its circle lays them
+      // out as a free chain instead, with short steps.
+      if (longest == 2 * kMaxStep && turning_ && !loop.closed()) {
+        placed.rise.assign(branches, 1.0);
+        shapes = branch_shapes(loop, placed.rise);
+        std::vector<Point> chain = chain_exterior(table_, loop, shapes);
+        if (!chain.empty()) {
+          placed.local.push_back(std::move(chain));
+          return;
+        }
+      }
       longest_step_ = longest;
       if (longest > kMaxStep && !turning_) {
         gave_up_ = true;  // the turning layout follows

@@ -1,0 +1,231 @@
+#include "drawing/drawing_chain.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "drawing/drawing_geometry.hpp"
+
+namespace stemloop {
+namespace layout {
+namespace {
+
+constexpr int kTurns = 24;  // directions tried for a run, a tail or a branch's axis
+constexpr double kTurn = 2 * kPi / kTurns;
+constexpr double kBends[] = {0.0, 0.2, -0.2, 0.4, -0.4};  // a run's turn at each base
+constexpr double kSteps[] = {1.0, 1.5, 2.0, 2.45, kMaxStep};
+constexpr double kTailLean = kPi / 6;  // tails leave a little below the line of the pair
+
+Point direction(double angle) { return Point{std::cos(angle), std::sin(angle)}; }
+
+// The places a run reaches from `from`: `steps` steps of `step`, the first in direction
+// `angle`, turning by `bend` at each base.
+std::vector<Point> walk(Point from, double angle, double step, double bend, int steps) {
+  std::vector<Point> result;
+  Point here = from;
+  for (int t = 0; t < steps; t++) {
+    here = here + direction(angle + bend * t) * step;
+    result.push_back(here);
+  }
+  return result;
+}
+
+// The pieces of a run of bases: `first`, first + delta, ... at `points` (the last point
+// may be a branch's base, which the run reaches but does not hold), joined to `anchor`.
+std::vector<Piece> run_pieces(int anchor, Point from, int delta, const std::vector<Point>& points,
+                              bool last_is_base) {
+  std::vector<Piece> result;
+  Point previous = from;
+  for (size_t t = 0; t < points.size(); t++) {
+    const int k = anchor + delta * static_cast<int>(t + 1);
+    if (t + 1 < points.size() || last_is_base) result.push_back(Piece{k, k, points[t], points[t]});
+    const int before = k - delta;
+    result.push_back(delta > 0 ? Piece{before, k, previous, points[t]}
+                               : Piece{k, before, points[t], previous});
+    previous = points[t];
+  }
+  return result;
+}
+
+// A shape's pieces in its frame's place, in an order that samples the whole shape early,
+// so that a misfit usually shows after a few tests.
+std::vector<Piece> placed_pieces(const Shape& shape, const Frame& frame) {
+  const size_t count = shape.pieces.size();
+  std::vector<Piece> result;
+  result.reserve(count);
+  constexpr size_t kStride = 37;
+  for (size_t start = 0; start < std::min(kStride, count); start++)
+    for (size_t k = start; k < count; k += kStride) {
+      Piece piece = shape.pieces[k];
+      piece.pa = frame.map(piece.pa);
+      piece.pb = piece.a == piece.b ? piece.pa : frame.map(piece.pb);
+      result.push_back(piece);
+    }
+  return result;
+}
+
+// Whether the pieces keep clear of both grids, each run piece also of those before it.
+bool clear_of(const PieceGrid& grid, const PieceGrid& extra, const std::vector<Piece>& pieces) {
+  for (const Piece& piece : pieces)
+    if (!grid.fits(piece) || !extra.fits(piece)) return false;
+  return true;
+}
+
+bool run_fits(const PieceGrid& grid, PieceGrid& extra, const std::vector<Piece>& run) {
+  for (const Piece& piece : run) {
+    if (!grid.fits(piece) || !extra.fits(piece)) return false;
+    extra.add({piece});
+  }
+  return true;
+}
+
+// A tail of `count` bases from the placed base `anchor` outwards (delta -1: towards the 5'
+// end), first tried leaving at `angle`, then turned further each way and bent; steps of one.
+bool place_tail(PieceGrid& grid, const PieceGrid& extra, int anchor, int delta, int count,
+                Point from, double angle, std::vector<Point>& place) {
+  if (count == 0) return true;
+  for (double bend : kBends)
+    for (int t = 0; t < kTurns; t++) {
+      const double turn = (t % 2 == 0 ? 1 : -1) * ((t + 1) / 2) * kTurn;
+      const std::vector<Point> points = walk(from, angle + turn, 1.0, bend, count);
+      const std::vector<Piece> tail = run_pieces(anchor, from, delta, points, true);
+      PieceGrid own;
+      if (!clear_of(grid, extra, tail) || !run_fits(grid, own, tail)) continue;
+      grid.add(tail);
+      for (size_t k = 0; k < points.size(); k++)
+        place[static_cast<size_t>(anchor + delta * static_cast<int>(k + 1))] = points[k];
+      return true;
+    }
+  return false;
+}
+
+// Places the branches one after another, depth first: where a branch finds no room,
+// the one before it moves to its next place that fits, within a budget of such moves.
+class Chain {
+ public:
+  Chain(const PairTable& table, const DrawLoop& loop, const std::vector<std::vector<Shape>>& shapes)
+      : table_(table), loop_(loop), shapes_(shapes), n_(table[0]) {}
+
+  std::vector<Point> run() {
+    State state;
+    state.place.assign(at(n_ + 1), Point{});
+    // The first branch upright at the origin, the 5' tail leaving it to the left.
+    for (size_t shape = 0; shape < shapes_[0].size(); shape++) {
+      State first = state;
+      first.grid.add(placed_pieces(shapes_[0][shape], first.frame));
+      put(first, 0, shape);
+      const int p = first_base(0);
+      if (!place_tail(first.grid, PieceGrid{}, p, -1, p - 1, first.place[at(p)], kPi + kTailLean,
+                      first.place))
+        continue;
+      if (place_from(1, first)) {
+        first.place.erase(first.place.begin());
+        return first.place;
+      }
+    }
+    return {};
+  }
+
+ private:
+  struct State {
+    PieceGrid grid;
+    std::vector<Point> place;  // place[k]: position k
+    Frame frame;               // of the branch placed last
+  };
+  struct Candidate {
+    double cost;
+    double turn;  // of the run, from the line of the branch before
+    double bend;
+    double step;
+    double axis;  // of the branch, from the axis of the branch before
+    size_t shape;
+  };
+
+  int first_base(size_t b) const { return loop_.vertices[at(loop_.branch_edge[b])]; }
+
+  void put(State& state, size_t b, size_t shape) const {
+    const std::vector<Point>& points = shapes_[b][shape].points;
+    for (size_t k = 0; k < points.size(); k++)
+      state.place[at(first_base(b)) + k] = state.frame.map(points[k]);
+  }
+
+  // Every way to place branch b, the plainest first: the run between it and the branch
+  // before straight on along that branch's line with steps of one, its axis parallel.
+  std::vector<Candidate> candidates(size_t b, int steps) const {
+    std::vector<Candidate> result;
+    for (double bend : kBends) {
+      if (steps == 1 && bend != 0.0) continue;
+      for (double step : kSteps)
+        for (int t = -kTurns / 2; t < kTurns / 2; t++)
+          for (int a = -kTurns / 2; a < kTurns / 2; a++)
+            for (size_t v = 0; v < shapes_[b].size(); v++) {
+              const double cost = std::abs(t) + std::abs(a) + 2 * std::fabs(bend) * steps +
+                                  (step - 1) * 2 + static_cast<double>(v);
+              result.push_back(Candidate{cost, t * kTurn, bend, step, a * kTurn, v});
+            }
+    }
+    std::stable_sort(result.begin(), result.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.cost < y.cost; });
+    return result;
+  }
+
+  // Places branches b.. (and the 3' tail after the last) into `state`.
+  bool place_from(size_t b, State& state) {
+    const size_t branches = loop_.branch_edge.size();
+    if (b == branches) {
+      const int q = table_[at(first_base(b - 1))];
+      const double away = std::atan2(state.frame.axis.y, state.frame.axis.x) - kPi / 2 - kTailLean;
+      return place_tail(state.grid, PieceGrid{}, q, 1, n_ - q, state.place[at(q)], away,
+                        state.place);
+    }
+    const int before = table_[at(first_base(b - 1))];
+    const int p = first_base(b);
+    const int steps = p - before;
+    const Point from = state.place[at(before)];
+    const double axis_before = std::atan2(state.frame.axis.y, state.frame.axis.x);
+    for (const Candidate& c : candidates(b, steps)) {
+      const std::vector<Point> points =
+          walk(from, axis_before - kPi / 2 + c.turn, c.step, c.bend, steps);
+      const std::vector<Piece> run = run_pieces(before, from, 1, points, false);
+      PieceGrid extra;
+      if (!run_fits(state.grid, extra, run)) continue;
+      Frame frame;
+      frame.axis = direction(axis_before + c.axis);
+      frame.origin = points.back() + Point{frame.axis.y, -frame.axis.x} * 0.5;
+      const std::vector<Piece> branch = placed_pieces(shapes_[b][c.shape], frame);
+      if (!clear_of(state.grid, extra, branch)) continue;
+      if (moves_ == 0) return false;
+      moves_--;
+      State next = state;
+      next.grid.add(run);
+      next.grid.add(branch);
+      for (size_t t = 0; t + 1 < points.size(); t++) next.place[at(before) + t + 1] = points[t];
+      next.frame = frame;
+      put(next, b, c.shape);
+      if (place_from(b + 1, next)) {
+        state = std::move(next);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  static constexpr int kMoves = 40;  // places that fit, tried in all
+
+  const PairTable& table_;
+  const DrawLoop& loop_;
+  const std::vector<std::vector<Shape>>& shapes_;
+  const int n_;
+  int moves_ = kMoves;
+};
+
+}  // namespace
+
+std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
+                                  const std::vector<std::vector<Shape>>& shapes) {
+  return Chain(table, loop, shapes).run();
+}
+
+}  // namespace layout
+}  // namespace stemloop

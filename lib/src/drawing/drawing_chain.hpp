@@ -1,0 +1,22 @@
+// The exterior loop laid out as a free chain, for structures whose branches do not fit
+// around a circle: the branches are placed one after another, each within reach of the
+// one before it through the unpaired bases between them, turned whichever way it fits.
+#pragma once
+
+#include <vector>
+
+#include "drawing/drawing_pieces.hpp"
+#include "drawing/drawing_tree.hpp"
+#include "stemloop/pair_table.hpp"
+
+namespace stemloop {
+namespace layout {
+
+// The places of all bases, or empty when some branch or tail finds no room. `shapes[b]`:
+// the shapes branch b of the exterior loop offers, in its frame (its first pair at
+// (-0.5, 0) and (0.5, 0), its helix rising along y), the preferred one first.
+std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
+                                  const std::vector<std::vector<Shape>>& shapes);
+
+}  // namespace layout
+}  // namespace stemloop
