@@ -87,14 +87,16 @@ bool place_tail(PieceGrid& grid, const PieceGrid& extra, int anchor, int delta, 
   if (count == 0) return true;
   for (double bend : kBends)
     for (int t = 0; t < kTurns; t++) {
-      const double turn = (t % 2 == 0 ? 1 : -1) * ((t + 1) / 2) * kTurn;
+      const int side = t % 2 == 0 ? 1 : -1;
+      const int turns = (t + 1) / 2;
+      const double turn = side * turns * kTurn;
       const std::vector<Point> points = walk(from, angle + turn, 1.0, bend, count);
       const std::vector<Piece> tail = run_pieces(anchor, from, delta, points, true);
       PieceGrid own;
       if (!clear_of(grid, extra, tail) || !run_fits(grid, own, tail)) continue;
       grid.add(tail);
       for (size_t k = 0; k < points.size(); k++)
-        place[static_cast<size_t>(anchor + delta * static_cast<int>(k + 1))] = points[k];
+        place[at(anchor + (delta * static_cast<int>(k + 1)))] = points[k];
       return true;
     }
   return false;
