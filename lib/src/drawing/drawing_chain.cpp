@@ -186,6 +186,12 @@ class Chain {
     const int steps = p - before;
     const Point from = state.place[at(before)];
     const double axis_before = std::atan2(state.frame.axis.y, state.frame.axis.x);
+    struct Tried {
+      Point end;
+      double axis;
+      size_t shape;
+    };
+    std::vector<Tried> tried;
     for (const Candidate& c : candidates(b, steps)) {
       const std::vector<Point> points =
           walk(from, axis_before - kPi / 2 + c.turn, c.step, c.bend, steps);
@@ -197,8 +203,16 @@ class Chain {
       frame.origin = points.back() + Point{frame.axis.y, -frame.axis.x} * 0.5;
       const std::vector<Piece> branch = placed_pieces(shapes_[b][c.shape], frame);
       if (!clear_of(state.grid, extra, branch)) continue;
+      // After a place that led nowhere, only places unlike it.
+      const bool like_tried = std::any_of(tried.begin(), tried.end(), [&](const Tried& other) {
+        const Point gap = other.end - points.back();
+        return other.shape == c.shape && std::fabs(other.axis - c.axis) < kLike &&
+               std::hypot(gap.x, gap.y) < kLikeDistance;
+      });
+      if (like_tried) continue;
       if (moves_ == 0) return false;
       moves_--;
+      tried.push_back(Tried{points.back(), c.axis, c.shape});
       State next = state;
       next.grid.add(run);
       next.grid.add(branch);
@@ -214,6 +228,9 @@ class Chain {
   }
 
   static constexpr int kMoves = 40;  // places that fit, tried in all
+  // Places as alike as this are not both tried: axes this close, first bases this near.
+  static constexpr double kLike = kPi / 4;
+  static constexpr double kLikeDistance = 6.0;
 
   const PairTable& table_;
   const DrawLoop& loop_;
