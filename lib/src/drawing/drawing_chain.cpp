@@ -16,6 +16,7 @@ constexpr double kTurn = 2 * kPi / kTurns;
 constexpr double kBends[] = {0.0, 0.2, -0.2, 0.4, -0.4};  // a run's turn at each base
 constexpr double kSteps[] = {1.0, 1.5, 2.0, 2.45, kMaxStep};
 constexpr double kTailLean = kPi / 6;  // tails leave a little below the line of the pair
+constexpr double kShortest = 0.8;      // the shortest step of a straight run between fixed ends
 
 Point direction(double angle) { return Point{std::cos(angle), std::sin(angle)}; }
 
@@ -48,20 +49,29 @@ std::vector<Piece> run_pieces(int anchor, Point from, int delta, const std::vect
   return result;
 }
 
-// A shape's pieces in its frame's place, in an order that samples the whole shape early,
-// so that a misfit usually shows after a few tests.
-std::vector<Piece> placed_pieces(const Shape& shape, const Frame& frame) {
+// Calls f with each of a shape's pieces moved into the frame's place, in an order that
+// samples the whole shape early, until f returns false; returns whether none did.
+template <typename F>
+bool each_placed(const Shape& shape, const Frame& frame, F f) {
   const size_t count = shape.pieces.size();
-  std::vector<Piece> result;
-  result.reserve(count);
   constexpr size_t kStride = 37;
   for (size_t start = 0; start < std::min(kStride, count); start++)
     for (size_t k = start; k < count; k += kStride) {
       Piece piece = shape.pieces[k];
       piece.pa = frame.map(piece.pa);
       piece.pb = piece.a == piece.b ? piece.pa : frame.map(piece.pb);
-      result.push_back(piece);
+      if (!f(piece)) return false;
     }
+  return true;
+}
+
+std::vector<Piece> placed_pieces(const Shape& shape, const Frame& frame) {
+  std::vector<Piece> result;
+  result.reserve(shape.pieces.size());
+  each_placed(shape, frame, [&](const Piece& piece) {
+    result.push_back(piece);
+    return true;
+  });
   return result;
 }
 
@@ -102,12 +112,78 @@ bool place_tail(PieceGrid& grid, const PieceGrid& extra, int anchor, int delta, 
   return false;
 }
 
+// The places of `count` bases between `from` and `to` and then `to`: on the straight line
+// where that keeps steps between kShortest and kMaxStep, else on an arc with steps of about
+// one bulging to the given side (1: left of the way from `from` to `to`); empty when the
+// two are too far apart.
+std::vector<Point> bridge(Point from, Point to, int count, int side) {
+  const int steps = count + 1;
+  const Point way = to - from;
+  const double chord = std::hypot(way.x, way.y);
+  if (chord > steps * kMaxStep || chord < 1e-9) return {};
+  std::vector<Point> result;
+  if (chord >= steps * kShortest) {
+    for (int t = 1; t <= steps; t++)
+      result.push_back(from + way * (static_cast<double>(t) / steps));
+    return result;
+  }
+  // Half the arc's angle: sin(h) / h = chord / length.
+  const double length = steps * 1.0;
+  double lo = 0.0;
+  double hi = kPi;
+  for (int k = 0; k < 60; k++) {
+    const double h = (lo + hi) / 2;
+    (std::sin(h) / h > chord / length ? lo : hi) = h;
+  }
+  const double half = (lo + hi) / 2;
+  const double radius = length / (2 * half);
+  const Point left{-way.y / chord, way.x / chord};
+  const Point centre = (from + to) * 0.5 - left * (side * radius * std::cos(half));
+  const double start = std::atan2(from.y - centre.y, from.x - centre.x);
+  // Turning from `from` through the bulge: clockwise for a bulge to the left.
+  const double sweep = -side * 2 * half;
+  for (int t = 1; t < steps; t++)
+    result.push_back(centre + direction(start + sweep * t / steps) * radius);
+  result.push_back(to);
+  return result;
+}
+
 // Places the branches one after another, depth first: where a branch finds no room,
 // the one before it moves to its next place that fits, within a budget of such moves.
 class Chain {
  public:
   Chain(const PairTable& table, const DrawLoop& loop, const std::vector<std::vector<Shape>>& shapes)
       : table_(table), loop_(loop), shapes_(shapes), n_(table[0]) {}
+
+  // A closed loop in its frame: its closing pair at (-0.5, 0) and (0.5, 0), `fixed` below
+  // it. Each branch and each run is first tried where a regular polygon would put it.
+  std::vector<Point> run_closed(const std::vector<Piece>& fixed, double floor) {
+    floor_ = floor;
+    moves_ = kClosedMoves;
+    const size_t m = loop_.vertices.size();
+    const double edges = static_cast<double>(m);
+    const double radius = 0.5 / std::sin(kPi / edges);
+    const Point centre{0.0, std::sqrt(std::max(0.0, radius * radius - 0.25))};
+    const double first = std::atan2(-centre.y, -0.5);
+    const auto vertex = [&](size_t v) {
+      return centre + direction(first - 2 * kPi * static_cast<double>(v) / edges) * radius;
+    };
+    for (size_t b = 0; b < loop_.branch_edge.size(); b++) {
+      const size_t e = at(loop_.branch_edge[b]);
+      const size_t start = b == 0 ? 0 : at(loop_.branch_edge[b - 1]) + 1;
+      const Point chord = vertex(start + 1) - vertex(start);
+      run_target_.push_back(std::atan2(chord.y, chord.x));
+      const Point middle = (vertex(e) + vertex(e + 1)) * 0.5 - centre;
+      axis_target_.push_back(std::atan2(middle.y, middle.x));
+    }
+    State state;
+    state.place.assign(at(n_ + 1), Point{});
+    state.grid.add(fixed);
+    state.place[at(loop_.vertices.front())] = Point{-0.5, 0.0};
+    state.place[at(loop_.vertices.back())] = Point{0.5, 0.0};
+    if (!place_from(0, state)) return {};
+    return state.place;
+  }
 
   std::vector<Point> run() {
     State state;
@@ -152,15 +228,19 @@ class Chain {
       state.place[at(first_base(b)) + k] = state.frame.map(points[k]);
   }
 
-  // Every way to place branch b, the plainest first: the run between it and the branch
-  // before straight on along that branch's line with steps of one, its axis parallel.
-  std::vector<Candidate> candidates(size_t b, int steps) const {
-    std::vector<Candidate> result;
+  // Every way to place branch b, the plainest first: in the exterior loop the run between
+  // it and the branch before straight on along that branch's line with steps of one, its
+  // axis parallel; in a closed loop both where a regular polygon has them.
+  const std::vector<Candidate>& candidates(size_t b, int steps) {
+    if (candidates_.size() <= b) candidates_.resize(b + 1);
+    std::vector<Candidate>& result = candidates_[b];
+    if (!result.empty()) return result;
+    constexpr int range = kTurns / 2;
     for (double bend : kBends) {
       if (steps == 1 && bend != 0.0) continue;
       for (double step : kSteps)
-        for (int t = -kTurns / 2; t < kTurns / 2; t++)
-          for (int a = -kTurns / 2; a < kTurns / 2; a++)
+        for (int t = -range; t < range; t++)
+          for (int a = -range; a < range; a++)
             for (size_t v = 0; v < shapes_[b].size(); v++) {
               const double cost = std::abs(t) + std::abs(a) + 2 * std::fabs(bend) * steps +
                                   (step - 1) * 2 + static_cast<double>(v);
@@ -175,17 +255,21 @@ class Chain {
   // Places branches b.. (and the 3' tail after the last) into `state`.
   bool place_from(size_t b, State& state) {
     const size_t branches = loop_.branch_edge.size();
+    if (b == branches && loop_.closed()) return close(state);
     if (b == branches) {
       const int q = table_[at(first_base(b - 1))];
       const double away = std::atan2(state.frame.axis.y, state.frame.axis.x) - kPi / 2 - kTailLean;
       return place_tail(state.grid, PieceGrid{}, q, 1, n_ - q, state.place[at(q)], away,
                         state.place);
     }
-    const int before = table_[at(first_base(b - 1))];
+    const bool closed = loop_.closed();
+    const int before = b == 0 ? loop_.vertices.front() : table_[at(first_base(b - 1))];
     const int p = first_base(b);
     const int steps = p - before;
     const Point from = state.place[at(before)];
     const double axis_before = std::atan2(state.frame.axis.y, state.frame.axis.x);
+    const double run_base = closed ? run_target_[b] : axis_before - kPi / 2;
+    const double axis_base = closed ? axis_target_[b] : axis_before;
     struct Tried {
       Point end;
       double axis;
@@ -193,16 +277,20 @@ class Chain {
     };
     std::vector<Tried> tried;
     for (const Candidate& c : candidates(b, steps)) {
-      const std::vector<Point> points =
-          walk(from, axis_before - kPi / 2 + c.turn, c.step, c.bend, steps);
+      const std::vector<Point> points = walk(from, run_base + c.turn, c.step, c.bend, steps);
       const std::vector<Piece> run = run_pieces(before, from, 1, points, false);
       PieceGrid extra;
-      if (!run_fits(state.grid, extra, run)) continue;
+      if (!above(run) || !run_fits(state.grid, extra, run)) continue;
       Frame frame;
-      frame.axis = direction(axis_before + c.axis);
+      frame.axis = direction(axis_base + c.axis);
       frame.origin = points.back() + Point{frame.axis.y, -frame.axis.x} * 0.5;
+      // Most places fail on a few pieces: each is tested as it is moved.
+      const bool fits = each_placed(shapes_[b][c.shape], frame, [&](const Piece& piece) {
+        return (piece.a != piece.b || piece.pa.y >= floor_) && state.grid.fits(piece) &&
+               extra.fits(piece);
+      });
+      if (!fits) continue;
       const std::vector<Piece> branch = placed_pieces(shapes_[b][c.shape], frame);
-      if (!clear_of(state.grid, extra, branch)) continue;
       // After a place that led nowhere, only places unlike it.
       const bool like_tried = std::any_of(tried.begin(), tried.end(), [&](const Tried& other) {
         const Point gap = other.end - points.back();
@@ -227,7 +315,33 @@ class Chain {
     return false;
   }
 
+  // The run from the last branch back to the closing pair's 3' base.
+  bool close(State& state) const {
+    const int q = table_[at(first_base(loop_.branch_edge.size() - 1))];
+    const int j = loop_.vertices.back();
+    for (int side : {1, -1}) {
+      const std::vector<Point> points =
+          bridge(state.place[at(q)], state.place[at(j)], j - q - 1, side);
+      if (points.empty()) return false;
+      const std::vector<Piece> run = run_pieces(q, state.place[at(q)], 1, points, false);
+      PieceGrid extra;
+      if (!above(run) || !run_fits(state.grid, extra, run)) continue;
+      state.grid.add(run);
+      for (size_t t = 0; t + 1 < points.size(); t++) state.place[at(q) + t + 1] = points[t];
+      return true;
+    }
+    return false;
+  }
+
+  // Whether every base of the pieces lies above the floor.
+  bool above(const std::vector<Piece>& pieces) const {
+    return std::all_of(pieces.begin(), pieces.end(), [&](const Piece& piece) {
+      return piece.a != piece.b || piece.pa.y >= floor_;
+    });
+  }
+
   static constexpr int kMoves = 40;  // places that fit, tried in all
+  static constexpr int kClosedMoves = 40;
   // Places as alike as this are not both tried: axes this close, first bases this near.
   static constexpr double kLike = kPi / 4;
   static constexpr double kLikeDistance = 6.0;
@@ -237,6 +351,10 @@ class Chain {
   const std::vector<std::vector<Shape>>& shapes_;
   const int n_;
   int moves_ = kMoves;
+  std::vector<std::vector<Candidate>> candidates_;  // per branch, once made
+  double floor_ = -1e300;            // no base of a closed loop's branches or runs below
+  std::vector<double> run_target_;   // per branch of a closed loop: where its run starts
+  std::vector<double> axis_target_;  // and where its axis points
 };
 
 }  // namespace
@@ -244,6 +362,15 @@ class Chain {
 std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
                                   const std::vector<std::vector<Shape>>& shapes) {
   return Chain(table, loop, shapes).run();
+}
+
+std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
+                                const std::vector<std::vector<Shape>>& shapes,
+                                const std::vector<Piece>& fixed, double floor) {
+  std::vector<Point> place = Chain(table, loop, shapes).run_closed(fixed, floor);
+  if (place.empty()) return place;
+  return std::vector<Point>(place.begin() + loop.vertices.front(),
+                            place.begin() + loop.vertices.back() + 1);
 }
 
 }  // namespace layout

@@ -1,6 +1,6 @@
-// The exterior loop laid out as a free chain, for structures whose branches do not fit
-// around a circle: the branches are placed one after another, each within reach of the
-// one before it through the unpaired bases between them, turned whichever way it fits.
+// A loop laid out as a free chain, for loops whose branches do not fit around a circle:
+// the branches are placed one after another, each within reach of the one before it
+// through the unpaired bases between them, turned whichever way it fits.
 #pragma once
 
 #include <vector>
@@ -17,6 +17,13 @@ namespace layout {
 // (-0.5, 0) and (0.5, 0), its helix rising along y), the preferred one first.
 std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
                                   const std::vector<std::vector<Shape>>& shapes);
+
+// A closed loop as a free chain in its frame: its closing pair at (-0.5, 0) and (0.5, 0),
+// the runs and branches clear of `fixed` (the helix below) and, as far as their bases go,
+// above y = `floor`. The places of positions i..j (the closing pair), or empty.
+std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
+                                const std::vector<std::vector<Shape>>& shapes,
+                                const std::vector<Piece>& fixed, double floor);
 
 }  // namespace layout
 }  // namespace stemloop

@@ -9,9 +9,9 @@
 // counterclockwise as its slack allows (bent at interior loops), and loops keep all beyond
 // them above their closing pair as long as they can; where they cannot, out of a cone
 // below the closing pair, narrowing step by step to a strip as wide as the pair, so that
-// a large branch never hangs where the loops below it need their bases and helix. An
-// exterior loop that cannot fit its branches around its circle places them as a free
-// chain (drawing_chain.cpp). Where a loop still cannot fit its branches, layout_structure
+// a large branch never hangs where the loops below it need their bases and helix. A
+// loop that cannot fit its branches around its circle places them as a free chain
+// (drawing_chain.cpp). Where a loop still cannot fit its branches, layout_structure
 // falls back to overlap removal for the whole structure.
 #include <algorithm>
 #include <cmath>
@@ -484,14 +484,23 @@ class WedgeLayout {
         {{0.0, true, true, 0.0}},  {{0.0, false, true}}};
     bias_ = 0;
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
-      // An exterior loop whose branches need longer steps around its circle lays them
-      // out as a free chain instead, with short steps.
-      if (longest == 2 * kMaxStep && turning_ && !loop.closed()) {
+      // A loop whose branches need longer steps around its circle lays them out as a
+      // free chain instead, with short steps; a closed loop first with all beyond it above
+      // its closing pair.
+      if (longest == 2 * kMaxStep && turning_) {
         placed.rise.assign(branches, 1.0);
         shapes = branch_shapes(loop, placed.rise);
-        std::vector<Point> chain = chain_exterior(table_, loop, shapes);
+        std::vector<Point> chain;
+        if (!loop.closed()) {
+          chain = chain_exterior(table_, loop, shapes);
+        } else {
+          const std::vector<Piece> below = helix_below(loop);
+          chain = chain_closed(table_, loop, shapes, below, kAbove);
+          if (chain.empty()) chain = chain_closed(table_, loop, shapes, below, -kHalfPlane);
+        }
         if (!chain.empty()) {
           placed.local.push_back(std::move(chain));
+          free_branches(loop);
           return;
         }
       }
@@ -570,11 +579,14 @@ class WedgeLayout {
       }
       bias_ = 0;
     }
-    // The branches' own places are no longer needed.
-    for (size_t b = 0; b < branches; b++) {
-      PlacedLoop& child = placed_[at(loop.branch_loop[b])];
-      child.local.clear();
-      child.local.shrink_to_fit();
+    free_branches(loop);
+  }
+
+  // The branches' own places are no longer needed once the loop has placed them.
+  void free_branches(const DrawLoop& loop) {
+    for (int child : loop.branch_loop) {
+      placed_[at(child)].local.clear();
+      placed_[at(child)].local.shrink_to_fit();
     }
   }
 
