@@ -483,6 +483,7 @@ class WedgeLayout {
         {{0.0, true, true, 0.35}}, {{0.0, true, true, 0.25}}, {{0.0, true, true, 0.1}},
         {{0.0, true, true, 0.0}},  {{0.0, false, true}}};
     bias_ = 0;
+    bool kept_above = false;  // whether the placement found keeps all beyond above the pair
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
       // A loop whose branches need longer steps around its circle lays them out as a
       // free chain instead, with short steps; a closed loop first with all beyond it above
@@ -528,7 +529,10 @@ class WedgeLayout {
                   chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
                 break;
             }
-            if (!theta.empty()) break;
+            if (!theta.empty()) {
+              kept_above = mode.above && mode.slope == kHalfPlane;
+              break;
+            }
           }
           if (theta.empty() && !stretch(loop, placed.rise, shapes)) break;
         }
@@ -578,6 +582,12 @@ class WedgeLayout {
         placed.local.push_back(finish(loop, placed, vertices(loop, best, best_radius), shapes));
       }
       bias_ = 0;
+    }
+    // A loop that could not keep all beyond it above its closing pair also offers a chain
+    // that does, for the loops below it that need the room.
+    if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0 && !kept_above) {
+      std::vector<Point> chain = chain_closed(table_, loop, shapes, helix_below(loop), kAbove);
+      if (!chain.empty()) placed.local.push_back(std::move(chain));
     }
     free_branches(loop);
   }
