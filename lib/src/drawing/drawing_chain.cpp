@@ -16,7 +16,6 @@ constexpr double kTurn = 2 * kPi / kTurns;
 constexpr double kBends[] = {0.0, 0.2, -0.2, 0.4, -0.4};  // a run's turn at each base
 constexpr double kSteps[] = {1.0, 1.5, 2.0, 2.45, kMaxStep};
 constexpr double kTailLean = kPi / 6;  // tails leave a little below the line of the pair
-constexpr double kShortest = 0.8;      // the shortest step of a straight run between fixed ends
 
 Point direction(double angle) { return Point{std::cos(angle), std::sin(angle)}; }
 
@@ -113,30 +112,29 @@ bool place_tail(PieceGrid& grid, const PieceGrid& extra, int anchor, int delta, 
 }
 
 // The places of `count` bases between `from` and `to` and then `to`: on the straight line
-// where that keeps steps between kShortest and kMaxStep, else on an arc with steps of about
-// one bulging to the given side (1: left of the way from `from` to `to`); empty when the
-// two are too far apart.
+// where that keeps steps between one and kMaxStep, else on an arc with steps of one bulging
+// to the given side (1: left of the way from `from` to `to`); empty when the two are too
+// far apart.
 std::vector<Point> bridge(Point from, Point to, int count, int side) {
   const int steps = count + 1;
   const Point way = to - from;
   const double chord = std::hypot(way.x, way.y);
   if (chord > steps * kMaxStep || chord < 1e-9) return {};
   std::vector<Point> result;
-  if (chord >= steps * kShortest) {
+  if (chord >= steps) {
     for (int t = 1; t <= steps; t++)
       result.push_back(from + way * (static_cast<double>(t) / steps));
     return result;
   }
-  // Half the arc's angle: sin(h) / h = chord / length.
-  const double length = steps * 1.0;
+  // Half the arc's angle h, with steps of one: sin(h) / sin(h / steps) = chord.
   double lo = 0.0;
   double hi = kPi;
   for (int k = 0; k < 60; k++) {
     const double h = (lo + hi) / 2;
-    (std::sin(h) / h > chord / length ? lo : hi) = h;
+    (std::sin(h) / std::sin(h / steps) > chord ? lo : hi) = h;
   }
   const double half = (lo + hi) / 2;
-  const double radius = length / (2 * half);
+  const double radius = chord / (2 * std::sin(half));
   const Point left{-way.y / chord, way.x / chord};
   const Point centre = (from + to) * 0.5 - left * (side * radius * std::cos(half));
   const double start = std::atan2(from.y - centre.y, from.x - centre.x);

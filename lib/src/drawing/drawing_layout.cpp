@@ -418,10 +418,11 @@ class WedgeLayout {
       const double longer = std::min(kMaxStep, rise[b] + kRiseNotch);
       std::vector<Shape> stretched;
       for (size_t v = 0; v < shapes[b].size(); v++) {
-        stretched.push_back(branch_shape(loop, b, longer, v));
-        if (!helix_clear(loop, b, longer, stretched.back().points)) break;
+        Shape shape = branch_shape(loop, b, longer, v);
+        if (!helix_clear(loop, b, longer, shape.points)) break;
+        stretched.push_back(std::move(shape));
       }
-      if (stretched.size() < shapes[b].size()) continue;
+      if (stretched.size() < shapes[b].size()) continue;  // some shape meets the longer helix
       rise[b] = longer;
       shapes[b] = std::move(stretched);
       any = true;
