@@ -74,13 +74,8 @@ std::vector<Piece> placed_pieces(const Shape& shape, const Frame& frame) {
   return result;
 }
 
-// Whether the pieces keep clear of both grids, each run piece also of those before it.
-bool clear_of(const PieceGrid& grid, const PieceGrid& extra, const std::vector<Piece>& pieces) {
-  for (const Piece& piece : pieces)
-    if (!grid.fits(piece) || !extra.fits(piece)) return false;
-  return true;
-}
-
+// Whether a run keeps clear of the grid and each of its pieces of those before it, which
+// `extra` collects.
 bool run_fits(const PieceGrid& grid, PieceGrid& extra, const std::vector<Piece>& run) {
   for (const Piece& piece : run) {
     if (!grid.fits(piece) || !extra.fits(piece)) return false;
@@ -91,8 +86,8 @@ bool run_fits(const PieceGrid& grid, PieceGrid& extra, const std::vector<Piece>&
 
 // A tail of `count` bases from the placed base `anchor` outwards (delta -1: towards the 5'
 // end), first tried leaving at `angle`, then turned further each way and bent; steps of one.
-bool place_tail(PieceGrid& grid, const PieceGrid& extra, int anchor, int delta, int count,
-                Point from, double angle, std::vector<Point>& place) {
+bool place_tail(PieceGrid& grid, int anchor, int delta, int count, Point from, double angle,
+                std::vector<Point>& place) {
   if (count == 0) return true;
   for (double bend : kBends)
     for (int t = 0; t < kTurns; t++) {
@@ -102,7 +97,7 @@ bool place_tail(PieceGrid& grid, const PieceGrid& extra, int anchor, int delta, 
       const std::vector<Point> points = walk(from, angle + turn, 1.0, bend, count);
       const std::vector<Piece> tail = run_pieces(anchor, from, delta, points, true);
       PieceGrid own;
-      if (!clear_of(grid, extra, tail) || !run_fits(grid, own, tail)) continue;
+      if (!run_fits(grid, own, tail)) continue;
       grid.add(tail);
       for (size_t k = 0; k < points.size(); k++)
         place[at(anchor + (delta * static_cast<int>(k + 1)))] = points[k];
@@ -157,7 +152,6 @@ class Chain {
   // it. Each branch and each run is first tried where a regular polygon would put it.
   std::vector<Point> run_closed(const std::vector<Piece>& fixed, double floor) {
     floor_ = floor;
-    moves_ = kClosedMoves;
     const size_t m = loop_.vertices.size();
     const double edges = static_cast<double>(m);
     const double radius = 0.5 / std::sin(kPi / edges);
@@ -192,8 +186,7 @@ class Chain {
       first.grid.add(placed_pieces(shapes_[0][shape], first.frame));
       put(first, 0, shape);
       const int p = first_base(0);
-      if (!place_tail(first.grid, PieceGrid{}, p, -1, p - 1, first.place[at(p)], kPi + kTailLean,
-                      first.place))
+      if (!place_tail(first.grid, p, -1, p - 1, first.place[at(p)], kPi + kTailLean, first.place))
         continue;
       if (place_from(1, first)) {
         first.place.erase(first.place.begin());
@@ -257,8 +250,7 @@ class Chain {
     if (b == branches) {
       const int q = table_[at(first_base(b - 1))];
       const double away = std::atan2(state.frame.axis.y, state.frame.axis.x) - kPi / 2 - kTailLean;
-      return place_tail(state.grid, PieceGrid{}, q, 1, n_ - q, state.place[at(q)], away,
-                        state.place);
+      return place_tail(state.grid, q, 1, n_ - q, state.place[at(q)], away, state.place);
     }
     const bool closed = loop_.closed();
     const int before = b == 0 ? loop_.vertices.front() : table_[at(first_base(b - 1))];
@@ -284,11 +276,9 @@ class Chain {
       frame.origin = points.back() + Point{frame.axis.y, -frame.axis.x} * 0.5;
       // Most places fail on a few pieces: each is tested as it is moved.
       const bool fits = each_placed(shapes_[b][c.shape], frame, [&](const Piece& piece) {
-        return (piece.a != piece.b || piece.pa.y >= floor_) && state.grid.fits(piece) &&
-               extra.fits(piece);
+        return above(piece) && state.grid.fits(piece) && extra.fits(piece);
       });
       if (!fits) continue;
-      const std::vector<Piece> branch = placed_pieces(shapes_[b][c.shape], frame);
       // After a place that led nowhere, only places unlike it.
       const bool like_tried = std::any_of(tried.begin(), tried.end(), [&](const Tried& other) {
         const Point gap = other.end - points.back();
@@ -301,7 +291,7 @@ class Chain {
       tried.push_back(Tried{points.back(), c.axis, c.shape});
       State next = state;
       next.grid.add(run);
-      next.grid.add(branch);
+      next.grid.add(placed_pieces(shapes_[b][c.shape], frame));
       for (size_t t = 0; t + 1 < points.size(); t++) next.place[at(before) + t + 1] = points[t];
       next.frame = frame;
       put(next, b, c.shape);
@@ -331,15 +321,14 @@ class Chain {
     return false;
   }
 
-  // Whether every base of the pieces lies above the floor.
+  // Whether a piece that is a base lies above the floor.
+  bool above(const Piece& piece) const { return piece.a != piece.b || piece.pa.y >= floor_; }
   bool above(const std::vector<Piece>& pieces) const {
-    return std::all_of(pieces.begin(), pieces.end(), [&](const Piece& piece) {
-      return piece.a != piece.b || piece.pa.y >= floor_;
-    });
+    return std::all_of(pieces.begin(), pieces.end(),
+                       [&](const Piece& piece) { return above(piece); });
   }
 
   static constexpr int kMoves = 40;  // places that fit, tried in all
-  static constexpr int kClosedMoves = 40;
   // Places as alike as this are not both tried: axes this close, first bases this near.
   static constexpr double kLike = kPi / 4;
   static constexpr double kLikeDistance = 6.0;

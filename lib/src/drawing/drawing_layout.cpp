@@ -492,14 +492,7 @@ class WedgeLayout {
       if (longest == 2 * kMaxStep && turning_) {
         placed.rise.assign(branches, 1.0);
         shapes = branch_shapes(loop, placed.rise);
-        std::vector<Point> chain;
-        if (!loop.closed()) {
-          chain = chain_exterior(table_, loop, shapes);
-        } else {
-          const std::vector<Piece> below = helix_below(loop);
-          chain = chain_closed(table_, loop, shapes, below, kAbove);
-          if (chain.empty()) chain = chain_closed(table_, loop, shapes, below, -kHalfPlane);
-        }
+        std::vector<Point> chain = chain_shape(loop, shapes, false);
         if (!chain.empty()) {
           placed.local.push_back(std::move(chain));
           free_branches(loop);
@@ -587,10 +580,23 @@ class WedgeLayout {
     // A loop that could not keep all beyond it above its closing pair also offers a chain
     // that does, for the loops below it that need the room.
     if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0 && !kept_above) {
-      std::vector<Point> chain = chain_closed(table_, loop, shapes, helix_below(loop), kAbove);
+      std::vector<Point> chain = chain_shape(loop, shapes, true);
       if (!chain.empty()) placed.local.push_back(std::move(chain));
     }
     free_branches(loop);
+  }
+
+  // The loop's places with its branches laid out as a free chain, or empty: a closed
+  // loop's first with all beyond it above its closing pair, then (unless `above_only`)
+  // anywhere clear of the helix below.
+  std::vector<Point> chain_shape(const DrawLoop& loop, const Shapes& shapes,
+                                 bool above_only) const {
+    if (!loop.closed()) return chain_exterior(table_, loop, shapes);
+    const std::vector<Piece> below = helix_below(loop);
+    std::vector<Point> chain = chain_closed(table_, loop, shapes, below, kAbove);
+    if (chain.empty() && !above_only)
+      chain = chain_closed(table_, loop, shapes, below, -kHalfPlane);
+    return chain;
   }
 
   // The branches' own places are no longer needed once the loop has placed them.
