@@ -149,10 +149,13 @@ class Chain {
       : table_(table), loop_(loop), shapes_(shapes), n_(table[0]) {}
 
   // A closed loop in its frame: its closing pair at (-0.5, 0) and (0.5, 0), `fixed` below
-  // it. Each branch and each run is first tried where a regular polygon would put it.
-  std::vector<Point> run_closed(const std::vector<Piece>& fixed, double floor) {
-    floor_ = floor;
+  // it. Each branch and each run is first tried where a regular polygon would put it. The
+  // branches before run `gap` (0: the run from the closing pair's 5' base) are placed from
+  // the 5' base on, those after it from the 3' base back; that run closes the chain.
+  std::vector<Point> run_closed(const std::vector<Piece>& fixed, FreeRoom room, size_t gap) {
+    room_ = room;
     const size_t m = loop_.vertices.size();
+    const size_t branches = loop_.branch_edge.size();
     const double edges = static_cast<double>(m);
     const double radius = 0.5 / std::sin(kPi / edges);
     const Point centre{0.0, std::sqrt(std::max(0.0, radius * radius - 0.25))};
@@ -160,14 +163,18 @@ class Chain {
     const auto vertex = [&](size_t v) {
       return centre + direction(first - 2 * kPi * static_cast<double>(v) / edges) * radius;
     };
-    for (size_t b = 0; b < loop_.branch_edge.size(); b++) {
+    const auto angle = [](Point way) { return std::atan2(way.y, way.x); };
+    for (size_t b = 0; b < branches; b++) {
       const size_t e = at(loop_.branch_edge[b]);
       const size_t start = b == 0 ? 0 : at(loop_.branch_edge[b - 1]) + 1;
-      const Point chord = vertex(start + 1) - vertex(start);
-      run_target_.push_back(std::atan2(chord.y, chord.x));
-      const Point middle = (vertex(e) + vertex(e + 1)) * 0.5 - centre;
-      axis_target_.push_back(std::atan2(middle.y, middle.x));
+      const size_t end = b + 1 < branches ? at(loop_.branch_edge[b + 1]) : m - 1;
+      run_target_.push_back(b < gap ? angle(vertex(start + 1) - vertex(start))
+                                    : angle(vertex(end - 1) - vertex(end)));
+      axis_target_.push_back(angle((vertex(e) + vertex(e + 1)) * 0.5 - centre));
     }
+    for (size_t b = 0; b < gap; b++) order_.push_back(b);
+    for (size_t b = branches; b-- > gap;) order_.push_back(b);
+    gap_ = gap;
     State state;
     state.place.assign(at(n_ + 1), Point{});
     state.grid.add(fixed);
@@ -178,6 +185,7 @@ class Chain {
   }
 
   std::vector<Point> run() {
+    for (size_t b = 0; b < loop_.branch_edge.size(); b++) order_.push_back(b);
     State state;
     state.place.assign(at(n_ + 1), Point{});
     // The first branch upright at the origin, the 5' tail leaving it to the left.
@@ -243,19 +251,25 @@ class Chain {
     return result;
   }
 
-  // Places branches b.. (and the 3' tail after the last) into `state`.
-  bool place_from(size_t b, State& state) {
+  // Places the branches from order_[k] on (and the 3' tail after the last) into `state`.
+  bool place_from(size_t k, State& state) {
     const size_t branches = loop_.branch_edge.size();
-    if (b == branches && loop_.closed()) return close(state);
-    if (b == branches) {
-      const int q = table_[at(first_base(b - 1))];
+    if (k == branches && loop_.closed()) return close(state);
+    if (k == branches) {
+      const int q = table_[at(first_base(k - 1))];
       const double away = std::atan2(state.frame.axis.y, state.frame.axis.x) - kPi / 2 - kTailLean;
       return place_tail(state.grid, q, 1, n_ - q, state.place[at(q)], away, state.place);
     }
+    const size_t b = order_[k];
     const bool closed = loop_.closed();
-    const int before = b == 0 ? loop_.vertices.front() : table_[at(first_base(b - 1))];
+    // A branch placed from the 3' end on is reached from the base after it, backwards.
+    const bool back = closed && b >= gap_;
     const int p = first_base(b);
-    const int steps = p - before;
+    const int q = table_[at(p)];
+    int before = b == 0 ? loop_.vertices.front() : table_[at(first_base(b - 1))];
+    if (back) before = b + 1 < branches ? first_base(b + 1) : loop_.vertices.back();
+    const int delta = back ? -1 : 1;
+    const int steps = back ? before - q : p - before;
     const Point from = state.place[at(before)];
     const double axis_before = std::atan2(state.frame.axis.y, state.frame.axis.x);
     const double run_base = closed ? run_target_[b] : axis_before - kPi / 2;
@@ -268,12 +282,13 @@ class Chain {
     std::vector<Tried> tried;
     for (const Candidate& c : candidates(b, steps)) {
       const std::vector<Point> points = walk(from, run_base + c.turn, c.step, c.bend, steps);
-      const std::vector<Piece> run = run_pieces(before, from, 1, points, false);
+      const std::vector<Piece> run = run_pieces(before, from, delta, points, false);
       PieceGrid extra;
       if (!above(run) || !run_fits(state.grid, extra, run)) continue;
       Frame frame;
       frame.axis = direction(axis_base + c.axis);
-      frame.origin = points.back() + Point{frame.axis.y, -frame.axis.x} * 0.5;
+      // The branch's 5' base lies half a pair to the left of its origin, its 3' base to the right.
+      frame.origin = points.back() + Point{frame.axis.y, -frame.axis.x} * (back ? -0.5 : 0.5);
       // Most places fail on a few pieces: each is tested as it is moved.
       const bool fits = each_placed(shapes_[b][c.shape], frame, [&](const Piece& piece) {
         return above(piece) && state.grid.fits(piece) && extra.fits(piece);
@@ -292,10 +307,11 @@ class Chain {
       State next = state;
       next.grid.add(run);
       next.grid.add(placed_pieces(shapes_[b][c.shape], frame));
-      for (size_t t = 0; t + 1 < points.size(); t++) next.place[at(before) + t + 1] = points[t];
+      for (size_t t = 0; t + 1 < points.size(); t++)
+        next.place[at(before + delta * static_cast<int>(t + 1))] = points[t];
       next.frame = frame;
       put(next, b, c.shape);
-      if (place_from(b + 1, next)) {
+      if (place_from(k + 1, next)) {
         state = std::move(next);
         return true;
       }
@@ -303,26 +319,28 @@ class Chain {
     return false;
   }
 
-  // The run from the last branch back to the closing pair's 3' base.
+  // The run that closes the chain: from the closing pair's 5' base or the 3' base of the
+  // branch before it to the 5' base of the branch after it or the closing pair's 3' base.
   bool close(State& state) const {
-    const int q = table_[at(first_base(loop_.branch_edge.size() - 1))];
-    const int j = loop_.vertices.back();
+    const size_t branches = loop_.branch_edge.size();
+    const int from = gap_ == 0 ? loop_.vertices.front() : table_[at(first_base(gap_ - 1))];
+    const int to = gap_ == branches ? loop_.vertices.back() : first_base(gap_);
     for (int side : {1, -1}) {
       const std::vector<Point> points =
-          bridge(state.place[at(q)], state.place[at(j)], j - q - 1, side);
+          bridge(state.place[at(from)], state.place[at(to)], to - from - 1, side);
       if (points.empty()) return false;
-      const std::vector<Piece> run = run_pieces(q, state.place[at(q)], 1, points, false);
+      const std::vector<Piece> run = run_pieces(from, state.place[at(from)], 1, points, false);
       PieceGrid extra;
       if (!above(run) || !run_fits(state.grid, extra, run)) continue;
       state.grid.add(run);
-      for (size_t t = 0; t + 1 < points.size(); t++) state.place[at(q) + t + 1] = points[t];
+      for (size_t t = 0; t + 1 < points.size(); t++) state.place[at(from) + t + 1] = points[t];
       return true;
     }
     return false;
   }
 
-  // Whether a piece that is a base lies above the floor.
-  bool above(const Piece& piece) const { return piece.a != piece.b || piece.pa.y >= floor_; }
+  // Whether a piece that is a base keeps out of the room kept free.
+  bool above(const Piece& piece) const { return piece.a != piece.b || !room_.holds(piece.pa); }
   bool above(const std::vector<Piece>& pieces) const {
     return std::all_of(pieces.begin(), pieces.end(),
                        [&](const Piece& piece) { return above(piece); });
@@ -339,9 +357,11 @@ class Chain {
   const int n_;
   int moves_ = kMoves;
   std::vector<std::vector<Candidate>> candidates_;  // per branch, once made
-  double floor_ = -1e300;            // no base of a closed loop's branches or runs below
+  FreeRoom room_;                    // no base of a closed loop's branches or runs in it
   std::vector<double> run_target_;   // per branch of a closed loop: where its run starts
   std::vector<double> axis_target_;  // and where its axis points
+  std::vector<size_t> order_;        // the branches in the order they are placed
+  size_t gap_ = 0;                   // a closed loop's run that closes the chain
 };
 
 }  // namespace
@@ -353,11 +373,30 @@ std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
 
 std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
                                 const std::vector<std::vector<Shape>>& shapes,
-                                const std::vector<Piece>& fixed, double floor) {
-  std::vector<Point> place = Chain(table, loop, shapes).run_closed(fixed, floor);
-  if (place.empty()) return place;
-  return std::vector<Point>(place.begin() + loop.vertices.front(),
-                            place.begin() + loop.vertices.back() + 1);
+                                const std::vector<Piece>& fixed, FreeRoom room) {
+  // The chain closes at the last run, else at the run with the most bases (the first
+  // of those), which can bridge the widest gap.
+  const size_t branches = loop.branch_edge.size();
+  size_t widest = 0;
+  int most = -1;
+  for (size_t g = 0; g <= branches; g++) {
+    const int start =
+        g == 0 ? loop.vertices.front() : table[at(loop.vertices[at(loop.branch_edge[g - 1])])];
+    const int end = g == branches ? loop.vertices.back() : loop.vertices[at(loop.branch_edge[g])];
+    if (end - start - 1 > most) {
+      most = end - start - 1;
+      widest = g;
+    }
+  }
+  std::vector<size_t> gaps = {branches};
+  if (widest != branches) gaps.push_back(widest);
+  for (size_t gap : gaps) {
+    std::vector<Point> place = Chain(table, loop, shapes).run_closed(fixed, room, gap);
+    if (place.empty()) continue;
+    return std::vector<Point>(place.begin() + loop.vertices.front(),
+                              place.begin() + loop.vertices.back() + 1);
+  }
+  return {};
 }
 
 }  // namespace layout

@@ -19,11 +19,11 @@ std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
                                   const std::vector<std::vector<Shape>>& shapes);
 
 // A closed loop as a free chain in its frame: its closing pair at (-0.5, 0) and (0.5, 0),
-// the runs and branches clear of `fixed` (the helix below) and, as far as their bases go,
-// above y = `floor`. The places of positions i..j (the closing pair), or empty.
+// the runs and branches clear of `fixed` (the helix below) and their bases out of `room`.
+// The places of positions i..j (the closing pair), or empty.
 std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
                                 const std::vector<std::vector<Shape>>& shapes,
-                                const std::vector<Piece>& fixed, double floor);
+                                const std::vector<Piece>& fixed, FreeRoom room);
 
 }  // namespace layout
 }  // namespace stemloop

@@ -40,7 +40,6 @@ constexpr int kPlainAttempts = 3;
 constexpr double kTurnRange = 2.5;  // how much larger a circle may turn a loop's branches
 constexpr double kLean = kPi / 6;
 constexpr double kAbove = 0.3;
-constexpr double kHalfPlane = 1e9;  // a slope that keeps all below the closing pair free
 
 using namespace layout;  // NOLINT(google-build-using-namespace): the layout's own pieces
 
@@ -228,7 +227,7 @@ class WedgeLayout {
       const int q = table_[at(p)];
       for (const Piece& piece : candidate) {
         const bool root = piece.a == p || piece.a == q;
-        if (!root && piece.a == piece.b && kept_free(piece.pa)) return false;
+        if (!root && piece.a == piece.b && room_.holds(piece.pa)) return false;
       }
       return true;
     };
@@ -249,7 +248,7 @@ class WedgeLayout {
         piece.owner = static_cast<int>(branch);
         if (!PieceGrid::apart(step, piece)) return false;
         const bool root = piece.a == p || piece.a == q;
-        if (closed && above_ && !root && piece.a == piece.b && kept_free(piece.pa)) return false;
+        if (closed && above_ && !root && piece.a == piece.b && room_.holds(piece.pa)) return false;
         if (!grid_.fits(piece)) return false;
         out.push_back(piece);
       }
@@ -484,7 +483,7 @@ class WedgeLayout {
         {{0.0, true, true, 0.35}}, {{0.0, true, true, 0.25}}, {{0.0, true, true, 0.1}},
         {{0.0, true, true, 0.0}},  {{0.0, false, true}}};
     bias_ = 0;
-    bool kept_above = false;  // whether the placement found keeps all beyond above the pair
+    FreeRoom kept;  // the room below the pair that the placement found keeps free
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
       // A loop whose branches need longer steps around its circle lays them out as a
       // free chain instead, with short steps; a closed loop first with all beyond it above
@@ -492,7 +491,7 @@ class WedgeLayout {
       if (longest == 2 * kMaxStep && turning_) {
         placed.rise.assign(branches, 1.0);
         shapes = branch_shapes(loop, placed.rise);
-        std::vector<Point> chain = chain_shape(loop, shapes, false);
+        std::vector<Point> chain = chain_shape(loop, shapes, {FreeRoom{kAbove}, FreeRoom{}});
         if (!chain.empty()) {
           placed.local.push_back(std::move(chain));
           free_branches(loop);
@@ -513,7 +512,7 @@ class WedgeLayout {
           for (const Mode& mode : phase) {
             lean_ = mode.lean;
             above_ = mode.above;
-            slope_ = mode.slope;
+            room_ = FreeRoom{kAbove, mode.slope};
             turns_ = mode.turns;
             for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
               theta = try_radius(loop, radius, shapes);
@@ -524,7 +523,7 @@ class WedgeLayout {
                 break;
             }
             if (!theta.empty()) {
-              kept_above = mode.above && mode.slope == kHalfPlane;
+              if (mode.above) kept = room_;
               break;
             }
           }
@@ -578,25 +577,33 @@ class WedgeLayout {
       bias_ = 0;
     }
     // A loop that could not keep all beyond it above its closing pair also offers a chain
-    // that does, for the loops below it that need the room.
-    if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0 && !kept_above) {
-      std::vector<Point> chain = chain_shape(loop, shapes, true);
+    // that keeps more room free, for the loops below it that need it: all of it if it can,
+    // else a cone.
+    const bool kept_some = kept.top == kAbove;
+    if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0 &&
+        !(kept_some && kept.slope == kHalfPlane)) {
+      std::vector<Point> chain;
+      for (double slope : {kHalfPlane, 1.0, 0.35}) {
+        if (kept_some && slope <= kept.slope) break;
+        chain = chain_shape(loop, shapes, {FreeRoom{kAbove, slope}});
+        if (!chain.empty()) break;
+      }
       if (!chain.empty()) placed.local.push_back(std::move(chain));
     }
     free_branches(loop);
   }
 
   // The loop's places with its branches laid out as a free chain, or empty: a closed
-  // loop's first with all beyond it above its closing pair, then (unless `above_only`)
-  // anywhere clear of the helix below.
+  // loop's clear of the helix below, with the first of `rooms` free that it can keep free.
   std::vector<Point> chain_shape(const DrawLoop& loop, const Shapes& shapes,
-                                 bool above_only) const {
+                                 const std::vector<FreeRoom>& rooms) const {
     if (!loop.closed()) return chain_exterior(table_, loop, shapes);
     const std::vector<Piece> below = helix_below(loop);
-    std::vector<Point> chain = chain_closed(table_, loop, shapes, below, kAbove);
-    if (chain.empty() && !above_only)
-      chain = chain_closed(table_, loop, shapes, below, -kHalfPlane);
-    return chain;
+    for (const FreeRoom& room : rooms) {
+      std::vector<Point> chain = chain_closed(table_, loop, shapes, below, room);
+      if (!chain.empty()) return chain;
+    }
+    return {};
   }
 
   // The branches' own places are no longer needed once the loop has placed them.
@@ -662,15 +669,8 @@ class WedgeLayout {
   bool turns_ = false;          // whether branches may take their turned shapes
   std::vector<size_t> chosen_;  // the shape of each branch that try_radius placed
   bool above_ = false;          // whether all beyond the loop must lie above its closing pair
-  // With above_, the room kept free below the closing pair: below kAbove, within
-  // 0.5 + slope_ * depth of the pair's middle (kHalfPlane: all of it).
-  double slope_ = kHalfPlane;
-  double lean_ = 0.0;  // how far above the closing pair's line each branch must point
-
-  // Whether a point in a closed loop's frame lies in the room kept free below its closing pair.
-  bool kept_free(Point point) const {
-    return point.y < kAbove && std::fabs(point.x) < 0.5 + (kAbove - point.y) * slope_;
-  }
+  FreeRoom room_;               // with above_, the room kept free below the closing pair
+  double lean_ = 0.0;           // how far above the closing pair's line each branch must point
 };
 
 }  // namespace

@@ -21,6 +21,7 @@ constexpr double kBaseGap = 0.7;     // between two base centres
 constexpr double kSegmentGap = 0.3;  // between segments (and bases) that share no base
 constexpr double kMaxStep = 2.9;     // longest backbone step across a loop
 constexpr double kCell = 1.5;
+constexpr double kHalfPlane = 1e9;  // a slope that keeps all below a closing pair free
 
 inline size_t at(int k) { return static_cast<size_t>(k); }
 
@@ -111,6 +112,16 @@ class PieceGrid {
   std::unordered_map<uint64_t, std::vector<int>> cells_;
   std::vector<Piece> pieces_;
   mutable int blocker_ = -1;
+};
+
+// The room a closed loop keeps free below its closing pair (at (-0.5, 0) and (0.5, 0))
+// for the loops below it: below `top`, within 0.5 + slope * depth of the pair's middle.
+struct FreeRoom {
+  double top = -1e300;  // the default keeps nothing free
+  double slope = kHalfPlane;
+  bool holds(Point point) const {
+    return point.y < top && std::fabs(point.x) < 0.5 + (top - point.y) * slope;
+  }
 };
 
 // A branch in the branch's frame: the places of its positions and its pieces there.
