@@ -486,12 +486,14 @@ class WedgeLayout {
     FreeRoom kept;  // the room below the pair that the placement found keeps free
     for (double longest : {kMaxStep, 2 * kMaxStep, 4 * kMaxStep, 10 * kMaxStep}) {
       // A loop whose branches need longer steps around its circle lays them out as a
-      // free chain instead, with short steps; a closed loop first with all beyond it above
-      // its closing pair.
+      // free chain instead, with short steps; a closed loop keeping as much room below its
+      // closing pair free as it can.
       if (longest == 2 * kMaxStep && turning_) {
         placed.rise.assign(branches, 1.0);
         shapes = branch_shapes(loop, placed.rise);
-        std::vector<Point> chain = chain_shape(loop, shapes, {FreeRoom{kAbove}, FreeRoom{}});
+        std::vector<FreeRoom> rooms = chain_rooms(FreeRoom{});
+        rooms.push_back(FreeRoom{});
+        std::vector<Point> chain = chain_shape(loop, shapes, rooms);
         if (!chain.empty()) {
           placed.local.push_back(std::move(chain));
           free_branches(loop);
@@ -577,17 +579,10 @@ class WedgeLayout {
       bias_ = 0;
     }
     // A loop that could not keep all beyond it above its closing pair also offers a chain
-    // that keeps more room free, for the loops below it that need it: all of it if it can,
-    // else a cone.
-    const bool kept_some = kept.top == kAbove;
-    if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0 &&
-        !(kept_some && kept.slope == kHalfPlane)) {
-      std::vector<Point> chain;
-      for (double slope : {kHalfPlane, 1.0, 0.35}) {
-        if (kept_some && slope <= kept.slope) break;
-        chain = chain_shape(loop, shapes, {FreeRoom{kAbove, slope}});
-        if (!chain.empty()) break;
-      }
+    // that keeps more room free, for the loops below it that need it.
+    const std::vector<FreeRoom> rooms = chain_rooms(kept);
+    if (turning_ && loop.closed() && longest_step_ == kMaxStep && branches > 0 && !rooms.empty()) {
+      std::vector<Point> chain = chain_shape(loop, shapes, rooms);
       if (!chain.empty()) placed.local.push_back(std::move(chain));
     }
     free_branches(loop);
@@ -604,6 +599,15 @@ class WedgeLayout {
       if (!chain.empty()) return chain;
     }
     return {};
+  }
+
+  // The rooms below its closing pair that a chain tries to keep free, the most first: all
+  // of it, then ever narrower cones, as long as they are larger than `kept`.
+  static std::vector<FreeRoom> chain_rooms(FreeRoom kept) {
+    std::vector<FreeRoom> rooms;
+    for (double slope : {kHalfPlane, 1.0, 0.35})
+      if (kept.top != kAbove || slope > kept.slope) rooms.push_back(FreeRoom{kAbove, slope});
+    return rooms;
   }
 
   // The branches' own places are no longer needed once the loop has placed them.
