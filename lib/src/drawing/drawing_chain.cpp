@@ -109,7 +109,7 @@ bool place_tail(PieceGrid& grid, int anchor, int delta, int count, Point from, d
 // The places of `count` bases between `from` and `to` and then `to`: on the straight line
 // where that keeps steps between one and kMaxStep, else on an arc with steps of one bulging
 // to the given side (1: left of the way from `from` to `to`); empty when the two are too
-// far apart.
+// far apart, or closer than one with no base between them.
 std::vector<Point> bridge(Point from, Point to, int count, int side) {
   const int steps = count + 1;
   const Point way = to - from;
@@ -121,6 +121,7 @@ std::vector<Point> bridge(Point from, Point to, int count, int side) {
       result.push_back(from + way * (static_cast<double>(t) / steps));
     return result;
   }
+  if (steps == 1) return {};  // one step cannot bend, and would be shorter than one
   // Half the arc's angle h, with steps of one: sin(h) / sin(h / steps) = chord.
   double lo = 0.0;
   double hi = kPi;
