@@ -283,6 +283,13 @@ class Chain {
     std::vector<Tried> tried;
     for (const Candidate& c : candidates(b, steps)) {
       const std::vector<Point> points = walk(from, run_base + c.turn, c.step, c.bend, steps);
+      // After a place that led nowhere, only places unlike it (tested first: it is cheap).
+      const bool like_tried = std::any_of(tried.begin(), tried.end(), [&](const Tried& other) {
+        const Point gap = other.end - points.back();
+        return other.shape == c.shape && std::fabs(other.axis - c.axis) < kLike &&
+               std::hypot(gap.x, gap.y) < kLikeDistance;
+      });
+      if (like_tried) continue;
       const std::vector<Piece> run = run_pieces(before, from, delta, points, false);
       PieceGrid extra;
       if (!above(run) || !run_fits(state.grid, extra, run)) continue;
@@ -295,13 +302,6 @@ class Chain {
         return above(piece) && state.grid.fits(piece) && extra.fits(piece);
       });
       if (!fits) continue;
-      // After a place that led nowhere, only places unlike it.
-      const bool like_tried = std::any_of(tried.begin(), tried.end(), [&](const Tried& other) {
-        const Point gap = other.end - points.back();
-        return other.shape == c.shape && std::fabs(other.axis - c.axis) < kLike &&
-               std::hypot(gap.x, gap.y) < kLikeDistance;
-      });
-      if (like_tried) continue;
       if (moves_ == 0) return false;
       moves_--;
       tried.push_back(Tried{points.back(), c.axis, c.shape});

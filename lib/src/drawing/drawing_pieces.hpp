@@ -3,10 +3,10 @@
 // of a branch moved as one piece.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "drawing/drawing_faults.hpp"
@@ -34,11 +34,16 @@ struct Piece {
   int owner = -1;  // the branch of the loop being placed it belongs to, or -1
 };
 
-// Pieces already placed, found by a grid of cells.
+// Pieces already placed, found by a grid of cells. The cells live in a flat hash table
+// (open addressing), each holding its pieces in the order they were added, so that a
+// grid is cheap to copy and a failed fits() names the first piece it met.
 class PieceGrid {
  public:
   void clear() {
-    cells_.clear();
+    slots_.clear();
+    used_ = 0;
+    entry_.clear();
+    next_.clear();
     pieces_.clear();
   }
 
@@ -58,15 +63,12 @@ class PieceGrid {
   }
 
   bool fits(const Piece& piece) const {
-    bool ok = true;
-    visit(piece, [&](int index) {
+    return visit(piece, [&](int index) {
       const Piece& other = pieces_[at(index)];
-      if (ok && !apart(piece, other)) {
-        ok = false;
-        blocker_ = other.owner;
-      }
+      if (apart(piece, other)) return true;
+      blocker_ = other.owner;
+      return false;
     });
-    return ok;
   }
 
   // The owner of the piece that a failed fits() met.
@@ -82,34 +84,95 @@ class PieceGrid {
     for (const Piece& piece : pieces) {
       const int index = static_cast<int>(pieces_.size());
       pieces_.push_back(piece);
-      cover(piece, 0.0, [&](uint64_t key) { cells_[key].push_back(index); });
+      cover(piece, 0.0, [&](uint64_t key) {
+        append(key, index);
+        return true;
+      });
     }
   }
 
  private:
+  struct Slot {
+    uint64_t key = 0;
+    int head = -1;  // the cell's first entry, -1 for a free slot
+    int tail = -1;  // and its last
+  };
+
   static int64_t cell(double u) { return static_cast<int64_t>(std::floor(u / kCell)); }
   static uint64_t key(int64_t cx, int64_t cy) {
     return (static_cast<uint64_t>(cx) << 32) ^ (static_cast<uint64_t>(cy) & 0xffffffffULL);
   }
+  static size_t hash(uint64_t key) {  // mixes the bits of both coordinates
+    key ^= key >> 33;
+    key *= 0xff51afd7ed558ccdULL;
+    key ^= key >> 33;
+    return static_cast<size_t>(key);
+  }
+  // Calls f with the key of each cell the piece's box, grown by `grow`, touches, until f
+  // returns false; returns whether none did.
   template <typename F>
-  static void cover(const Piece& piece, double grow, F f) {
+  static bool cover(const Piece& piece, double grow, F f) {
     const int64_t x0 = cell(std::min(piece.pa.x, piece.pb.x) - grow);
     const int64_t x1 = cell(std::max(piece.pa.x, piece.pb.x) + grow);
     const int64_t y0 = cell(std::min(piece.pa.y, piece.pb.y) - grow);
     const int64_t y1 = cell(std::max(piece.pa.y, piece.pb.y) + grow);
     for (int64_t cx = x0; cx <= x1; cx++)
-      for (int64_t cy = y0; cy <= y1; cy++) f(key(cx, cy));
+      for (int64_t cy = y0; cy <= y1; cy++)
+        if (!f(key(cx, cy))) return false;
+    return true;
   }
+  // Calls f with every piece near `piece`, until f returns false; returns whether none did.
   template <typename F>
-  void visit(const Piece& piece, F f) const {
-    cover(piece, kBaseGap, [&](uint64_t k) {
-      const auto it = cells_.find(k);
-      if (it == cells_.end()) return;
-      for (int index : it->second) f(index);
+  bool visit(const Piece& piece, F f) const {
+    return cover(piece, kBaseGap, [&](uint64_t k) {
+      const Slot* slot = find(k);
+      if (slot == nullptr) return true;
+      for (int e = slot->head; e >= 0; e = next_[at(e)])
+        if (!f(entry_[at(e)])) return false;
+      return true;
     });
   }
+  const Slot* find(uint64_t k) const {
+    if (slots_.empty()) return nullptr;
+    const size_t mask = slots_.size() - 1;
+    for (size_t s = hash(k) & mask;; s = (s + 1) & mask) {
+      if (slots_[s].head < 0) return nullptr;
+      if (slots_[s].key == k) return &slots_[s];
+    }
+  }
+  void append(uint64_t k, int piece) {
+    if (2 * (used_ + 1) > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    size_t s = hash(k) & mask;
+    while (slots_[s].head >= 0 && slots_[s].key != k) s = (s + 1) & mask;
+    const int entry = static_cast<int>(entry_.size());
+    entry_.push_back(piece);
+    next_.push_back(-1);
+    Slot& slot = slots_[s];
+    if (slot.head < 0) {
+      slot = Slot{k, entry, entry};
+      used_++;
+    } else {
+      next_[at(slot.tail)] = entry;
+      slot.tail = entry;
+    }
+  }
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.head < 0) continue;
+      size_t s = hash(slot.key) & mask;
+      while (slots_[s].head >= 0) s = (s + 1) & mask;
+      slots_[s] = slot;
+    }
+  }
 
-  std::unordered_map<uint64_t, std::vector<int>> cells_;
+  std::vector<Slot> slots_;  // a power of two of them, at most half in use
+  size_t used_ = 0;
+  std::vector<int> entry_;  // per entry: its piece
+  std::vector<int> next_;   // per entry: the next entry of its cell, or -1
   std::vector<Piece> pieces_;
   mutable int blocker_ = -1;
 };
