@@ -142,6 +142,45 @@ std::vector<Point> bridge(Point from, Point to, int count, int side) {
   return result;
 }
 
+// Calls f with other ways for `count` bases between `from` and `to` (at least one), until
+// f returns true; returns whether it did. Each way is two straight legs meeting at one of
+// the bases, each with even steps between one and kMaxStep, the plainest first: the bend
+// least turned from the straight way, the first leg's steps shortest, the bend nearest
+// the middle. The places end with `to`, as bridge() gives them.
+template <typename F>
+bool each_elbow(Point from, Point to, int count, F f) {
+  const int steps = count + 1;
+  const Point way = to - from;
+  const double straight = std::atan2(way.y, way.x);
+  struct Elbow {
+    double cost;
+    int turn;
+    double step;
+    int first;  // steps on the first leg
+  };
+  std::vector<Elbow> order;
+  for (int turn = 1; turn < kTurns / 2; turn++)
+    for (int side : {1, -1})
+      for (double step : {1.0, 1.5, 2.0})
+        for (int first = 1; first < steps; first++)
+          order.push_back(Elbow{turn + (step - 1) * 2 + std::abs(2.0 * first - steps) / steps,
+                                side * turn, step, first});
+  std::stable_sort(order.begin(), order.end(),
+                   [](const Elbow& x, const Elbow& y) { return x.cost < y.cost; });
+  for (const Elbow& e : order) {
+    const std::vector<Point> leg = walk(from, straight + e.turn * kTurn, e.step, 0.0, e.first);
+    const Point rest = to - leg.back();
+    const int left = steps - e.first;
+    const double second = std::hypot(rest.x, rest.y) / left;
+    if (second < 1.0 || second > kMaxStep) continue;
+    std::vector<Point> points = leg;
+    for (int t = 1; t <= left; t++)
+      points.push_back(leg.back() + rest * (static_cast<double>(t) / left));
+    if (f(points)) return true;
+  }
+  return false;
+}
+
 // Places the branches one after another, depth first: where a branch finds no room,
 // the one before it moves to its next place that fits, within a budget of such moves.
 class Chain {
@@ -326,18 +365,25 @@ class Chain {
     const size_t branches = loop_.branch_edge.size();
     const int from = gap_ == 0 ? loop_.vertices.front() : table_[at(first_base(gap_ - 1))];
     const int to = gap_ == branches ? loop_.vertices.back() : first_base(gap_);
-    for (int side : {1, -1}) {
-      const std::vector<Point> points =
-          bridge(state.place[at(from)], state.place[at(to)], to - from - 1, side);
-      if (points.empty()) return false;
-      const std::vector<Piece> run = run_pieces(from, state.place[at(from)], 1, points, false);
+    const Point a = state.place[at(from)];
+    const Point b = state.place[at(to)];
+    const int count = to - from - 1;
+    const auto take = [&](const std::vector<Point>& points) {
+      const std::vector<Piece> run = run_pieces(from, a, 1, points, false);
       PieceGrid extra;
-      if (!above(run) || !run_fits(state.grid, extra, run)) continue;
+      if (!above(run) || !run_fits(state.grid, extra, run)) return false;
       state.grid.add(run);
       for (size_t t = 0; t + 1 < points.size(); t++) state.place[at(from) + t + 1] = points[t];
       return true;
+    };
+    for (int side : {1, -1}) {
+      const std::vector<Point> points = bridge(a, b, count, side);
+      if (points.empty()) return false;
+      if (take(points)) return true;
     }
-    return false;
+    // Where neither keeps clear, the run may bend once instead.
+    if (count == 0) return false;
+    return each_elbow(a, b, count, take);
   }
 
   // Whether a piece that is a base keeps out of the room kept free.
