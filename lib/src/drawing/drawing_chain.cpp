@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "drawing/drawing_geometry.hpp"
@@ -181,6 +182,15 @@ bool each_elbow(Point from, Point to, int count, F f) {
   return false;
 }
 
+// The bases at either end of run g of a closed loop, the run between branch g - 1 and
+// branch g: the closing pair's 5' base before the first branch, its 3' base after the last.
+std::pair<int, int> run_ends(const PairTable& table, const DrawLoop& loop, size_t g) {
+  const size_t branches = loop.branch_edge.size();
+  const auto first_base = [&](size_t b) { return loop.vertices[at(loop.branch_edge[b])]; };
+  return {g == 0 ? loop.vertices.front() : table[at(first_base(g - 1))],
+          g == branches ? loop.vertices.back() : first_base(g)};
+}
+
 // Places the branches one after another, depth first: where a branch finds no room,
 // the one before it moves to its next place that fits, within a budget of such moves.
 class Chain {
@@ -306,8 +316,8 @@ class Chain {
     const bool back = closed && b >= gap_;
     const int p = first_base(b);
     const int q = table_[at(p)];
-    int before = b == 0 ? loop_.vertices.front() : table_[at(first_base(b - 1))];
-    if (back) before = b + 1 < branches ? first_base(b + 1) : loop_.vertices.back();
+    const int before =
+        back ? run_ends(table_, loop_, b + 1).second : run_ends(table_, loop_, b).first;
     const int delta = back ? -1 : 1;
     const int steps = back ? before - q : p - before;
     const Point from = state.place[at(before)];
@@ -359,12 +369,11 @@ class Chain {
     return false;
   }
 
-  // The run that closes the chain: from the closing pair's 5' base or the 3' base of the
-  // branch before it to the 5' base of the branch after it or the closing pair's 3' base.
+  // The run that closes the chain, run gap_.
   bool close(State& state) const {
-    const size_t branches = loop_.branch_edge.size();
-    const int from = gap_ == 0 ? loop_.vertices.front() : table_[at(first_base(gap_ - 1))];
-    const int to = gap_ == branches ? loop_.vertices.back() : first_base(gap_);
+    const std::pair<int, int> ends = run_ends(table_, loop_, gap_);
+    const int from = ends.first;  // named, not bound: the lambda below captures them
+    const int to = ends.second;
     const Point a = state.place[at(from)];
     const Point b = state.place[at(to)];
     const int count = to - from - 1;
@@ -427,9 +436,7 @@ std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
   size_t widest = 0;
   int most = -1;
   for (size_t g = 0; g <= branches; g++) {
-    const int start =
-        g == 0 ? loop.vertices.front() : table[at(loop.vertices[at(loop.branch_edge[g - 1])])];
-    const int end = g == branches ? loop.vertices.back() : loop.vertices[at(loop.branch_edge[g])];
+    const auto [start, end] = run_ends(table, loop, g);
     if (end - start - 1 > most) {
       most = end - start - 1;
       widest = g;
