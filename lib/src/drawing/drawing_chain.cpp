@@ -17,6 +17,8 @@ constexpr double kTurn = 2 * kPi / kTurns;
 constexpr double kBends[] = {0.0, 0.2, -0.2, 0.4, -0.4};  // a run's turn at each base
 constexpr double kSteps[] = {1.0, 1.5, 2.0, 2.45, kMaxStep};
 constexpr double kTailLean = kPi / 6;  // tails leave a little below the line of the pair
+constexpr int kMoves = 40;             // places that fit, tried in all by a chain
+constexpr int kThoroughMoves = 100;    // by a thorough one
 
 Point direction(double angle) { return Point{std::cos(angle), std::sin(angle)}; }
 
@@ -195,8 +197,9 @@ std::pair<int, int> run_ends(const PairTable& table, const DrawLoop& loop, size_
 // the one before it moves to its next place that fits, within a budget of such moves.
 class Chain {
  public:
-  Chain(const PairTable& table, const DrawLoop& loop, const std::vector<std::vector<Shape>>& shapes)
-      : table_(table), loop_(loop), shapes_(shapes), n_(table[0]) {}
+  Chain(const PairTable& table, const DrawLoop& loop, const std::vector<std::vector<Shape>>& shapes,
+        int moves = kMoves)
+      : table_(table), loop_(loop), shapes_(shapes), n_(table[0]), moves_(moves) {}
 
   // A closed loop in its frame: its closing pair at (-0.5, 0) and (0.5, 0), `fixed` below
   // it. Each branch and each run is first tried where a regular polygon would put it. The
@@ -402,7 +405,6 @@ class Chain {
                        [&](const Piece& piece) { return above(piece); });
   }
 
-  static constexpr int kMoves = 40;  // places that fit, tried in all
   // Places as alike as this are not both tried: axes this close, first bases this near.
   static constexpr double kLike = kPi / 4;
   static constexpr double kLikeDistance = 6.0;
@@ -411,7 +413,7 @@ class Chain {
   const DrawLoop& loop_;
   const std::vector<std::vector<Shape>>& shapes_;
   const int n_;
-  int moves_ = kMoves;
+  int moves_;
   std::vector<std::vector<Candidate>> candidates_;  // per branch, once made
   FreeRoom room_;                    // no base of a closed loop's branches or runs in it
   std::vector<double> run_target_;   // per branch of a closed loop: where its run starts
@@ -429,9 +431,9 @@ std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
 
 std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
                                 const std::vector<std::vector<Shape>>& shapes,
-                                const std::vector<Piece>& fixed, FreeRoom room) {
+                                const std::vector<Piece>& fixed, FreeRoom room, bool thorough) {
   // The chain closes at the last run, else at the run with the most bases (the first
-  // of those), which can bridge the widest gap.
+  // of those), which can bridge the widest gap; a thorough search then tries the others.
   const size_t branches = loop.branch_edge.size();
   size_t widest = 0;
   int most = -1;
@@ -444,8 +446,12 @@ std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
   }
   std::vector<size_t> gaps = {branches};
   if (widest != branches) gaps.push_back(widest);
+  if (thorough)
+    for (size_t g = 0; g < branches; g++)
+      if (g != widest) gaps.push_back(g);
   for (size_t gap : gaps) {
-    std::vector<Point> place = Chain(table, loop, shapes).run_closed(fixed, room, gap);
+    std::vector<Point> place =
+        Chain(table, loop, shapes, thorough ? kThoroughMoves : kMoves).run_closed(fixed, room, gap);
     if (place.empty()) continue;
     return std::vector<Point>(place.begin() + loop.vertices.front(),
                               place.begin() + loop.vertices.back() + 1);

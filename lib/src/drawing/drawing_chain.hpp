@@ -20,10 +20,12 @@ std::vector<Point> chain_exterior(const PairTable& table, const DrawLoop& loop,
 
 // A closed loop as a free chain in its frame: its closing pair at (-0.5, 0) and (0.5, 0),
 // the runs and branches clear of `fixed` (the helix below) and their bases out of `room`.
-// The places of positions i..j (the closing pair), or empty.
+// The places of positions i..j (the closing pair), or empty. A `thorough` search tries
+// closing the chain at every run, with a larger budget.
 std::vector<Point> chain_closed(const PairTable& table, const DrawLoop& loop,
                                 const std::vector<std::vector<Shape>>& shapes,
-                                const std::vector<Piece>& fixed, FreeRoom room);
+                                const std::vector<Piece>& fixed, FreeRoom room,
+                                bool thorough = false);
 
 }  // namespace layout
 }  // namespace stemloop

@@ -11,8 +11,12 @@
 // below the closing pair, narrowing step by step to a strip as wide as the pair, so that
 // a large branch never hangs where the loops below it need their bases and helix. A
 // loop that cannot fit its branches around its circle places them as a free chain
-// (drawing_chain.cpp). Where a loop still cannot fit its branches, layout_structure
-// falls back to overlap removal for the whole structure.
+// (drawing_chain.cpp). Where a loop still needs longer steps, the layout is redone once
+// more with every large loop also offering a shape that stays within an upward wedge,
+// so that it leaves its neighbours room on either side (an angle budget, as in
+// Wiegreffe et al. 2018), and with a more thorough last chain. Where a loop still
+// cannot fit its branches, layout_structure falls back to overlap removal for the whole
+// structure.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -40,6 +44,11 @@ constexpr int kPlainAttempts = 3;
 constexpr double kTurnRange = 2.5;  // how much larger a circle may turn a loop's branches
 constexpr double kLean = kPi / 6;
 constexpr double kAbove = 0.3;
+// A wedged search: loops of this many bases and beyond also offer a shape within the
+// wedge whose sides widen by kWedgeSpread per step up, from kWedgeApex below the pair.
+constexpr int kWedgedBases = 200;
+constexpr double kWedgeSpread = 1.0;
+constexpr double kWedgeApex = 4.0;
 
 using namespace layout;  // NOLINT(google-build-using-namespace): the layout's own pieces
 
@@ -82,12 +91,22 @@ struct PlacedLoop {
 // Per branch of a loop, its shapes.
 using Shapes = std::vector<std::vector<Shape>>;
 
+// How hard the layout tries. Plain gives up where a loop needs steps longer than
+// kMaxStep. Turning has loops offer turned shapes and chains and keep their branches
+// above them longer. Wedged also has large loops offer shapes within a wedge.
+enum class Search { Plain, Turning, Wedged };
+
 class WedgeLayout {
  public:
-  // `turning`: whether loops offer turned shapes and keep their branches above them longer;
-  // without, the layout gives up where a loop needs steps longer than kMaxStep.
-  WedgeLayout(const PairTable& table, const DrawTree& tree, bool turning)
-      : table_(table), tree_(tree), placed_(tree.loops.size()), turning_(turning) {}
+  WedgeLayout(const PairTable& table, const DrawTree& tree, Search search)
+      : table_(table),
+        tree_(tree),
+        placed_(tree.loops.size()),
+        turning_(search != Search::Plain),
+        wedged_(search == Search::Wedged) {}
+
+  // Whether some loop needed steps longer than kMaxStep.
+  bool stretched() const { return stretched_; }
 
   Layout run() {
     Layout layout;
@@ -491,9 +510,9 @@ class WedgeLayout {
       if (longest == 2 * kMaxStep && turning_) {
         placed.rise.assign(branches, 1.0);
         shapes = branch_shapes(loop, placed.rise);
-        std::vector<FreeRoom> rooms = chain_rooms(FreeRoom{});
-        rooms.push_back(FreeRoom{});
-        std::vector<Point> chain = chain_shape(loop, shapes, rooms);
+        std::vector<Point> chain = chain_shape(loop, shapes, chain_rooms(FreeRoom{}));
+        if (chain.empty() && loop.closed())
+          chain = chain_shape(loop, shapes, {FreeRoom{}}, wedged_);
         if (!chain.empty()) {
           placed.local.push_back(std::move(chain));
           free_branches(loop);
@@ -501,6 +520,7 @@ class WedgeLayout {
         }
       }
       longest_step_ = longest;
+      stretched_ = stretched_ || longest > kMaxStep;
       if (longest > kMaxStep && !turning_) {
         gave_up_ = true;  // the turning layout follows
         return;
@@ -585,17 +605,46 @@ class WedgeLayout {
       std::vector<Point> chain = chain_shape(loop, shapes, rooms);
       if (!chain.empty()) placed.local.push_back(std::move(chain));
     }
+    if (wedged_ && loop.closed() && longest_step_ == kMaxStep && branches > 0 &&
+        placed.last - placed.first + 1 >= kWedgedBases)
+      add_wedged_shape(loop, placed, shapes, smallest);
     free_branches(loop);
+  }
+
+  // Where the loop's shape reaches out of the wedge above its closing pair, also the
+  // shape within it: on a circle, else as a chain.
+  void add_wedged_shape(const DrawLoop& loop, PlacedLoop& placed, const Shapes& shapes,
+                        double smallest) {
+    const FreeRoom wedge{kAbove, kHalfPlane, kWedgeSpread, kWedgeApex};
+    bool inside = true;
+    for (int k = placed.first + 1; k < placed.last && inside; k++)
+      inside = !wedge.holds(placed.local[0][at(k - placed.first)]);
+    if (inside) return;
+    above_ = true;
+    turns_ = true;
+    lean_ = 0.0;
+    room_ = wedge;
+    const double edges = static_cast<double>(loop.vertices.size() - 1);
+    for (double radius = smallest; radius < smallest * 12; radius *= kGrowth) {
+      const std::vector<double> theta = try_radius(loop, radius, shapes);
+      if (!theta.empty()) {
+        placed.local.push_back(finish(loop, placed, vertices(loop, theta, radius), shapes));
+        return;
+      }
+      if (chord_angle(kMaxStep, radius) * edges < 2 * kPi) break;
+    }
+    std::vector<Point> chain = chain_shape(loop, shapes, {wedge});
+    if (!chain.empty()) placed.local.push_back(std::move(chain));
   }
 
   // The loop's places with its branches laid out as a free chain, or empty: a closed
   // loop's clear of the helix below, with the first of `rooms` free that it can keep free.
   std::vector<Point> chain_shape(const DrawLoop& loop, const Shapes& shapes,
-                                 const std::vector<FreeRoom>& rooms) const {
+                                 const std::vector<FreeRoom>& rooms, bool thorough = false) const {
     if (!loop.closed()) return chain_exterior(table_, loop, shapes);
     const std::vector<Piece> below = helix_below(loop);
     for (const FreeRoom& room : rooms) {
-      std::vector<Point> chain = chain_closed(table_, loop, shapes, below, room);
+      std::vector<Point> chain = chain_closed(table_, loop, shapes, below, room, thorough);
       if (!chain.empty()) return chain;
     }
     return {};
@@ -669,6 +718,8 @@ class WedgeLayout {
   double longest_step_ = kMaxStep;  // the longest backbone step allowed now
   int bias_ = 0;  // 1: all the slack turns the branches clockwise, -1: counterclockwise
   const bool turning_;
+  const bool wedged_;
+  bool stretched_ = false;
   bool gave_up_ = false;        // a loop needed longer steps than the plain layout allows
   bool turns_ = false;          // whether branches may take their turned shapes
   std::vector<size_t> chosen_;  // the shape of each branch that try_radius placed
@@ -686,9 +737,18 @@ Layout layout_structure(const PairTable& table, DrawingStyle style) {
     for (int k = 0; k < table[0]; k++) layout.bases.push_back(Point{k * 1.0, 0.0});
     return layout;
   }
-  // The plain layout where its steps stay short, else the turning one.
-  Layout layout = WedgeLayout(table, tree, false).run();
-  if (layout.bases.empty() && table[0] > 0) layout = WedgeLayout(table, tree, true).run();
+  // The plain layout where its steps stay short, else the turning one, else the wedged
+  // one where that keeps them short.
+  Layout layout = WedgeLayout(table, tree, Search::Plain).run();
+  if (layout.bases.empty() && table[0] > 0) {
+    WedgeLayout turning(table, tree, Search::Turning);
+    layout = turning.run();
+    if (turning.stretched()) {
+      WedgeLayout wedged(table, tree, Search::Wedged);
+      Layout narrow = wedged.run();
+      if (!wedged.stretched() && narrow.faults <= layout.faults) layout = std::move(narrow);
+    }
+  }
   // Where branches could not be fitted, overlap removal gives a picture without faults.
   if (layout.faults > 0) {
     Layout opened = overlap_removal_layout(table, tree);

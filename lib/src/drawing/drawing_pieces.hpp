@@ -179,11 +179,16 @@ class PieceGrid {
 
 // The room a closed loop keeps free below its closing pair (at (-0.5, 0) and (0.5, 0))
 // for the loops below it: below `top`, within 0.5 + slope * depth of the pair's middle.
+// A wedge also keeps free all above `top` beyond (y + apex) * spread of the middle, so
+// that a large loop leaves its neighbours in the loop below room on either side.
 struct FreeRoom {
   double top = -1e300;  // the default keeps nothing free
   double slope = kHalfPlane;
+  double spread = kHalfPlane;  // kHalfPlane: no wedge
+  double apex = 0.0;           // how far below the pair the wedge's sides meet
   bool holds(Point point) const {
-    return point.y < top && std::fabs(point.x) < 0.5 + (top - point.y) * slope;
+    if (point.y < top) return std::fabs(point.x) < 0.5 + (top - point.y) * slope;
+    return spread < kHalfPlane && std::fabs(point.x) > (point.y + apex) * spread;
   }
 };
 
