@@ -77,13 +77,18 @@ std::vector<Piece> placed_pieces(const Shape& shape, const Frame& frame) {
   return result;
 }
 
-// Whether a run keeps clear of the grid and each of its pieces of those before it, which
-// `extra` collects.
-bool run_fits(const PieceGrid& grid, PieceGrid& extra, const std::vector<Piece>& run) {
-  for (const Piece& piece : run) {
-    if (!grid.fits(piece) || !extra.fits(piece)) return false;
-    extra.add({piece});
-  }
+// Whether a piece keeps clear of the first `count` of `pieces` (a run has few: testing
+// each is quicker than a grid of them).
+bool clear_of(const std::vector<Piece>& pieces, const Piece& piece, size_t count) {
+  for (size_t k = 0; k < count; k++)
+    if (!PieceGrid::apart(piece, pieces[k])) return false;
+  return true;
+}
+
+// Whether a run keeps clear of the grid and each of its pieces of those before it.
+bool run_fits(const PieceGrid& grid, const std::vector<Piece>& run) {
+  for (size_t k = 0; k < run.size(); k++)
+    if (!grid.fits(run[k]) || !clear_of(run, run[k], k)) return false;
   return true;
 }
 
@@ -99,8 +104,7 @@ bool place_tail(PieceGrid& grid, int anchor, int delta, int count, Point from, d
       const double turn = side * turns * kTurn;
       const std::vector<Point> points = walk(from, angle + turn, 1.0, bend, count);
       const std::vector<Piece> tail = run_pieces(anchor, from, delta, points, true);
-      PieceGrid own;
-      if (!run_fits(grid, own, tail)) continue;
+      if (!run_fits(grid, tail)) continue;
       grid.add(tail);
       for (size_t k = 0; k < points.size(); k++)
         place[at(anchor + (delta * static_cast<int>(k + 1)))] = points[k];
@@ -343,15 +347,14 @@ class Chain {
       });
       if (like_tried) continue;
       const std::vector<Piece> run = run_pieces(before, from, delta, points, false);
-      PieceGrid extra;
-      if (!above(run) || !run_fits(state.grid, extra, run)) continue;
+      if (!above(run) || !run_fits(state.grid, run)) continue;
       Frame frame;
       frame.axis = direction(axis_base + c.axis);
       // The branch's 5' base lies half a pair to the left of its origin, its 3' base to the right.
       frame.origin = points.back() + Point{frame.axis.y, -frame.axis.x} * (back ? -0.5 : 0.5);
       // Most places fail on a few pieces: each is tested as it is moved.
       const bool fits = each_placed(shapes_[b][c.shape], frame, [&](const Piece& piece) {
-        return above(piece) && state.grid.fits(piece) && extra.fits(piece);
+        return above(piece) && state.grid.fits(piece) && clear_of(run, piece, run.size());
       });
       if (!fits) continue;
       if (moves_ == 0) return false;
@@ -382,8 +385,7 @@ class Chain {
     const int count = to - from - 1;
     const auto take = [&](const std::vector<Point>& points) {
       const std::vector<Piece> run = run_pieces(from, a, 1, points, false);
-      PieceGrid extra;
-      if (!above(run) || !run_fits(state.grid, extra, run)) return false;
+      if (!above(run) || !run_fits(state.grid, run)) return false;
       state.grid.add(run);
       for (size_t t = 0; t + 1 < points.size(); t++) state.place[at(from) + t + 1] = points[t];
       return true;
