@@ -107,14 +107,16 @@ class WedgeLayout {
 
   // Whether some loop needed steps longer than kMaxStep.
   bool stretched() const { return stretched_; }
+  // Whether the plain layout met such a loop, where it stops.
+  bool gave_up() const { return !turning_ && stretched_; }
 
   Layout run() {
     Layout layout;
     const int n = table_[0];
     if (n == 0) return layout;
     // Children come after their parent in the tree, so backwards is bottom-up.
-    for (size_t l = tree_.loops.size(); l-- > 0 && !gave_up_;) place_loop(static_cast<int>(l));
-    if (gave_up_) return layout;
+    for (size_t l = tree_.loops.size(); l-- > 0 && !gave_up();) place_loop(static_cast<int>(l));
+    if (gave_up()) return layout;
     layout.bases = placed_[0].local[0];
     layout.faults = count_layout_faults(layout.bases, table_, kRuleDistance, 0.0);
     return layout;
@@ -402,6 +404,20 @@ class WedgeLayout {
     return {};
   }
 
+  // The vertex angles on the smallest circle, from `smallest` up, on which the branches
+  // fit, `radius` set to it; empty when none does up to the radius past which even steps
+  // of `longest` no longer close a closed loop's circle.
+  std::vector<double> smallest_fit(const DrawLoop& loop, const Shapes& shapes, double smallest,
+                                   double longest, double& radius) {
+    const double edges = static_cast<double>(loop.vertices.size() - 1);
+    for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
+      std::vector<double> theta = try_radius(loop, radius, shapes);
+      if (!theta.empty()) return theta;
+      if (loop.closed() && chord_angle(longest, radius) * edges < 2 * kPi) break;
+    }
+    return {};
+  }
+
   // Whether the helix of branch b, stretched to `rise`, keeps clear of what lies beyond.
   bool helix_clear(const DrawLoop& loop, size_t b, double rise, const std::vector<Point>& shape) {
     const int p = loop.vertices[at(loop.branch_edge[b])];
@@ -521,10 +537,7 @@ class WedgeLayout {
       }
       longest_step_ = longest;
       stretched_ = stretched_ || longest > kMaxStep;
-      if (longest > kMaxStep && !turning_) {
-        gave_up_ = true;  // the turning layout follows
-        return;
-      }
+      if (gave_up()) return;  // the turning layout follows
       for (const Phase& phase : turning_&& longest == kMaxStep ? turning : plain) {
         placed.rise.assign(branches, 1.0);
         shapes = branch_shapes(loop, placed.rise);
@@ -536,14 +549,7 @@ class WedgeLayout {
             above_ = mode.above;
             room_ = FreeRoom{kAbove, mode.slope};
             turns_ = mode.turns;
-            for (radius = smallest; radius < smallest * 12; radius *= kGrowth) {
-              theta = try_radius(loop, radius, shapes);
-              if (!theta.empty()) break;
-              // Past this radius even the longest steps no longer close the circle.
-              if (loop.closed() &&
-                  chord_angle(longest, radius) * static_cast<double>(m - 1) < 2 * kPi)
-                break;
-            }
+            theta = smallest_fit(loop, shapes, smallest, longest, radius);
             if (!theta.empty()) {
               if (mode.above) kept = room_;
               break;
@@ -624,14 +630,11 @@ class WedgeLayout {
     turns_ = true;
     lean_ = 0.0;
     room_ = wedge;
-    const double edges = static_cast<double>(loop.vertices.size() - 1);
-    for (double radius = smallest; radius < smallest * 12; radius *= kGrowth) {
-      const std::vector<double> theta = try_radius(loop, radius, shapes);
-      if (!theta.empty()) {
-        placed.local.push_back(finish(loop, placed, vertices(loop, theta, radius), shapes));
-        return;
-      }
-      if (chord_angle(kMaxStep, radius) * edges < 2 * kPi) break;
+    double radius = smallest;
+    const std::vector<double> theta = smallest_fit(loop, shapes, smallest, kMaxStep, radius);
+    if (!theta.empty()) {
+      placed.local.push_back(finish(loop, placed, vertices(loop, theta, radius), shapes));
+      return;
     }
     std::vector<Point> chain = chain_shape(loop, shapes, {wedge});
     if (!chain.empty()) placed.local.push_back(std::move(chain));
@@ -720,7 +723,6 @@ class WedgeLayout {
   const bool turning_;
   const bool wedged_;
   bool stretched_ = false;
-  bool gave_up_ = false;        // a loop needed longer steps than the plain layout allows
   bool turns_ = false;          // whether branches may take their turned shapes
   std::vector<size_t> chosen_;  // the shape of each branch that try_radius placed
   bool above_ = false;          // whether all beyond the loop must lie above its closing pair
